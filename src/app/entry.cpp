@@ -1,0 +1,155 @@
+#include "app/entry.h"
+#include <stdlib.h>
+#include <string.h>
+#include "app/backdrop.h"
+#include "app/run_state.h"
+#include "draw/backdrop_picture.h"
+#include "res/resource.h"
+#include "script/handles.h"
+#include "script/script.h"
+#include "script/text.h"
+#include "uninstall/removal.h"
+#include "uninstall/self_removal.h"
+
+static const char kRebootQuestionEn[] = "Some files will be enabled\nafter reboot.\n\nReboot now?";
+static const char kRebootQuestionJa[] = "いくつかのファイルは\n再起動後に有効になります\n\n今すぐ再起動しますか？";
+static const char kDeleteQuestionEn[] = "Some files will delete\nafter reboot.\n\nReboot now?";
+static const char kDeleteQuestionJa[] = "いくつかのファイルは\n再起動後に削除されます\n\n今すぐ再起動しますか？";
+
+const char* ArgumentsOf(const char* commandLine) {
+    const char* p = commandLine ? commandLine : "";
+    if (*p == '"') {
+        ++p;
+        while (*p && *p != '"') ++p;
+        if (*p == '"') ++p;
+    } else {
+        while (*p && *p != ' ' && *p != '\t') ++p;
+    }
+    while (*p == ' ' || *p == '\t') ++p;
+    return p;
+}
+
+RunMode ChooseRunMode(const char* arguments) {
+    if (strcmp(arguments, "remove") == 0) return RunMode::Remove;
+    if (strcmp(arguments, "reboot") == 0) return RunMode::Reboot;
+    if (strcmp(arguments, "uninstall") == 0) return RunMode::Uninstall;
+    return RunMode::Install;
+}
+
+bool BuildScriptPath(char* scriptPath, size_t cap) {
+    char exe[kPathSize];
+    DWORD n = GetModuleFileNameA(nullptr, exe, sizeof exe);
+    if (n == 0 || n >= sizeof exe) return false;
+    char drive[_MAX_DRIVE], dir[_MAX_DIR], name[_MAX_FNAME], ext[_MAX_EXT];
+    _splitpath(exe, drive, dir, name, ext);
+    CopyBounded(scriptPath, cap, drive);
+    AppendBounded(scriptPath, cap, dir);
+    return AppendBounded(scriptPath, cap, "Setup.ini");
+}
+
+bool EnableShutdownPrivilege() {
+    UniqueKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put()))
+        return false;
+    TOKEN_PRIVILEGES privileges{};
+    LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid);
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+    return GetLastError() == 0;
+}
+
+void RestartSystem() {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) EnableShutdownPrivilege();
+    ExitWindowsEx(EWX_REBOOT, 0);
+}
+
+// The restart question, owned by the desktop and captioned with the product name.
+static void AskForRestart(const char* english, const char* japanese) {
+    char name[kValueSize];
+    ReadText("Setup", "Name", name, sizeof name, Script());
+    int answer = MessageBoxA(GetDesktopWindow(), Msg(english, japanese), name,
+                             MB_YESNO | MB_ICONQUESTION | MB_SYSTEMMODAL);
+    if (answer == IDYES) RestartSystem();
+}
+
+// The backdrop picture in a memory surface as large as the desktop.
+struct BackdropSurface {
+    UniqueMemDC dc;
+    UniqueGdiObject bitmap;
+    HGDIOBJ previous = nullptr;
+
+    void Prepare(const RECT& area) {
+        {
+            HWND desktop = GetDesktopWindow();
+            WindowDC screen(desktop);
+            dc.reset(CreateCompatibleDC(screen.get()));
+            bitmap.reset(CreateCompatibleBitmap(screen.get(), area.right - area.left,
+                                                area.bottom - area.top));
+        }
+        if (!dc || !bitmap) {
+            dc.reset();
+            bitmap.reset();
+            return;
+        }
+        previous = SelectObject(dc.get(), bitmap.get());
+        FillRect(dc.get(), &area, (HBRUSH)GetStockObject(BLACK_BRUSH));
+        char named[kValueSize];
+        ReadText("Root", "Named", named, sizeof named, Script());
+        PaintBackdrop(dc.get(), area.left, area.top, area.right, area.bottom, named, Script());
+    }
+    ~BackdropSurface() {
+        if (dc && previous) SelectObject(dc.get(), previous);  // before the bitmap goes
+    }
+};
+
+static void RunMessageLoop(HWND backdrop) {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageA(backdrop, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+int RunSetup(HINSTANCE instance, const char* arguments) {
+    RunState& run = Run();
+    run.instance = instance;
+    run.restartNeeded = false;
+    run.removalAtRestart = false;
+    RunMode mode = ChooseRunMode(arguments);
+    if (mode == RunMode::Remove) {
+        Sleep(5000);
+        RemoveSelf();
+        return 0;
+    }
+    if (!BuildScriptPath(run.scriptPath, sizeof run.scriptPath)) return 1;
+    if (mode == RunMode::Reboot) {
+        Sleep(5000);
+        AskForRestart(kRebootQuestionEn, kRebootQuestionJa);
+        return 0;
+    }
+    GetWindowRect(GetDesktopWindow(), &run.screenRect);
+    run.readmeStartPage = -1;
+    run.stage = Stage::Install;
+    run.uninstallMode = mode == RunMode::Uninstall;
+    {
+        BackdropSurface surface;
+        if (ReadNumber("Back", "Do", 0, Script()) != 0) surface.Prepare(run.screenRect);
+        run.backdropDC = surface.dc.get();
+        HWND backdrop = CreateBackdropWindow(instance);
+        if (backdrop) RunMessageLoop(backdrop);
+        run.backdropDC = nullptr;
+    }
+    if (run.stage != Stage::Uninstalled) return 0;
+    if (!run.removalAtRestart) {
+        ShellDeleteFile(Script());
+        StartSelfRemoval();
+        return 0;
+    }
+    AskForRestart(kDeleteQuestionEn, kDeleteQuestionJa);
+    return 0;
+}

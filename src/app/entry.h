@@ -1,0 +1,18 @@
+// Program entry: run modes, the message loop and what follows an uninstall.
+#pragma once
+#include <windows.h>
+
+enum class RunMode { Install, Uninstall, Reboot, Remove };
+
+// The argument text after the program name, as the platform hands it over.
+const char* ArgumentsOf(const char* commandLine);
+// Exact, case-sensitive comparison of the whole argument text.
+RunMode ChooseRunMode(const char* arguments);
+// Builds the script path beside the executable; false when the own path is unknown.
+bool BuildScriptPath(char* scriptPath, size_t cap);
+
+int RunSetup(HINSTANCE instance, const char* arguments);
+
+// Restart of Windows (the result of enabling the privilege is not used).
+bool EnableShutdownPrivilege();
+void RestartSystem();

@@ -1,0 +1,36 @@
+#include "app/handover.h"
+#include "script/handles.h"
+#include "script/script.h"
+#include "script/text.h"
+
+bool HandOverTo(const char* commandLine, int showWindow) {
+    char command[2 * kPathSize];
+    if (!CopyBounded(command, sizeof command, commandLine)) return false;  // never run a cut command
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (showWindow >= 0) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = (WORD)showWindow;
+    }
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_SUSPENDED | IDLE_PRIORITY_CLASS,
+                        nullptr, "\\", &startup, &info))
+        return false;
+    UniqueKernelHandle process(info.hProcess);
+    UniqueKernelHandle thread(info.hThread);
+    SetThreadPriority(thread.get(), THREAD_PRIORITY_IDLE);
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
+    process.reset();
+    ResumeThread(thread.get());
+    return true;
+}
+
+bool OwnExecutablePath(char* out, size_t cap) {
+    DWORD n = GetModuleFileNameA(nullptr, out, (DWORD)cap);
+    if (n == 0 || n >= cap) {
+        out[0] = 0;
+        return false;
+    }
+    return true;
+}

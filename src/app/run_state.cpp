@@ -1,0 +1,6 @@
+#include "app/run_state.h"
+
+RunState& Run() {
+    static RunState state;
+    return state;
+}

@@ -1,0 +1,25 @@
+// The one process-wide record through which the entry, the dialog and the steps talk.
+#pragma once
+#include <windows.h>
+#include "script/script.h"
+
+enum class Stage { Install, Installed, Uninstalled };
+
+struct RunState {
+    char scriptPath[kPathSize] = "";
+    Stage stage = Stage::Install;
+    bool uninstallMode = false;
+    bool restartNeeded = false;     // set by file copying, read by uninstaller placement
+    bool removalAtRestart = false;  // set by the leftover listing
+    int readmeStartPage = -1;       // -1 install, -2 versionup, -3 uninstall
+    HICON largeIcon = nullptr;
+    HICON smallIcon = nullptr;
+    RECT screenRect{};
+    HDC backdropDC = nullptr;
+    HINSTANCE instance = nullptr;
+};
+
+RunState& Run();
+
+// Shorthands for the script of this run.
+inline const char* Script() { return Run().scriptPath; }

@@ -1,0 +1,159 @@
+#include "install/record.h"
+#include <string.h>
+#include "script/script.h"
+#include "script/text.h"
+
+namespace {
+constexpr int kBatch = 256;  // entries between two writes of a list
+}
+
+GrowableText::~GrowableText() {
+    if (data_) HeapFree(GetProcessHeap(), 0, data_);
+}
+
+bool GrowableText::Reserve(size_t n) {
+    if (n <= cap_) return true;
+    size_t cap = cap_ ? cap_ : 1024;
+    while (cap < n) cap *= 2;
+    void* block = data_ ? HeapReAlloc(GetProcessHeap(), 0, data_, cap) : HeapAlloc(GetProcessHeap(), 0, cap);
+    if (!block) return false;
+    data_ = static_cast<char*>(block);
+    cap_ = cap;
+    return true;
+}
+
+bool GrowableText::Append(const char* bytes, size_t n) {
+    if (!Reserve(size_ + n + 2)) return false;
+    memcpy(data_ + size_, bytes, n);
+    size_ += n;
+    data_[size_] = 0;  // keeps the text double-zero terminated
+    data_[size_ + 1] = 0;
+    return true;
+}
+
+bool ReadSection(const char* section, const char* path, GrowableText& out) {
+    out.Clear();
+    for (size_t cap = 32768; cap <= (256u << 20); cap *= 4) {
+        if (!out.Reserve(cap)) return false;
+        DWORD n = GetPrivateProfileSectionA(section, out.data(), (DWORD)cap, path);
+        if (n < cap - 2) {  // cap - 2 means the section did not fit
+            out.data()[n] = 0;
+            out.data()[n + 1] = 0;
+            out.TakeWritten(n);
+            return true;
+        }
+    }
+    return false;
+}
+
+RecordList::RecordList(const char* section, const char* path, bool keepExisting, bool countOnEveryWrite)
+    : countOnEveryWrite_(countOnEveryWrite) {
+    CopyBounded(section_, sizeof section_, section);
+    CopyBounded(path_, sizeof path_, path);
+    GrowableText existing;
+    if (!ReadSection(section, path, existing)) return;
+    // Keep what else the section holds; the list itself is rewritten by this run.
+    const char* p = existing.data();
+    while (p && *p) {
+        size_t len = strlen(p);
+        const char* eq = strchr(p, '=');
+        size_t keyLen = eq ? (size_t)(eq - p) : len;
+        bool numeric = keyLen > 0;
+        for (size_t i = 0; i < keyLen; ++i)
+            if (p[i] < '0' || p[i] > '9') numeric = false;
+        bool isCount = keyLen == 5 && _strnicmp(p, "Count", 5) == 0;
+        if (!isCount && (!numeric || keepExisting)) text_.Append(p, len + 1);
+        p += len + 1;
+    }
+    if (keepExisting) {
+        next_ = ReadCount(section, path);
+        if (next_ < 0) next_ = 0;
+        count_ = next_;
+    }
+}
+
+void RecordList::Set(int number, const char* value) {
+    char line[MAX_PATH + 24];
+    FormatBounded(line, sizeof line, "%d=%s", number, value);
+    text_.Append(line, strlen(line) + 1);
+    if (number >= next_) next_ = number + 1;
+    if (countOnEveryWrite_) count_ = next_;
+    if (++pending_ >= kBatch) Write();
+}
+
+void RecordList::WriteCount(int count) {
+    count_ = count;
+    pending_ = 1;
+    Write();
+}
+
+void RecordList::Write() {
+    if (pending_ == 0) return;
+    pending_ = 0;
+    GrowableText whole;
+    whole.Append(text_.data() ? text_.data() : "", text_.size());
+    if (count_ >= 0) {
+        char line[32];
+        FormatBounded(line, sizeof line, "Count=%d", count_);
+        whole.Append(line, strlen(line) + 1);
+    }
+    WritePrivateProfileSectionA(section_, whole.data() ? whole.data() : "\0", path_);
+    FlushScript(path_);
+}
+
+// ---- PathSet ------------------------------------------------------------------
+
+PathSet::~PathSet() {
+    if (slots_) HeapFree(GetProcessHeap(), 0, slots_);
+}
+
+unsigned PathSet::Hash(const char* path) {
+    unsigned h = 2166136261u;
+    for (const unsigned char* p = (const unsigned char*)path; *p; ++p) {
+        unsigned char c = *p;
+        if (c >= 'a' && c <= 'z') c = (unsigned char)(c - 'a' + 'A');
+        h = (h ^ c) * 16777619u;
+    }
+    return h;
+}
+
+size_t PathSet::Find(const char* path, unsigned hash) const {
+    size_t slot = hash & (capacity_ - 1);
+    while (slots_[slot] && lstrcmpiA(At(slot), path) != 0) slot = (slot + 1) & (capacity_ - 1);
+    return slot;
+}
+
+bool PathSet::Contains(const char* path) const {
+    if (!capacity_) return false;
+    return slots_[Find(path, Hash(path))] != 0;
+}
+
+bool PathSet::Grow() {
+    size_t capacity = capacity_ ? capacity_ * 2 : 1024;
+    size_t* slots = static_cast<size_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, capacity * sizeof(size_t)));
+    if (!slots) return false;
+    size_t* old = slots_;
+    size_t oldCapacity = capacity_;
+    slots_ = slots;
+    capacity_ = capacity;
+    for (size_t i = 0; i < oldCapacity; ++i) {
+        if (!old[i]) continue;
+        size_t slot = Hash(store_.data() + old[i] - 1) & (capacity_ - 1);
+        while (slots_[slot]) slot = (slot + 1) & (capacity_ - 1);
+        slots_[slot] = old[i];
+    }
+    if (old) HeapFree(GetProcessHeap(), 0, old);
+    return true;
+}
+
+bool PathSet::Insert(const char* path) {
+    if ((used_ + 1) * 2 > capacity_ && !Grow()) return false;
+    unsigned hash = Hash(path);
+    size_t slot = Find(path, hash);
+    if (slots_[slot]) return true;
+    size_t offset = store_.size();
+    if (!store_.Append(path, strlen(path) + 1)) return false;
+    slots_[slot] = offset + 1;
+    ++used_;
+    return true;
+}

@@ -1,0 +1,77 @@
+#include "install/restart.h"
+#include <string.h>
+#include "script/handles.h"
+#include "script/script.h"
+#include "script/text.h"
+
+bool IsDirectory(const char* path) {
+    WIN32_FIND_DATAA found;
+    UniqueFind find(FindFirstFileA(path, &found));
+    return find && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+static void ToShortForm(char* path) {
+    char shortPath[1024];
+    DWORD n = GetShortPathNameA(path, shortPath, sizeof shortPath);
+    if (n > 0 && n < sizeof shortPath) CopyBounded(path, kPathSize, shortPath);
+}
+
+static bool WriteAll(HANDLE file, const char* bytes, size_t n) {
+    DWORD written = 0;
+    return WriteFile(file, bytes, (DWORD)n, &written, nullptr) && written == n;
+}
+
+void WriteRenameInstruction(const char* iniPath, char* path, char* target) {
+    ToShortForm(path);
+    if (target) ToShortForm(target);
+    const char* targetText = target ? target : (IsDirectory(path) ? "DIRNUL" : "NUL");
+    char instruction[2 * 1024 + 16];
+    FormatBounded(instruction, sizeof instruction, "%s=%s\r\n", targetText, path);
+
+    HeapBuffer old(0);
+    DWORD size = 0;
+    {
+        UniqueFile in(CreateFileA(iniPath, GENERIC_READ, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!in) return;
+        size = GetFileSize(in.get(), nullptr);
+        if (size == INVALID_FILE_SIZE) return;
+        HeapBuffer buffer(size + 1);
+        if (!buffer) return;  // leave the old file as it was rather than truncate it
+        DWORD read = 0;
+        if (size && (!ReadFile(in.get(), buffer.data(), size, &read, nullptr) || read != size)) return;
+        buffer.data()[read] = 0;
+        size = read;
+        old = static_cast<HeapBuffer&&>(buffer);
+    }
+    UniqueFile out(CreateFileA(iniPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) return;
+    bool inSection = false, written = false;
+    const char* text = old.data();
+    const char* end = text + size;
+    for (const char* line = text; line < end;) {
+        const char* lf = static_cast<const char*>(memchr(line, '\n', (size_t)(end - line)));
+        size_t len = lf ? (size_t)(lf - line) : (size_t)(end - line);
+        if (inSection && !written && len > 0 && line[0] == '[') {
+            WriteAll(out.get(), instruction, strlen(instruction));
+            written = true;
+        }
+        if (len == 9 && _strnicmp(line, "[Rename]", 8) == 0 && line[8] == '\r') inSection = true;
+        if (len > 0) {
+            WriteAll(out.get(), line, len);
+            WriteAll(out.get(), "\n", 1);
+        }
+        line += len + 1;
+    }
+    if (!inSection) WriteAll(out.get(), "[Rename]\r\n", 10);
+    if (!written) WriteAll(out.get(), instruction, strlen(instruction));
+}
+
+BOOL ReplaceAtRestart(char* path, char* target) {
+    BOOL moved = MoveFileExA(path, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (moved) return moved;
+    char ini[kPathSize] = "";
+    GetWindowsDirectoryA(ini, sizeof ini);
+    AppendBounded(ini, sizeof ini, "\\WinInit.Ini");
+    WriteRenameInstruction(ini, path, target);
+    return 0;
+}

@@ -1,0 +1,226 @@
+#include "script/paths.h"
+#include <shellapi.h>
+#include <shlobj.h>
+#include <string.h>
+#include "script/handles.h"
+#include "script/text.h"
+
+void JoinPath(char* folder, const char* name, size_t cap) {
+    if (!folder) return;
+    if (!folder[0]) {
+        CopyBounded(folder, cap, name);
+        return;
+    }
+    size_t len = strlen(folder);
+    if (folder[len - 1] != '\\') AppendBounded(folder, cap, "\\");
+    AppendBounded(folder, cap, name);
+}
+
+bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+void GetDesktopFolder(HWND owner, char* out, bool keepTrailingBackslash) {
+    out[0] = 0;
+    UniqueItemIdList pidl;
+    if (SHGetSpecialFolderLocation(owner, CSIDL_DESKTOP, pidl.put()) != S_OK || !pidl) return;
+    if (!SHGetPathFromIDListA(pidl.get(), out)) out[0] = 0;
+    size_t len = strlen(out);
+    if (!keepTrailingBackslash && len > 0 && out[len - 1] == '\\') out[len - 1] = 0;
+}
+
+bool ReadProgramFilesDir(char* out) {
+    out[0] = 0;
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ,
+                      key.put()) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0, size = kPathSize - 1;
+    if (RegQueryValueExA(key.get(), "ProgramFilesDir", nullptr, &type, (BYTE*)out, &size) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ) {
+        out[0] = 0;
+        return false;
+    }
+    out[size < kPathSize ? size : kPathSize - 1] = 0;
+    return out[0] != 0;
+}
+
+static void SystemFolder(char* out) {
+    if (!GetSystemDirectoryA(out, kPathSize)) out[0] = 0;
+}
+
+static void WindowsFolder(char* out) {
+    if (!GetWindowsDirectoryA(out, kPathSize)) out[0] = 0;
+}
+
+void ExpandPath(const char* text, const char* installFolder, char* result, bool programLookup) {
+    char source[kPathSize];
+    CopyBounded(source, sizeof source, text);  // text and result may share a buffer
+    char out[kPathSize] = "";
+    if (StartsWithNoCase(source, "%system%")) {
+        SystemFolder(out);
+        AppendBounded(out, sizeof out, source + 8);
+    } else if (StartsWithNoCase(source, "%desktop%")) {
+        GetDesktopFolder(GetDesktopWindow(), out, false);
+        AppendBounded(out, sizeof out, source + 9);
+    } else if (StartsWithNoCase(source, "%windows%")) {
+        WindowsFolder(out);
+        AppendBounded(out, sizeof out, source + 9);
+    } else if (StartsWithNoCase(source, "%programs%")) {
+        if (!ReadProgramFilesDir(out)) WindowsFolder(out);
+        AppendBounded(out, sizeof out, source + 10);
+    } else if (StartsWithNoCase(source, "%root%")) {
+        CopyBounded(out, sizeof out, installFolder);
+        JoinPath(out, source + 6);
+    } else if (source[0] == '!') {
+        CopyBounded(out, sizeof out, source + 1);
+    } else if (!programLookup) {
+        CopyBounded(out, sizeof out, installFolder);
+        JoinPath(out, source);
+    } else {
+        char found[kPathSize] = "";
+        FindExecutableA(source, installFolder, found);
+        found[kPathSize - 1] = 0;
+        if (!found[0] || !PathExists(found)) FindOpenCommandProgram(source, installFolder, found);
+        CopyBounded(result, kPathSize, found);
+        return;
+    }
+    CopyBounded(result, kPathSize, out);
+}
+
+// Reads a key's default value as text (260 bytes); false when it cannot be read.
+static bool ReadDefaultValue(HKEY root, const char* subkey, char* out) {
+    out[0] = 0;
+    UniqueKey key;
+    if (RegOpenKeyExA(root, subkey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
+    DWORD type = 0, size = kValueSize - 1;
+    if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, (BYTE*)out, &size) != ERROR_SUCCESS) {
+        out[0] = 0;
+        return false;
+    }
+    out[size < kValueSize ? size : kValueSize - 1] = 0;
+    return true;
+}
+
+void FindOpenCommandProgram(const char* name, const char* installFolder, char* result) {
+    const char* component = LastComponent(name);
+    const char* dot = FindLastChar(component, '.');
+    char extension[kPathSize];
+    CopyBounded(extension, sizeof extension, dot ? dot : "");
+    {
+        UniqueKey key;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, extension, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+            return;  // no registered type: the caller's result stays as it was
+    }
+    char className[kValueSize];
+    char command[kValueSize];
+    if (ReadDefaultValue(HKEY_CLASSES_ROOT, extension, className) && className[0]) {
+        char commandKey[kPathSize];
+        CopyBounded(commandKey, sizeof commandKey, className);
+        JoinPath(commandKey, "shell\\open\\command");
+        if (ReadDefaultValue(HKEY_CLASSES_ROOT, commandKey, command)) {
+            if (command[0] == '"') {
+                const char* start = command + 1;
+                const char* end = FindFirstChar(start, '"');
+                size_t len = end ? (size_t)(end - start) : strlen(start);
+                result[0] = 0;
+                AppendBoundedN(result, kPathSize, start, len);
+                return;
+            }
+            // Unquoted: drop bytes from the end until what remains exists.
+            for (size_t len = strlen(command); len > 0; --len) {
+                command[len] = 0;
+                if (PathExists(command)) {
+                    CopyBounded(result, kPathSize, command);
+                    return;
+                }
+            }
+        }
+    }
+    CopyBounded(result, kPathSize, installFolder);
+    JoinPath(result, name);
+}
+
+void ExpandFolderTokens(char* text, size_t cap, const char* scriptPath) {
+    char out[kExpandedSize] = "";
+    const char* p = text;
+    while (*p) {
+        const char* open = FindFirstChar(p, '%');
+        if (!open) {
+            AppendBounded(out, sizeof out, p);
+            break;
+        }
+        AppendBoundedN(out, sizeof out, p, (size_t)(open - p));
+        const char* close = FindFirstChar(open + 1, '%');
+        if (!close) {
+            AppendBounded(out, sizeof out, open);
+            break;
+        }
+        char name[kExpandedSize] = "";
+        AppendBoundedN(name, sizeof name, open + 1, (size_t)(close - open - 1));
+        char folder[kPathSize] = "";
+        bool known = true;
+        if (lstrcmpiA(name, "system") == 0) {
+            SystemFolder(folder);
+        } else if (lstrcmpiA(name, "windows") == 0) {
+            WindowsFolder(folder);
+        } else if (lstrcmpiA(name, "desktop") == 0) {
+            GetDesktopFolder(GetDesktopWindow(), folder, false);
+        } else if (lstrcmpiA(name, "programs") == 0) {
+            known = ReadProgramFilesDir(folder);
+        } else if (lstrcmpiA(name, "root") == 0) {
+            known = ReadText("Root", "Named", folder, sizeof folder, scriptPath) != 0;
+        } else {
+            known = false;
+        }
+        if (known) {
+            AppendBounded(out, sizeof out, folder);
+        } else {
+            AppendBoundedN(out, sizeof out, open, (size_t)(close - open + 1));
+        }
+        p = close + 1;
+    }
+    CopyBounded(text, cap, out);
+}
+
+void DefaultInstallFolder(const char* name, HWND owner, char* result) {
+    char out[kPathSize] = "";
+    const char* second = name[0] == '%' ? FindFirstChar(name + 1, '%') : nullptr;
+    if (second) {
+        char token[kPathSize] = "";
+        AppendBoundedN(token, sizeof token, name, (size_t)(second - name));
+        bool known = true;
+        if (lstrcmpiA(token, "%system") == 0) {
+            SystemFolder(out);
+        } else if (lstrcmpiA(token, "%windows") == 0) {
+            WindowsFolder(out);
+        } else if (lstrcmpiA(token, "%desktop") == 0) {
+            GetDesktopFolder(owner, out, true);
+        } else if (lstrcmpiA(token, "%programs") == 0) {
+            if (!ReadProgramFilesDir(out)) WindowsFolder(out);
+        } else {
+            known = false;
+        }
+        if (known) {
+            const char* rest = second + 1;
+            size_t len = strlen(out);
+            if (len > 0 && out[len - 1] == '\\' && *rest == '\\') ++rest;  // no doubled separator
+            AppendBounded(out, sizeof out, rest);
+            CopyBounded(result, kPathSize, out);
+            return;
+        }
+    }
+    // The root of the system drive: the system folder cut after its first backslash.
+    SystemFolder(out);
+    char* bs = FindFirstChar(out, '\\');
+    if (bs) bs[1] = 0;
+    if (second) {
+        // Unknown token: its closing "%" becomes a backslash.
+        char renamed[kPathSize];
+        CopyBounded(renamed, sizeof renamed, name);
+        renamed[second - name] = '\\';
+        AppendBounded(out, sizeof out, renamed);
+    } else {
+        AppendBounded(out, sizeof out, name);
+    }
+    CopyBounded(result, kPathSize, out);
+}

@@ -1,0 +1,31 @@
+// Folder tokens (%system%, %windows%, %desktop%, %programs%, %root%, leading "!")
+// and the path join every step uses.
+#pragma once
+#include <windows.h>
+#include <stddef.h>
+#include "script/script.h"
+
+constexpr size_t kExpandedSize = 520;  // result of ExpandFolderTokens
+
+// Joins name to folder in place: adds a backslash unless the folder's last byte is one.
+// Cuts what does not fit in cap bytes.
+void JoinPath(char* folder, const char* name, size_t cap = kPathSize);
+
+// Expands one path whose only token stands at its start. result (260 bytes) may be text.
+// With programLookup, a plain name is resolved to the program that opens it.
+void ExpandPath(const char* text, const char* installFolder, char* result, bool programLookup);
+
+// Expands every %name% token inside text (cap bytes, normally 520); unknown tokens stay.
+// %root% comes from [Root] "Named" of the script at scriptPath.
+void ExpandFolderTokens(char* text, size_t cap, const char* scriptPath);
+
+// The program registered to open files with the extension of name (result 260 bytes).
+void FindOpenCommandProgram(const char* name, const char* installFolder, char* result);
+
+// The default install folder derived from [Root] "Name" (result 260 bytes).
+void DefaultInstallFolder(const char* name, HWND owner, char* result);
+
+// Well-known folders (260-byte buffers). Desktop: trailing backslash kept or removed.
+void GetDesktopFolder(HWND owner, char* out, bool keepTrailingBackslash);
+bool ReadProgramFilesDir(char* out);  // false when unreadable or empty
+bool PathExists(const char* path);

@@ -1,0 +1,76 @@
+#include "script/text.h"
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+bool CopyBounded(char* dst, size_t cap, const char* src) {
+    if (!dst || cap == 0) return false;
+    dst[0] = 0;
+    return AppendBounded(dst, cap, src);
+}
+
+bool AppendBoundedN(char* dst, size_t cap, const char* src, size_t n) {
+    if (!dst || cap == 0) return false;
+    size_t len = strnlen(dst, cap);
+    if (len >= cap) {  // not terminated: terminate at the last byte
+        dst[cap - 1] = 0;
+        return false;
+    }
+    if (!src) return true;
+    size_t srcLen = strnlen(src, n);
+    size_t room = cap - 1 - len;
+    bool fits = srcLen <= room;
+    size_t take = fits ? srcLen : room;
+    memcpy(dst + len, src, take);
+    dst[len + take] = 0;
+    return fits;
+}
+
+bool AppendBounded(char* dst, size_t cap, const char* src) {
+    return AppendBoundedN(dst, cap, src, (size_t)-1);
+}
+
+bool FormatBounded(char* dst, size_t cap, const char* fmt, ...) {
+    if (!dst || cap == 0) return false;
+    va_list args;
+    va_start(args, fmt);
+    int n = _vsnprintf(dst, cap, fmt, args);
+    va_end(args);
+    dst[cap - 1] = 0;
+    return n >= 0 && (size_t)n < cap;
+}
+
+char* FindLastChar(const char* text, char c) {
+    const char* found = nullptr;
+    for (const char* p = text; p && *p; p = CharNextA(p)) {
+        if (*p == c) found = p;
+    }
+    return const_cast<char*>(found);
+}
+
+char* FindFirstChar(const char* text, char c) {
+    for (const char* p = text; p && *p; p = CharNextA(p)) {
+        if (*p == c) return const_cast<char*>(p);
+    }
+    return nullptr;
+}
+
+const char* LastComponent(const char* path) {
+    const char* bs = FindLastBackslash(path);
+    return bs ? bs + 1 : path;
+}
+
+bool StartsWithNoCase(const char* text, const char* prefix) {
+    size_t n = strlen(prefix);
+    if (strlen(text) < n) return false;
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, text, (int)n, prefix, (int)n) ==
+           CSTR_EQUAL;
+}
+
+bool EndsWithNoCase(const char* text, const char* suffix) {
+    size_t t = strlen(text), n = strlen(suffix);
+    if (n > t) return false;
+    return lstrcmpiA(text + (t - n), suffix) == 0;
+}
+
+void FormatInt(char* dst, size_t cap, int value) { FormatBounded(dst, cap, "%d", value); }

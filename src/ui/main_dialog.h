@@ -1,0 +1,18 @@
+// The main "Setup" dialog: set-up, commands and the install and uninstall runs.
+#pragma once
+#include <windows.h>
+#include <stddef.h>
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+void SetUpMainDialog(HWND dialog);
+void RunInstall(HWND dialog);
+void RunUninstall(HWND dialog);
+void BrowseInstallFolder(HWND dialog);
+void ChooseMenuLocation(HWND dialog);
+void RemoveRecordedMenuShortcuts(HWND dialog);
+int CALLBACK SelectInitialFolder(HWND browser, UINT message, LPARAM lParam, LPARAM data);
+
+// Joins name to path (260 bytes) unless the path's last component already is name.
+void AppendFolderName(char* path, const char* name);
+// The Start-menu location browser's title (260 bytes).
+void FormatMenuLocationTitle(char* out, size_t cap, const char* menuName);

@@ -1,0 +1,114 @@
+#include "uninstall/self_removal.h"
+#include <stdint.h>
+#include <string.h>
+#include "app/handover.h"
+#include "script/handles.h"
+#include "script/script.h"
+#include "script/text.h"
+
+static const char kBatchPath[] = "\\delus.bat";
+
+void StartSelfRemoval() {
+    char exe[kPathSize];
+    if (!OwnExecutablePath(exe, sizeof exe)) return;
+    char command[2 * kPathSize];
+    // Quoted, so that a folder with blanks still hands over exactly "remove".
+    if (FormatBounded(command, sizeof command, "\"%s\" remove", exe)) HandOverTo(command, -1);
+}
+
+bool FormatRemovalBatch(char* out, size_t cap, const char* exePath, const char* folder, const char* batchPath) {
+    return FormatBounded(out, cap, ":Repeat\r\ndel \"%s\"\r\nif exist \"%s\" goto Repeat\r\nrmdir \"%s\"\r\ndel \"%s\"\r\n",
+                  exePath, exePath, folder, batchPath);
+}
+
+static void RemoveByBatchFile() {
+    char exe[kPathSize];
+    if (!OwnExecutablePath(exe, sizeof exe)) return;
+    char folder[kPathSize];
+    CopyBounded(folder, sizeof folder, exe);
+    char* bs = FindLastBackslash(folder);
+    if (bs) *bs = 0;
+    char text[1000];
+    if (!FormatRemovalBatch(text, sizeof text, exe, folder, kBatchPath)) return;  // a cut batch file could delete the wrong thing
+    {
+        UniqueFile batch(CreateFileA(kBatchPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!batch) return;
+        DWORD written = 0;
+        WriteFile(batch.get(), text, (DWORD)strlen(text), &written, nullptr);
+    }
+    // A read-only copy (from read-only media) would keep the batch file looping forever.
+    SetFileAttributesA(exe, FILE_ATTRIBUTE_NORMAL);
+    HandOverTo(kBatchPath, SW_HIDE);
+}
+
+#if !defined(_WIN64)
+namespace {
+#pragma pack(push, 1)
+struct RemovalBlock {
+    uint32_t module;
+    uint32_t freeLibrary;
+    uint32_t deleteFile;
+    char path[260];
+    uint32_t removeDirectory;
+    char folder[260];
+    uint32_t exitProcess;
+    uint32_t exitCode;
+};
+#pragma pack(pop)
+static_assert(sizeof(RemovalBlock) == 544, "the routine addresses the block by these offsets");
+
+// Position-independent i386 code: everything goes through the block in ebx.
+const unsigned char kRemovalRoutine[] = {
+    0x8B, 0x5C, 0x24, 0x04,              // mov ebx, [esp+4]
+    0xFF, 0x33,                          // push dword [ebx]          module
+    0xFF, 0x53, 0x04,                    // call [ebx+4]              FreeLibrary
+    0x8D, 0x43, 0x0C,                    // lea eax, [ebx+12]         path
+    0x50,                                // push eax
+    0xFF, 0x53, 0x08,                    // call [ebx+8]              DeleteFileA
+    0x8B, 0x83, 0x10, 0x01, 0x00, 0x00,  // mov eax, [ebx+272]        RemoveDirectoryA
+    0x85, 0xC0,                          // test eax, eax
+    0x74, 0x09,                          // jz +9
+    0x8D, 0x8B, 0x14, 0x01, 0x00, 0x00,  // lea ecx, [ebx+276]        folder
+    0x51,                                // push ecx
+    0xFF, 0xD0,                          // call eax
+    0xFF, 0xB3, 0x1C, 0x02, 0x00, 0x00,  // push dword [ebx+540]      exit code
+    0xFF, 0x93, 0x18, 0x02, 0x00, 0x00,  // call [ebx+536]            ExitProcess
+};
+
+void RemoveFromMemory() {
+    HMODULE kernel = GetModuleHandleA("KERNEL32");
+    RemovalBlock* block = static_cast<RemovalBlock*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof *block));
+    // The routine must run from memory that outlives the image and may execute.
+    void* code = VirtualAlloc(nullptr, sizeof kRemovalRoutine, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE);
+    if (!kernel || !block || !code) return;
+    block->module = (uint32_t)(uintptr_t)GetModuleHandleA(nullptr);
+    block->freeLibrary = (uint32_t)(uintptr_t)GetProcAddress(kernel, "FreeLibrary");
+    block->deleteFile = (uint32_t)(uintptr_t)GetProcAddress(kernel, "DeleteFileA");
+    block->removeDirectory = (uint32_t)(uintptr_t)GetProcAddress(kernel, "RemoveDirectoryA");
+    block->exitProcess = (uint32_t)(uintptr_t)GetProcAddress(kernel, "ExitProcess");
+    block->exitCode = 0;
+    if (!block->freeLibrary || !block->deleteFile || !block->exitProcess) return;
+    if (!OwnExecutablePath(block->path, sizeof block->path)) return;
+    CopyBounded(block->folder, sizeof block->folder, block->path);
+    char* bs = FindLastBackslash(block->folder);
+    if (bs) *bs = 0;
+    memcpy(code, kRemovalRoutine, sizeof kRemovalRoutine);
+    FlushInstructionCache(GetCurrentProcess(), code, sizeof kRemovalRoutine);
+    reinterpret_cast<void(__cdecl*)(RemovalBlock*)>(code)(block);
+}
+}  // namespace
+#endif
+
+void RemoveSelf() {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version)) return;
+#if !defined(_WIN64)
+    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
+        RemoveFromMemory();
+        return;
+    }
+#endif
+    RemoveByBatchFile();
+}

@@ -1,0 +1,15 @@
+#!/bin/bash
+# Creates a Wine prefix for tests once: virtual desktop (real captions in
+# screenshots), no menu entries on the host.
+set -u
+prefix=$1
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
+if [ -f "$prefix/.ready" ]; then exit 0; fi
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+timeout 300 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+timeout 60 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+timeout 60 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+timeout 60 /usr/lib/wine/wineserver -w
+touch "$prefix/.ready"

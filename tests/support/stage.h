@@ -1,0 +1,43 @@
+// Test fixtures on the Windows side: staged product folders, files, script values,
+// registry values and artefact paths.
+#pragma once
+#include <windows.h>
+#include <string>
+
+namespace stage {
+
+std::string HostToWindows(const char* hostPath);
+std::string SetupExePath();                       // the built Setup.exe, as Windows path
+std::string ArtifactPath(const std::string& name);  // in the build's artefact folder
+bool Japanese();                                  // OEM code page 932
+
+bool DeleteTree(const std::string& path);
+bool WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);
+bool MakeFolders(const std::string& path);
+std::string Ini(const std::string& file, const char* section, const char* key);
+void SetIni(const std::string& file, const char* section, const char* key, const char* value);
+// Sets a file's last-write time to now + offsetSeconds.
+bool Touch(const std::string& path, long long offsetSeconds);
+
+// A fresh folder C:\stage\NAME holding Setup.exe, a Setup.ini and payload files.
+class Folder {
+public:
+    explicit Folder(const std::string& name, bool withSetupExe = true);
+    const std::string& dir() const { return dir_; }
+    std::string Path(const std::string& relative) const { return dir_ + "\\" + relative; }
+    std::string Script() const { return Path("Setup.ini"); }
+    void WriteScript(const std::string& text) const;
+    void Put(const std::string& relative, const std::string& bytes) const;
+
+private:
+    std::string dir_;
+};
+
+bool SetRegString(HKEY root, const char* subkey, const char* name, const char* value);
+bool GetRegString(HKEY root, const char* subkey, const char* name, std::string* value);
+void DeleteRegTree(HKEY root, const char* subkey);
+bool RegKeyExists(HKEY root, const char* subkey);
+
+}  // namespace stage

@@ -1,0 +1,61 @@
+// Finds and drives the windows of another process from a test: texts (exact
+// Unicode), states, positions, clicks, message boxes and screenshots.
+#pragma once
+#include <windows.h>
+#include <string>
+
+namespace ui {
+
+struct Program {
+    PROCESS_INFORMATION info{};
+    Program() = default;
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    bool Start(const std::string& exe, const std::string& args, const std::string& folder);
+    DWORD pid() const { return info.dwProcessId; }
+    bool Wait(DWORD ms, DWORD* exitCode = nullptr) const;  // false on time-out
+    void Kill();
+};
+
+// A visible top-level window of the process whose class and caption match (null = any).
+HWND FindTopWindow(DWORD pid, const wchar_t* className, const wchar_t* caption);
+HWND WaitForTopWindow(DWORD pid, const wchar_t* className, const wchar_t* caption, DWORD ms);
+// The main dialog: a visible top-level dialog with control 1007.
+HWND WaitForMainDialog(DWORD pid, DWORD ms);
+// A message box: a visible dialog of the process without control 1007 (and other than skip).
+HWND WaitForMessageBox(DWORD pid, DWORD ms, HWND skip = nullptr);
+// Whether any visible top-level window of the process exists.
+bool HasVisibleWindow(DWORD pid);
+
+std::wstring Text(HWND window);
+std::wstring ItemText(HWND dialog, int id);
+std::wstring MessageBoxText(HWND box);  // the message, without the caption
+bool Visible(HWND dialog, int id);
+bool Enabled(HWND dialog, int id);
+bool Checked(HWND dialog, int id);
+bool ReadOnly(HWND dialog, int id);
+RECT ItemRect(HWND dialog, int id);  // in the dialog's client coordinates
+RECT WindowRect(HWND window);
+void Click(HWND dialog, int id);  // posted, so a click that starts a long run never blocks
+void Key(HWND window, WPARAM virtualKey);
+
+// Polls until pred() holds or ms pass.
+template <typename Pred>
+bool WaitUntil(Pred pred, DWORD ms, DWORD step = 50) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (pred()) return true;
+        if (GetTickCount() - start >= ms) return false;
+        Sleep(step);
+    }
+}
+
+// Saves the whole screen as a 24-bit BMP file.
+bool SaveScreenshot(const std::string& path);
+
+// Text conversions for comparisons with the ANSI-side values.
+std::wstring Widen(const char* text, UINT codePage = CP_ACP);
+std::string Narrow(const std::wstring& text, UINT codePage = CP_UTF8);
+
+}  // namespace ui
