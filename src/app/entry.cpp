@@ -1,4 +1,5 @@
 #include "app/entry.h"
+#include <objbase.h>
 #include <stdlib.h>
 #include <string.h>
 #include "app/backdrop.h"
@@ -106,6 +107,20 @@ struct BackdropSurface {
     }
 };
 
+// COM for the folder browsers and the shell's shortcut object.
+class ComScope {
+public:
+    ComScope() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComScope() {
+        if (initialised_) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    bool initialised_;
+};
+
 static void RunMessageLoop(HWND backdrop) {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -116,6 +131,8 @@ static void RunMessageLoop(HWND backdrop) {
 }
 
 int RunSetup(HINSTANCE instance, const char* arguments) {
+    // A missing disk or drive must not stop the run with a system error box.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     RunState& run = Run();
     run.instance = instance;
     run.restartNeeded = false;
@@ -137,6 +154,7 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
     run.stage = Stage::Install;
     run.uninstallMode = mode == RunMode::Uninstall;
     {
+        ComScope com;
         BackdropSurface surface;
         if (ReadNumber("Back", "Do", 0, Script()) != 0) surface.Prepare(run.screenRect);
         run.backdropDC = surface.dc.get();

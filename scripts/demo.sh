@@ -1,0 +1,56 @@
+#!/bin/bash
+# The main job: builds Setup.exe and installs the sample product of examples/sample
+# into a Wine prefix (build/demo-prefix). With a display the dialog is yours to use;
+# without one it runs under a private Xvfb, presses OK itself and saves screenshots
+# in build/demo.
+set -u
+cd "$(dirname "$0")/.."
+scripts/install-packages.sh || exit 1
+scripts/build.sh || exit 1
+root=$(pwd)
+prefix=$root/build/demo-prefix
+out=$root/build/demo
+mkdir -p "$out"
+tests/support/make-prefix.sh "$prefix" || exit 1
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+export XDG_DATA_HOME=$prefix/xdg-data
+mkdir -p "$XDG_DATA_HOME/Trash"
+stage=$prefix/drive_c/stage/sample
+rm -rf "$stage" "$prefix/drive_c/Program Files/Sample Notes"
+mkdir -p "$stage"
+cp -r examples/sample/. "$stage/"
+cp build/x64/Setup.exe "$stage/"
+wine=/usr/lib/wine/wine64
+driver="$root/build/x64/uidriver.exe"
+headless=0
+if [ -z "${DISPLAY:-}" ]; then
+    headless=1
+    export DISPLAY=:96
+    Xvfb $DISPLAY -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    trap 'kill $xvfb 2>/dev/null' EXIT
+    sleep 1
+fi
+(cd "$stage" && exec $wine Setup.exe) &
+setup=$!
+if [ $headless = 1 ]; then
+    if ! $wine "$driver" wait "Sample Notes" 30000; then
+        echo "the main dialog did not appear"; kill $setup; exit 1
+    fi
+    sleep 0.5
+    $wine "$driver" screenshot 'C:\demo-dialog.bmp'
+    $wine "$driver" click "Sample Notes" 1
+    sleep 2.5
+    $wine "$driver" screenshot 'C:\demo-progress.bmp'
+    for f in dialog progress; do
+        convert "$prefix/drive_c/demo-$f.bmp" "$out/$f.png" && rm -f "$prefix/drive_c/demo-$f.bmp"
+    done
+fi
+wait $setup
+rc=$?
+/usr/lib/wine/wineserver -w
+echo "Setup.exe ended with $rc"
+echo "installed into C:\\Program Files\\Sample Notes:"
+(cd "$prefix/drive_c/Program Files/Sample Notes" 2>/dev/null && find . -type f | sort) || echo "  (nothing)"
+[ $headless = 1 ] && echo "screenshots: $out/dialog.png $out/progress.png"
+exit $rc
