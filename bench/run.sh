@@ -5,7 +5,8 @@
 # Prints the marginal time per file (over the N = 0 run) for each.
 set -u
 cd "$(dirname "$0")/.."
-scripts/build.sh >/dev/null || exit 1
+BUILD_ROOT=${BUILD_ROOT:-build} scripts/build.sh >/dev/null || exit 1
+build=${BUILD_ROOT:-build}
 root=$(pwd)
 prefix=$root/build/bench-prefix
 tests/support/make-prefix.sh "$prefix" || exit 1
@@ -24,7 +25,7 @@ stage_product() {  # N
     local n=$1 dir=$c/bench/src
     rm -rf "$c/bench"
     mkdir -p "$dir"
-    cp build/x64/Setup.exe build/x64/copyloop.exe "$dir/"
+    cp $build/x64/Setup.exe $build/x64/copyloop.exe "$dir/"
     {
         printf '[Setup]\r\nName=Bench\r\nAuto=1\r\n[Root]\r\nName=bench\\out\r\n[MakeDirectory]\r\n'
         for ((f = 0; f < n / 10; f++)); do printf '%d=d%d\r\n' $((f + 1)) $f; done
@@ -48,17 +49,18 @@ timed() {  # command...
     echo "$t1 - $t0" | bc -l
 }
 
-declare -A first second loop
+declare -A first second loop reloop
 for n in 0 1000 5000; do
     stage_product $n
     /usr/lib/wine/wineserver -w
-    loop[$n]=$(timed $wine copyloop.exe Setup.ini 'C:\bench\loop')
+    loop[$n]=$(timed $wine copyloop.exe 'C:\bench\src\Setup.ini' 'C:\bench\loop')
+    reloop[$n]=$(timed $wine copyloop.exe 'C:\bench\src\Setup.ini' 'C:\bench\loop')
     first[$n]=$(timed $wine Setup.exe)
     cp "$c/bench/src/Setup.ini.orig" "$c/bench/src/Setup.ini"
     second[$n]=$(timed $wine Setup.exe)
     count=$(grep -c '^[0-9]*=C:' "$c/bench/out/Setup.ini" 2>/dev/null)
-    printf 'N=%-5d copy loop %6.2f s   install %6.2f s   second install %6.2f s   (record lines: %s)\n' \
-        $n "${loop[$n]}" "${first[$n]}" "${second[$n]}" "$count"
+    printf 'N=%-5d copy loop %6.2f s (again %6.2f s)   install %6.2f s   second install %6.2f s   (record lines: %s)\n' \
+        $n "${loop[$n]}" "${reloop[$n]}" "${first[$n]}" "${second[$n]}" "$count"
 done
 echo
 echo "marginal time per file (ms), against N = 0:"
@@ -66,6 +68,7 @@ for n in 1000 5000; do
     l=$(echo "(${loop[$n]} - ${loop[0]}) * 1000 / $n" | bc -l)
     f=$(echo "(${first[$n]} - ${first[0]}) * 1000 / $n" | bc -l)
     s=$(echo "(${second[$n]} - ${second[0]}) * 1000 / $n" | bc -l)
-    printf 'N=%-5d copy loop %5.2f   install %5.2f (%.2fx)   second install %5.2f (%.2fx)\n' \
-        $n "$l" "$f" "$(echo "$f / $l" | bc -l)" "$s" "$(echo "$s / $l" | bc -l)"
+    r=$(echo "(${reloop[$n]} - ${reloop[0]}) * 1000 / $n" | bc -l)
+    printf 'N=%-5d copy loop %5.2f   install %5.2f (%.2fx)   copy loop over existing files %5.2f   second install %5.2f (%.2fx of that)\n' \
+        $n "$l" "$f" "$(echo "$f / $l" | bc -l)" "$r" "$s" "$(echo "$s / $r" | bc -l)"
 done

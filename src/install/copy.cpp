@@ -4,6 +4,7 @@
 #include "app/run_state.h"
 #include "install/record.h"
 #include "install/restart.h"
+#include "script/section.h"
 #include "res/resource.h"
 #include "script/handles.h"
 #include "script/paths.h"
@@ -55,15 +56,17 @@ struct CopyRun {
     char sourceFolder[kPathSize];
     bool reboot;
     RecordList* copied;
+    const SectionIndex* list;  // the copy list, read once
     StateArray states;
     size_t waitingTotal = 0, failedTotal = 0;
 };
 
 // Reads copy-list entry k; false when it is absent.
 bool ReadCopyEntry(CopyRun& run, int k, CopyEntry& entry) {
-    char key[16], value[kValueSize];
-    FormatInt(key, sizeof key, k);
-    if (!ReadText("CopyFile", key, value, sizeof value, run.script)) return false;
+    const char* text = run.list->Get(k);
+    if (!text) return false;
+    char value[kValueSize];
+    CopyBounded(value, sizeof value, text);
     const char* p = value;
     entry = CopyEntry();
     if (*p == '!') entry.noRecord = true, ++p;
@@ -250,6 +253,8 @@ void CopyInstallFiles(HWND dialog) {
     run.reboot = ReadNumber("CopyFile", "Reboot", 0, script) != 0;
     RecordList copied("CopiedFile", script, false, false);
     run.copied = &copied;
+    SectionIndex list("CopyFile", script);
+    run.list = &list;
     CopyEntry entry;
     for (int k = 0; ReadCopyEntry(run, k, entry); ++k) {
         if (!run.states.Push(kDone)) return;  // out of memory: the step ends here

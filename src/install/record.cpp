@@ -7,45 +7,6 @@ namespace {
 constexpr int kBatch = 256;  // entries between two writes of a list
 }
 
-GrowableText::~GrowableText() {
-    if (data_) HeapFree(GetProcessHeap(), 0, data_);
-}
-
-bool GrowableText::Reserve(size_t n) {
-    if (n <= cap_) return true;
-    size_t cap = cap_ ? cap_ : 1024;
-    while (cap < n) cap *= 2;
-    void* block = data_ ? HeapReAlloc(GetProcessHeap(), 0, data_, cap) : HeapAlloc(GetProcessHeap(), 0, cap);
-    if (!block) return false;
-    data_ = static_cast<char*>(block);
-    cap_ = cap;
-    return true;
-}
-
-bool GrowableText::Append(const char* bytes, size_t n) {
-    if (!Reserve(size_ + n + 2)) return false;
-    memcpy(data_ + size_, bytes, n);
-    size_ += n;
-    data_[size_] = 0;  // keeps the text double-zero terminated
-    data_[size_ + 1] = 0;
-    return true;
-}
-
-bool ReadSection(const char* section, const char* path, GrowableText& out) {
-    out.Clear();
-    for (size_t cap = 32768; cap <= (256u << 20); cap *= 4) {
-        if (!out.Reserve(cap)) return false;
-        DWORD n = GetPrivateProfileSectionA(section, out.data(), (DWORD)cap, path);
-        if (n < cap - 2) {  // cap - 2 means the section did not fit
-            out.data()[n] = 0;
-            out.data()[n + 1] = 0;
-            out.TakeWritten(n);
-            return true;
-        }
-    }
-    return false;
-}
-
 RecordList::RecordList(const char* section, const char* path, bool keepExisting, bool countOnEveryWrite)
     : countOnEveryWrite_(countOnEveryWrite) {
     CopyBounded(section_, sizeof section_, section);

@@ -7,32 +7,7 @@
 #pragma once
 #include <windows.h>
 #include <stddef.h>
-
-class GrowableText {
-public:
-    GrowableText() = default;
-    ~GrowableText();
-    GrowableText(const GrowableText&) = delete;
-    GrowableText& operator=(const GrowableText&) = delete;
-    bool Append(const char* bytes, size_t n);  // false when memory ran out
-    bool Reserve(size_t n);
-    char* data() const { return data_; }
-    size_t size() const { return size_; }
-    void Clear() { size_ = 0; }
-    // Takes n bytes written directly into data() (n below the reserved size).
-    void TakeWritten(size_t n) { size_ = n; }
-
-private:
-    char* data_ = nullptr;
-    size_t size_ = 0, cap_ = 0;
-};
-
-// Reads a whole profile section ("key=value" lines, each zero-terminated).
-bool ReadSection(const char* section, const char* path, GrowableText& out);
-
-// Calls visit(number, value) for every line whose key is a decimal number.
-template <typename Visit>
-void ForEachNumberedLine(const GrowableText& sectionText, Visit visit);
+#include "script/section.h"
 
 class RecordList {
 public:
@@ -80,22 +55,3 @@ private:
     size_t capacity_ = 0, used_ = 0;
 };
 
-#include <stdlib.h>
-#include <string.h>
-template <typename Visit>
-void ForEachNumberedLine(const GrowableText& sectionText, Visit visit) {
-    const char* p = sectionText.data();
-    const char* end = p + sectionText.size();
-    while (p && p < end && *p) {
-        const char* line = p;
-        size_t len = strlen(line);
-        p += len + 1;
-        const char* eq = strchr(line, '=');
-        if (!eq || eq == line) continue;
-        bool numeric = true;
-        for (const char* c = line; c < eq; ++c)
-            if (*c < '0' || *c > '9') numeric = false;
-        if (!numeric || eq - line > 9) continue;
-        visit(atoi(line), eq + 1);
-    }
-}

@@ -9,37 +9,24 @@
 void MergeRecordList(const char* olderRecord, const char* currentRecord, const char* section) {
     int older = ReadCount(section, olderRecord);
     if (older <= 0) return;
-    GrowableText olderText;
-    if (!ReadSection(section, olderRecord, olderText)) return;
-    // The older entries by number; only those below its "Count" take part.
-    const char** byNumber = static_cast<const char**>(
-        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (size_t)older * sizeof(const char*)));
-    if (!byNumber) return;
-    ForEachNumberedLine(olderText, [&](int number, const char* value) {
-        if (number >= 0 && number < older && !byNumber[number]) byNumber[number] = value;
-    });
-
+    SectionIndex olderList(section, olderRecord);
     PathSet present;
     {
         int current = ReadCount(section, currentRecord);
-        GrowableText currentText;
-        ReadSection(section, currentRecord, currentText);
-        ForEachNumberedLine(currentText, [&](int number, const char* value) {
-            if (number < current && value[0]) present.Insert(value);
-        });
+        SectionIndex currentList(section, currentRecord);
+        for (int i = 0; i < current; ++i)
+            if (const char* value = currentList.Get(i)) present.Insert(value);
     }
-    {
-        RecordList list(section, currentRecord, true, true);
-        for (int i = 0; i < older; ++i) {
-            const char* value = byNumber[i];
-            if (!value || !value[0] || present.Contains(value)) continue;
-            char entry[kValueSize];
-            CopyBounded(entry, sizeof entry, value);
-            list.Add(entry);
-            present.Insert(entry);
-        }
+    RecordList list(section, currentRecord, true, true);
+    char entry[kValueSize];
+    for (int i = 0; i < older; ++i) {
+        const char* value = olderList.Get(i);
+        if (!value) continue;  // a missing older key adds nothing
+        CopyBounded(entry, sizeof entry, value);
+        if (present.Contains(entry)) continue;
+        list.Add(entry);
+        present.Insert(entry);
     }
-    HeapFree(GetProcessHeap(), 0, byNumber);
 }
 
 void PlaceUninstaller(HWND) {

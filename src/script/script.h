@@ -43,17 +43,19 @@ int ReadCount(const char* section, const char* path);
 
 // ---- implementation of the templates ------------------------------------------
 #include "script/handles.h"
+#include "script/section.h"
 #include "script/text.h"
 
 template <typename Visit>
 int ForEachNumberedKey(const char* path, const char* section, int first, Visit visit, size_t cap) {
     HeapBuffer value(cap);
     if (!value) return 0;
+    SectionIndex list(section, path);
     int visited = 0;
     for (int i = first;; ++i) {
-        char key[16];
-        FormatInt(key, sizeof key, i);
-        if (!ReadText(section, key, value.data(), cap, path)) break;
+        const char* text = list.Get(i);
+        if (!text) break;
+        CopyBounded(value.data(), cap, text);  // as a read into cap bytes would cut it
         ++visited;
         if (!visit(i, value.data())) break;
     }
@@ -63,12 +65,14 @@ int ForEachNumberedKey(const char* path, const char* section, int first, Visit v
 template <typename Visit>
 void ForEachCountedKey(const char* path, const char* section, bool reverse, Visit visit) {
     int count = ReadCount(section, path);
+    if (count <= 0) return;
+    SectionIndex list(section, path);
     char value[kValueSize];
     for (int n = 0; n < count; ++n) {
         int i = reverse ? count - 1 - n : n;
-        char key[16];
-        FormatInt(key, sizeof key, i);
-        if (!ReadText(section, key, value, sizeof value, path)) continue;
+        const char* text = list.Get(i);
+        if (!text) continue;
+        CopyBounded(value, sizeof value, text);
         if (!visit(i, value)) break;
     }
 }

@@ -1,0 +1,48 @@
+// Whole profile sections read in one call.
+//
+// Under Wine every profile read after a write re-reads the whole file, so reading a
+// list of thousands of keys one by one costs time in proportion to the square of its
+// length. Lists are therefore read as one section and looked up in memory, with the
+// same results a key-by-key read would give.
+#pragma once
+#include <windows.h>
+#include <stddef.h>
+
+class GrowableText {
+public:
+    GrowableText() = default;
+    ~GrowableText();
+    GrowableText(const GrowableText&) = delete;
+    GrowableText& operator=(const GrowableText&) = delete;
+    bool Append(const char* bytes, size_t n);  // false when memory ran out
+    bool Reserve(size_t n);
+    char* data() const { return data_; }
+    size_t size() const { return size_; }
+    void Clear() { size_ = 0; }
+    // Takes n bytes written directly into data() (n below the reserved size).
+    void TakeWritten(size_t n) { size_ = n; }
+
+private:
+    char* data_ = nullptr;
+    size_t size_ = 0, cap_ = 0;
+};
+
+// Reads a whole section as "key=value" lines, each zero-terminated.
+bool ReadSection(const char* section, const char* path, GrowableText& out);
+
+// The keys "0", "1", ... of one section, as a key-by-key read would see them:
+// first occurrence wins, surrounding quotes stripped, empty values absent.
+class SectionIndex {
+public:
+    SectionIndex(const char* section, const char* path);
+    ~SectionIndex();
+    SectionIndex(const SectionIndex&) = delete;
+    SectionIndex& operator=(const SectionIndex&) = delete;
+    // The value of key number, or null when it is missing or empty.
+    const char* Get(int number) const;
+
+private:
+    GrowableText text_;
+    const char** values_ = nullptr;
+    int count_ = 0;
+};
