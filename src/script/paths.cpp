@@ -129,7 +129,8 @@ void FindOpenCommandProgram(const char* name, const char* installFolder, char* r
             // Unquoted: drop bytes from the end until what remains exists.
             for (size_t len = strlen(command); len > 0; --len) {
                 command[len] = 0;
-                if (PathExists(command)) {
+                // File lookups ignore trailing blanks; the program name has none.
+                if (command[len - 1] != ' ' && PathExists(command)) {
                     CopyBounded(result, kPathSize, command);
                     return;
                 }
@@ -217,7 +218,8 @@ void DefaultInstallFolder(const char* name, HWND owner, char* result) {
         // Unknown token: its closing "%" becomes a backslash.
         char renamed[kPathSize];
         CopyBounded(renamed, sizeof renamed, name);
-        renamed[second - name] = '\\';
+        size_t at = (size_t)(second - name);
+        if (at < strlen(renamed)) renamed[at] = '\\';  // the name may have been cut before it
         AppendBounded(out, sizeof out, renamed);
     } else {
         AppendBounded(out, sizeof out, name);

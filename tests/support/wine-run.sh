@@ -2,7 +2,7 @@
 # Runs one Windows test program under wine64 in the prefix named by WINEPREFIX,
 # creating that prefix on first use, and ends the prefix's processes afterwards.
 set -u
-: "${WINEPREFIX:?WINEPREFIX must name the test group's prefix}"
+: "${WINEPREFIX:?WINEPREFIX must name the prefix of the test group}"
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 here=$(cd "$(dirname "$0")" && pwd)
