@@ -11,5 +11,12 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d
 timeout 300 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
 timeout 60 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 timeout 60 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+# The dialogs name Japanese fonts that Wine lacks; map them to the IPA fonts.
+fonts=$prefix/fonts.reg
+{
+    printf '\xff\xfe'
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n"ＭＳ ゴシック"="IPAGothic"\r\n' | iconv -f UTF-8 -t UTF-16LE
+} > "$fonts"
+timeout 60 /usr/lib/wine/wine64 regedit /S "$(/usr/lib/wine/wine64 winepath -w "$fonts" 2>/dev/null)" >/dev/null 2>&1
 timeout 60 /usr/lib/wine/wineserver -w
 touch "$prefix/.ready"
