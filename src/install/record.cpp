@@ -1,4 +1,5 @@
 #include "install/record.h"
+#include <stdlib.h>
 #include <string.h>
 #include "script/script.h"
 #include "script/text.h"
@@ -11,6 +12,8 @@ RecordList::RecordList(const char* section, const char* path, bool keepExisting,
     : countOnEveryWrite_(countOnEveryWrite) {
     CopyBounded(section_, sizeof section_, section);
     CopyBounded(path_, sizeof path_, path);
+    int count = keepExisting ? ReadCount(section, path) : 0;
+    if (count < 0) count = 0;
     GrowableText existing;
     if (!ReadSection(section, path, existing)) return;
     // Keep what else the section holds; the list itself is rewritten by this run.
@@ -23,13 +26,15 @@ RecordList::RecordList(const char* section, const char* path, bool keepExisting,
         for (size_t i = 0; i < keyLen; ++i)
             if (p[i] < '0' || p[i] > '9') numeric = false;
         bool isCount = keyLen == 5 && _strnicmp(p, "Count", 5) == 0;
-        if (!isCount && (!numeric || keepExisting)) text_.Append(p, len + 1);
+        // A continued list keeps its entries below "Count"; stale numbers above it would
+        // shadow the entries appended now.
+        bool keep = !numeric || (keepExisting && atoi(p) < count);
+        if (!isCount && keep) text_.Append(p, len + 1);
         p += len + 1;
     }
     if (keepExisting) {
-        next_ = ReadCount(section, path);
-        if (next_ < 0) next_ = 0;
-        count_ = next_;
+        next_ = count;
+        count_ = count;
     }
 }
 

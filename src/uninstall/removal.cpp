@@ -11,7 +11,7 @@
 
 void ShellDeleteFile(const char* path) {
     char from[kPathSize + 2] = {};  // zero-filled: the list ends in a double zero
-    CopyBounded(from, kPathSize, path);
+    if (!CopyBounded(from, kPathSize, path)) return;  // a cut path names another file
     SHFILEOPSTRUCTA op{};
     op.wFunc = FO_DELETE;
     op.pFrom = from;
@@ -54,8 +54,14 @@ void ForEachRemoveFolder(const char* script, const char* installFolder, Visit vi
     });
 }
 
+// A read-only file goes only with "Force"; the shell itself would delete it anyway.
 void DeleteOne(const char* path, bool force) {
-    if (force) SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    if (force) {
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    } else {
+        DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return;
+    }
     ShellDeleteFile(path);
 }
 
