@@ -26,6 +26,10 @@ bool HandOverTo(const char* commandLine, int showWindow) {
     return true;
 }
 
+bool FormatHandOverCommand(char* out, size_t cap, const char* program, const char* argument) {
+    return FormatBounded(out, cap, "\"%s\" %s", program, argument);
+}
+
 bool OwnExecutablePath(char* out, size_t cap) {
     DWORD n = GetModuleFileNameA(nullptr, out, (DWORD)cap);
     if (n == 0 || n >= cap) {

@@ -6,5 +6,8 @@
 // process and thread, then lets the new one run. showWindow < 0 leaves the start-up
 // information zero-filled. Returns false when the process could not be created.
 bool HandOverTo(const char* commandLine, int showWindow);
+// The command line of a hand-over: the program path quoted, so that a folder with
+// blanks still hands over exactly argument; false when it does not fit.
+bool FormatHandOverCommand(char* out, size_t cap, const char* program, const char* argument);
 // The running executable's path (260 bytes); false when unknown.
 bool OwnExecutablePath(char* out, size_t cap);

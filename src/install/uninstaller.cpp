@@ -39,8 +39,7 @@ void PlaceUninstaller(HWND) {
     CopyFileA("Setup.exe", uninstaller, FALSE);
     if (Run().restartNeeded) {
         char command[2 * kPathSize];
-        // Quoted, so that a folder with blanks still hands over exactly "reboot".
-        if (FormatBounded(command, sizeof command, "\"%s\" reboot", uninstaller)) HandOverTo(command, SW_SHOW);
+        if (FormatHandOverCommand(command, sizeof command, uninstaller, "reboot")) HandOverTo(command, SW_SHOW);
     }
     char record[kPathSize];
     CopyBounded(record, sizeof record, installFolder);

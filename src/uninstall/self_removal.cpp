@@ -12,8 +12,7 @@ void StartSelfRemoval() {
     char exe[kPathSize];
     if (!OwnExecutablePath(exe, sizeof exe)) return;
     char command[2 * kPathSize];
-    // Quoted, so that a folder with blanks still hands over exactly "remove".
-    if (FormatBounded(command, sizeof command, "\"%s\" remove", exe)) HandOverTo(command, -1);
+    if (FormatHandOverCommand(command, sizeof command, exe, "remove")) HandOverTo(command, -1);
 }
 
 bool FormatRemovalBatch(char* out, size_t cap, const char* exePath, const char* folder, const char* batchPath) {

@@ -58,3 +58,24 @@ TEST(BuildScriptPath, ScriptBesideTheExecutable) {
 }
 
 }  // namespace
+
+#include "app/handover.h"
+
+namespace {
+
+// The hand-over's command line must parse back to exactly its argument, blanks or not.
+TEST(FormatHandOverCommand, QuotedProgramThenExactlyTheArgument) {
+    char command[2 * MAX_PATH];
+    for (const char* program : {"C:\\App\\Setup.exe", "C:\\Program Files\\My App\\Setup.exe"}) {
+        for (const char* argument : {"reboot", "remove"}) {
+            ASSERT_TRUE(FormatHandOverCommand(command, sizeof command, program, argument));
+            EXPECT_EQ(std::string(command), "\"" + std::string(program) + "\" " + argument);
+            EXPECT_STREQ(ArgumentsOf(command), argument) << command;
+        }
+    }
+    char small[16];
+    EXPECT_FALSE(FormatHandOverCommand(small, sizeof small, "C:\\Program Files\\Setup.exe", "reboot"))
+        << "a cut command line must be refused, never started";
+}
+
+}  // namespace
