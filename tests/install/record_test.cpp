@@ -6,22 +6,10 @@
 #include <string>
 #include <vector>
 #include "install/record.h"
+#include "fixtures.h"
 #include "stage.h"
 
 namespace {
-
-std::vector<std::string> SectionLines(const std::string& file, const char* section) {
-    std::vector<char> buffer(1 << 20);
-    DWORD n = GetPrivateProfileSectionA(section, buffer.data(), (DWORD)buffer.size(), file.c_str());
-    std::vector<std::string> lines;
-    for (DWORD i = 0; i < n;) {
-        std::string line(buffer.data() + i);
-        if (line.empty()) break;
-        lines.push_back(line);
-        i += (DWORD)line.size() + 1;
-    }
-    return lines;
-}
 
 // Record-like values: blanks, an equals sign, ten files a folder.
 std::string Entry(int i) {

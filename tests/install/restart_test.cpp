@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "install/restart.h"
+#include "fixtures.h"
 #include "stage.h"
 #include "ui_driver.h"
 
@@ -31,84 +32,6 @@ std::string Visible(const std::string& text) {
     }
     return out;
 }
-
-const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
-const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
-
-struct PendingRename {
-    std::string from, to;  // without the "\??\" and "!" decorations; to empty for a deletion
-};
-
-std::string Undecorated(const std::wstring& text) {
-    std::wstring s = text;
-    if (!s.empty() && s[0] == L'!') s.erase(0, 1);
-    if (s.compare(0, 4, L"\\??\\") == 0) s.erase(0, 4);
-    return ui::Narrow(s, CP_ACP);
-}
-
-std::vector<PendingRename> PendingRenames() {
-    std::vector<PendingRename> pairs;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return pairs;
-    DWORD type = 0, size = 0;
-    std::vector<wchar_t> data;
-    if (RegQueryValueExW(key, kPendingValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && size) {
-        data.resize(size / sizeof(wchar_t) + 2, 0);
-        RegQueryValueExW(key, kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
-        data.resize(size / sizeof(wchar_t));
-    }
-    RegCloseKey(key);
-    if (!data.empty() && data.back() == 0) data.pop_back();  // the list's own terminator
-    std::vector<std::wstring> strings;
-    std::wstring current;
-    for (wchar_t c : data) {
-        if (c) {
-            current += c;
-        } else {
-            strings.push_back(current);
-            current.clear();
-        }
-    }
-    for (size_t i = 0; i + 1 < strings.size(); i += 2)
-        pairs.push_back({Undecorated(strings[i]), Undecorated(strings[i + 1])});
-    return pairs;
-}
-
-bool IsPending(const std::string& from, const std::string& to) {
-    for (const PendingRename& p : PendingRenames())
-        if (lstrcmpiA(p.from.c_str(), from.c_str()) == 0 && lstrcmpiA(p.to.c_str(), to.c_str()) == 0) return true;
-    return false;
-}
-
-// Keeps the test prefix's restart instructions as they were before the test.
-class PendingSnapshot {
-public:
-    PendingSnapshot() {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
-        DWORD size = 0;
-        if (RegQueryValueExW(key, kPendingValue, nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
-            existed_ = true;
-            data_.resize(size);
-            if (size) RegQueryValueExW(key, kPendingValue, nullptr, &type_, data_.data(), &size);
-        }
-        RegCloseKey(key);
-    }
-    ~PendingSnapshot() {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-        if (existed_)
-            RegSetValueExW(key, kPendingValue, 0, type_, data_.data(), (DWORD)data_.size());
-        else
-            RegDeleteValueW(key, kPendingValue);
-        RegCloseKey(key);
-    }
-
-private:
-    bool existed_ = false;
-    DWORD type_ = REG_MULTI_SZ;
-    std::vector<BYTE> data_;
-};
 
 class RenameInstructionTest : public testing::Test {
 protected:

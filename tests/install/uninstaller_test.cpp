@@ -8,28 +8,10 @@
 #include "app/run_state.h"
 #include "install/uninstaller.h"
 #include "script/text.h"
+#include "fixtures.h"
 #include "stage.h"
 
 namespace {
-
-std::vector<std::string> SectionLines(const std::string& file, const char* section) {
-    std::vector<char> buffer(1 << 22);
-    DWORD n = GetPrivateProfileSectionA(section, buffer.data(), (DWORD)buffer.size(), file.c_str());
-    std::vector<std::string> lines;
-    for (DWORD i = 0; i < n;) {
-        std::string line(buffer.data() + i);
-        if (line.empty()) break;
-        lines.push_back(line);
-        i += (DWORD)line.size() + 1;
-    }
-    return lines;
-}
-
-std::string Join(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const std::string& line : lines) out += "  " + line + "\n";
-    return out;
-}
 
 // The entries 0 .. Count-1 that are present, in order.
 std::vector<std::string> ListEntries(const std::string& file, const char* section) {

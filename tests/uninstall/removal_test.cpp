@@ -8,53 +8,12 @@
 #include <vector>
 #include "app/run_state.h"
 #include "script/text.h"
+#include "fixtures.h"
 #include "stage.h"
 #include "ui_driver.h"
 #include "uninstall/removal.h"
 
 namespace {
-
-const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
-const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
-
-struct PendingRename {
-    std::string from, to;  // without the "\??\" and "!" decorations; to empty for a deletion
-};
-
-std::string Undecorated(const std::wstring& text) {
-    std::wstring s = text;
-    if (!s.empty() && s[0] == L'!') s.erase(0, 1);
-    if (s.compare(0, 4, L"\\??\\") == 0) s.erase(0, 4);
-    return ui::Narrow(s, CP_ACP);
-}
-
-std::vector<PendingRename> PendingRenames() {
-    std::vector<PendingRename> pairs;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return pairs;
-    DWORD type = 0, size = 0;
-    std::vector<wchar_t> data;
-    if (RegQueryValueExW(key, kPendingValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && size) {
-        data.resize(size / sizeof(wchar_t) + 2, 0);
-        RegQueryValueExW(key, kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
-        data.resize(size / sizeof(wchar_t));
-    }
-    RegCloseKey(key);
-    if (!data.empty() && data.back() == 0) data.pop_back();  // the list's own terminator
-    std::vector<std::wstring> strings;
-    std::wstring current;
-    for (wchar_t c : data) {
-        if (c) {
-            current += c;
-        } else {
-            strings.push_back(current);
-            current.clear();
-        }
-    }
-    for (size_t i = 0; i + 1 < strings.size(); i += 2)
-        pairs.push_back({Undecorated(strings[i]), Undecorated(strings[i + 1])});
-    return pairs;
-}
 
 // The paths scheduled for deletion at restart that lie under folder.
 std::vector<std::string> PendingDeletionsUnder(const std::string& folder) {
@@ -64,42 +23,6 @@ std::vector<std::string> PendingDeletionsUnder(const std::string& folder) {
             CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, p.from.c_str(), (int)folder.size(), folder.c_str(),
                            (int)folder.size()) == CSTR_EQUAL)
             out.push_back(p.from);
-    return out;
-}
-
-// Keeps the test prefix's restart instructions as they were before the test.
-class PendingSnapshot {
-public:
-    PendingSnapshot() {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
-        DWORD size = 0;
-        if (RegQueryValueExW(key, kPendingValue, nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
-            existed_ = true;
-            data_.resize(size);
-            if (size) RegQueryValueExW(key, kPendingValue, nullptr, &type_, data_.data(), &size);
-        }
-        RegCloseKey(key);
-    }
-    ~PendingSnapshot() {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-        if (existed_)
-            RegSetValueExW(key, kPendingValue, 0, type_, data_.data(), (DWORD)data_.size());
-        else
-            RegDeleteValueW(key, kPendingValue);
-        RegCloseKey(key);
-    }
-
-private:
-    bool existed_ = false;
-    DWORD type_ = REG_MULTI_SZ;
-    std::vector<BYTE> data_;
-};
-
-std::string Crlf(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const std::string& line : lines) out += line + "\r\n";
     return out;
 }
 
