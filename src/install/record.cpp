@@ -5,11 +5,13 @@
 #include "script/text.h"
 
 namespace {
-constexpr int kBatch = 256;  // entries between two writes of a list
+// A write rewrites the whole file, so pending entries go out at most once a second
+// (and at the end): an interrupted install loses at most that second of its record.
+constexpr DWORD kWriteInterval = 1000;
 }
 
 RecordList::RecordList(const char* section, const char* path, bool keepExisting, bool countOnEveryWrite)
-    : countOnEveryWrite_(countOnEveryWrite) {
+    : countOnEveryWrite_(countOnEveryWrite), lastWrite_(GetTickCount()) {
     CopyBounded(section_, sizeof section_, section);
     CopyBounded(path_, sizeof path_, path);
     int count = keepExisting ? ReadCount(section, path) : 0;
@@ -44,7 +46,8 @@ void RecordList::Set(int number, const char* value) {
     text_.Append(line, strlen(line) + 1);
     if (number >= next_) next_ = number + 1;
     if (countOnEveryWrite_) count_ = next_;
-    if (++pending_ >= kBatch) Write();
+    ++pending_;
+    if (GetTickCount() - lastWrite_ >= kWriteInterval) Write();
 }
 
 void RecordList::WriteCount(int count) {
@@ -56,6 +59,7 @@ void RecordList::WriteCount(int count) {
 void RecordList::Write() {
     if (pending_ == 0) return;
     pending_ = 0;
+    lastWrite_ = GetTickCount();
     GrowableText whole;
     whole.Append(text_.data() ? text_.data() : "", text_.size());
     if (count_ >= 0) {

@@ -2,7 +2,7 @@
 //
 // Every profile write rewrites the whole file, so a list of thousands of entries
 // written key by key costs time in proportion to the square of its length. The
-// list is kept in memory and its section written whole every few hundred entries,
+// list is kept in memory and its section written whole at most once a second,
 // which leaves the same file content and keeps an interrupted install recorded.
 #pragma once
 #include <windows.h>
@@ -33,6 +33,7 @@ private:
     int pending_ = 0;
     int count_ = -1;  // -1: no "Count" line to write
     bool countOnEveryWrite_;
+    DWORD lastWrite_;
 };
 
 // A set of paths compared without regard to case.

@@ -88,14 +88,18 @@ TEST_F(RecordListTest, ContinuingAListKeepsItsEntriesAndCount) {
 }
 
 TEST_F(RecordListTest, InterruptedListIsOnDisk) {
-    // While the list is still being written, most of it already is in the file itself.
+    // While the list is still being written, what is more than a second old is in the file itself.
     std::string live = File("live.ini");
     {
         RecordList list("CopiedFile", live.c_str(), false, false);
-        for (int i = 0; i < 1000; ++i) list.Add(Entry(i).c_str());
+        for (int i = 0; i < 999; ++i) list.Add(Entry(i).c_str());
+        Sleep(1100);
+        list.Add(Entry(999).c_str());
         std::string bytes = stage::ReadFile(live);
-        EXPECT_NE(bytes.find("\r\n499=" + Entry(499) + "\r\n"), std::string::npos)
-            << "after 1000 entries not even the first 500 were written out (" << bytes.size() << " bytes on disk)";
+        EXPECT_NE(bytes.find("\r\n999=" + Entry(999) + "\r\n"), std::string::npos)
+            << "an entry added more than a second after the list began is not on disk (" << bytes.size()
+            << " bytes)";
+        EXPECT_EQ(bytes.find("Count="), std::string::npos) << "the Count comes only at the end";
     }
     // A list abandoned without its Count still leaves every entry.
     std::string abandoned = File("abandoned.ini");
