@@ -27,20 +27,29 @@ void GetDesktopFolder(HWND owner, char* out, bool keepTrailingBackslash) {
     if (!keepTrailingBackslash && len > 0 && out[len - 1] == '\\') out[len - 1] = 0;
 }
 
+bool QueryText(HKEY key, const char* valueName, char* out, size_t cap, DWORD* type) {
+    out[0] = 0;
+    DWORD size = (DWORD)cap - 1, kind = 0;
+    if (RegQueryValueExA(key, valueName, nullptr, &kind, (BYTE*)out, &size) != ERROR_SUCCESS) {
+        out[0] = 0;
+        return false;
+    }
+    out[size < cap ? size : cap - 1] = 0;  // the stored value need not be terminated
+    if (type) *type = kind;
+    return true;
+}
+
 bool ReadProgramFilesDir(char* out) {
     out[0] = 0;
     UniqueKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ,
                       key.put()) != ERROR_SUCCESS)
         return false;
-    DWORD type = 0, size = kPathSize - 1;
-    if (RegQueryValueExA(key.get(), "ProgramFilesDir", nullptr, &type, (BYTE*)out, &size) !=
-            ERROR_SUCCESS ||
-        type != REG_SZ) {
+    DWORD type = 0;
+    if (!QueryText(key.get(), "ProgramFilesDir", out, kPathSize, &type) || type != REG_SZ) {
         out[0] = 0;
         return false;
     }
-    out[size < kPathSize ? size : kPathSize - 1] = 0;
     return out[0] != 0;
 }
 
@@ -92,13 +101,7 @@ static bool ReadDefaultValue(HKEY root, const char* subkey, char* out) {
     out[0] = 0;
     UniqueKey key;
     if (RegOpenKeyExA(root, subkey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
-    DWORD type = 0, size = kValueSize - 1;
-    if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, (BYTE*)out, &size) != ERROR_SUCCESS) {
-        out[0] = 0;
-        return false;
-    }
-    out[size < kValueSize ? size : kValueSize - 1] = 0;
-    return true;
+    return QueryText(key.get(), nullptr, out, kValueSize, nullptr);
 }
 
 void FindOpenCommandProgram(const char* name, const char* installFolder, char* result) {

@@ -29,3 +29,5 @@ void DefaultInstallFolder(const char* name, HWND owner, char* result);
 void GetDesktopFolder(HWND owner, char* out, bool keepTrailingBackslash);
 bool ReadProgramFilesDir(char* out);  // false when unreadable or empty
 bool PathExists(const char* path);
+// Reads a registry value as text into cap bytes, always terminated; false when unreadable.
+bool QueryText(HKEY key, const char* valueName, char* out, size_t cap, DWORD* type);

@@ -119,11 +119,7 @@ bool FindEarlierInstall(const char* productName, char* folder) {
     // Opened, not created: a cancelled set-up must not leave an empty key behind.
     if (RegOpenKeyExA(uninstall.get(), productName, 0, KEY_READ, product.put()) != ERROR_SUCCESS)
         return false;
-    DWORD type = 0, size = kPathSize - 1;
-    bool read = RegQueryValueExA(product.get(), "UninstallString", nullptr, &type, (BYTE*)folder,
-                                 &size) == ERROR_SUCCESS;
-    folder[read && size < kPathSize ? size : 0] = 0;
-    if (!read) return false;
+    if (!QueryText(product.get(), "UninstallString", folder, kPathSize, nullptr)) return false;
     char* bs = FindLastBackslash(folder);
     if (!bs) {
         folder[0] = 0;
