@@ -1,0 +1,96 @@
+// Helpers of the end-to-end tests: profile sections read from the file's bytes,
+// waits on a started Setup.exe, screenshots.
+#pragma once
+#include <windows.h>
+#include <ctype.h>
+#include <map>
+#include <string>
+#include "fixtures.h"
+#include "stage.h"
+#include "ui_driver.h"
+
+namespace e2e {
+
+using Section = std::map<std::string, std::string>;
+
+inline std::string Lower(std::string s) {
+    for (char& c : s) c = (char)tolower((unsigned char)c);
+    return s;
+}
+
+// One section as the program left it on disk (no profile cache in between);
+// keys lower-cased, values exact.
+inline Section IniSection(const std::string& file, const std::string& name) {
+    Section out;
+    std::string text = stage::ReadFile(file);
+    bool inside = false;
+    for (size_t pos = 0, end; pos < text.size(); pos = end + 1) {
+        end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        bool header = !line.empty() && line[0] == '[';
+        size_t mark = line.find(header ? ']' : '=');
+        if (header)
+            inside = mark != std::string::npos && Lower(line.substr(1, mark - 1)) == Lower(name);
+        else if (inside && mark != std::string::npos)
+            out[Lower(line.substr(0, mark))] = line.substr(mark + 1);
+    }
+    return out;
+}
+
+// The value of a key, or "<absent>" when the section has no such line.
+inline std::string IniValue(const std::string& file, const std::string& section, const std::string& key) {
+    Section s = IniSection(file, section);
+    auto it = s.find(Lower(key));
+    return it == s.end() ? "<absent>" : it->second;
+}
+
+// Window text without a message, so a dialog busy in a run still answers.
+inline std::wstring TextNow(HWND window) {
+    wchar_t buffer[1024] = L"";
+    int n = GetWindowTextW(window, buffer, 1024);
+    return std::wstring(buffer, n > 0 ? n : 0);
+}
+
+inline void Shot(const std::string& name) { ui::SaveScreenshot(stage::ArtifactPath(name + ".bmp")); }
+
+struct Outcome {
+    bool ended = false;
+    DWORD exitCode = STILL_ACTIVE;
+    HWND box = nullptr;
+};
+
+// Waits until the program ends or shows a message box other than skip.
+inline Outcome WaitForEndOrBox(ui::Program& program, DWORD ms, HWND skip = nullptr) {
+    Outcome o;
+    ui::WaitUntil([&] {
+        if (program.Wait(0, &o.exitCode)) return o.ended = true;
+        return (o.box = ui::WaitForMessageBox(program.pid(), 0, skip)) != nullptr;
+    }, ms);
+    return o;
+}
+
+// Runs a command line to its end; false when it did not end within ms (it is then killed).
+inline bool RunAndWait(const std::string& command, DWORD ms) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION p{};
+    std::string line = command;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &p)) return false;
+    bool ended = WaitForSingleObject(p.hProcess, ms) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(p.hProcess, 99);
+    CloseHandle(p.hThread);
+    CloseHandle(p.hProcess);
+    return ended;
+}
+
+// Restart instructions left by an earlier run would hide what this run schedules.
+inline void ForgetPendingRenames() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    RegDeleteValueW(key, kPendingValue);
+    RegCloseKey(key);
+}
+
+}  // namespace e2e
