@@ -1,15 +1,14 @@
-// Replacement at restart: the delayed move this system accepts, and the
-// WinInit.Ini instruction writer run against a file of the test's own.
+// The WinInit.Ini route of replacement at restart, run against a file of the test's
+// own (the delayed move that this system accepts is covered end to end).
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <stdio.h>
 #include <string.h>
 #include <string>
 #include <vector>
 #include "install/restart.h"
+#include "script/text.h"
 #include "fixtures.h"
 #include "stage.h"
-#include "ui_driver.h"
 
 namespace {
 
@@ -19,173 +18,93 @@ std::string ShortForm(const std::string& path) {
     return n > 0 && n < sizeof out ? std::string(out) : path;
 }
 
-// Shows CR and LF, so that a failure message tells the line ends apart.
-std::string Visible(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\r')
-            out += "<CR>";
-        else if (c == '\n')
-            out += "<LF>\n";
-        else
-            out += c;
+// A 260-byte path buffer with guard bytes after it.
+struct PathBuffer {
+    char bytes[MAX_PATH + 8];
+    explicit PathBuffer(const std::string& path) {
+        memset(bytes, 'G', sizeof bytes);
+        CopyBounded(bytes, MAX_PATH, path.c_str());
     }
-    return out;
-}
+    bool Guarded() const { return memcmp(bytes + MAX_PATH, "GGGGGGGG", 8) == 0; }
+};
 
 class RenameInstructionTest : public testing::Test {
 protected:
-    void SetUp() override {
-        std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-        folder_ = "C:\\stage\\wininit_" + name + " folder";
-        stage::DeleteTree(folder_);
-        stage::MakeFolders(folder_);
-        file_ = folder_ + "\\a long file name.txt";
-        stage::WriteFile(file_, "x");
-        shortFile_ = ShortForm(file_);
-    }
-    std::string Ini() const { return folder_ + "\\WinInit.Ini"; }
-    // Writes the deletion of file_ into the instruction file holding old (none when null).
-    std::string DeleteFileInstruction(const char* old) {
-        if (old) stage::WriteFile(Ini(), old);
-        char path[MAX_PATH];
-        snprintf(path, sizeof path, "%s", file_.c_str());
-        WriteRenameInstruction(Ini().c_str(), path, nullptr);
+    void SetUp() override { stage::WriteFile(file_, "x"); }
+    std::string Ini() const { return folder_.Path("WinInit.Ini"); }
+    // The instruction file after writing the deletion of file_ into one holding old.
+    std::string AfterDeletion(const std::string& old) {
+        stage::WriteFile(Ini(), old);
+        PathBuffer path(file_);
+        WriteRenameInstruction(Ini().c_str(), path.bytes, nullptr);
         return stage::ReadFile(Ini());
     }
-    std::string Line() const { return "NUL=" + shortFile_ + "\r\n"; }
-    std::string folder_, file_, shortFile_;
+    std::string Line() const { return "NUL=" + ShortForm(file_) + "\r\n"; }
+    stage::Folder folder_{"wininit_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                              " folder", false};
+    std::string file_ = folder_.Path("a long file name.txt");
 };
 
 TEST_F(RenameInstructionTest, InstructionLinesUseShortPaths) {
-    EXPECT_NE(shortFile_, file_) << "this system gives no short names; the test cannot tell the forms apart";
-
-    char path[MAX_PATH + 8];
-    memset(path, 'G', sizeof path);
-    snprintf(path, MAX_PATH, "%s", file_.c_str());
-    WriteRenameInstruction(Ini().c_str(), path, nullptr);
-    EXPECT_EQ(Visible(stage::ReadFile(Ini())), Visible("[Rename]\r\n" + Line())) << "a missing file is made";
-    EXPECT_STREQ(path, shortFile_.c_str()) << "the caller's buffer holds the short form";
-    EXPECT_EQ(path[MAX_PATH], 'G') << "written past the 260-byte buffer";
-
-    std::string replacement = folder_ + "\\replacement temporary.tmp", target = folder_ + "\\the installed library.dll";
-    stage::WriteFile(replacement, "new");
-    stage::WriteFile(target, "old");
-    DeleteFileA(Ini().c_str());
-    char from[MAX_PATH], to[MAX_PATH];
-    snprintf(from, sizeof from, "%s", replacement.c_str());
-    snprintf(to, sizeof to, "%s", target.c_str());
-    WriteRenameInstruction(Ini().c_str(), from, to);
-    EXPECT_EQ(Visible(stage::ReadFile(Ini())),
-              Visible("[Rename]\r\n" + ShortForm(target) + "=" + ShortForm(replacement) + "\r\n"))
-        << "the target comes first, the file that replaces it second";
-    EXPECT_STREQ(from, ShortForm(replacement).c_str());
-    EXPECT_STREQ(to, ShortForm(target).c_str());
-
-    std::string sub = folder_ + "\\a folder to delete later";
+    ASSERT_NE(ShortForm(file_), file_) << "this system gives no short names; the test cannot tell the forms apart";
+    std::string tmp = folder_.Path("replacement temporary.tmp"), dll = folder_.Path("the installed library.dll"),
+                sub = folder_.Path("a folder to delete later");
+    stage::WriteFile(tmp, "new");
+    stage::WriteFile(dll, "old");
     stage::MakeFolders(sub);
-    DeleteFileA(Ini().c_str());
-    char folder[MAX_PATH];
-    snprintf(folder, sizeof folder, "%s", sub.c_str());
-    WriteRenameInstruction(Ini().c_str(), folder, nullptr);
-    EXPECT_EQ(Visible(stage::ReadFile(Ini())), Visible("[Rename]\r\nDIRNUL=" + ShortForm(sub) + "\r\n"));
+    struct {
+        std::string path, target, line;
+    } cases[] = {{file_, "", Line()},  // a deletion
+                 {tmp, dll, ShortForm(dll) + "=" + ShortForm(tmp) + "\r\n"},  // the target first, its replacement second
+                 {sub, "", "DIRNUL=" + ShortForm(sub) + "\r\n"}};
+    for (const auto& c : cases) {
+        DeleteFileA(Ini().c_str());
+        PathBuffer path(c.path), target(c.target);
+        WriteRenameInstruction(Ini().c_str(), path.bytes, c.target.empty() ? nullptr : target.bytes);
+        EXPECT_EQ(stage::ReadFile(Ini()), "[Rename]\r\n" + c.line) << "a missing file is made";
+        EXPECT_EQ(path.bytes, ShortForm(c.path)) << "the caller's buffers hold the short form";
+        EXPECT_EQ(target.bytes, c.target.empty() ? "" : ShortForm(c.target));
+        EXPECT_TRUE(path.Guarded() && target.Guarded()) << "written past a 260-byte buffer";
+    }
 }
 
-TEST_F(RenameInstructionTest, InstructionGoesToTheEndOfTheRenameSection) {
-    EXPECT_EQ(Visible(DeleteFileInstruction("[boot]\r\nshell=x\r\n[Rename]\r\nNUL=C:\\OLD.TXT\r\n[386Enh]\r\na=b\r\n"
-                                            "[Last]\r\nc=d\r\n")),
-              Visible("[boot]\r\nshell=x\r\n[Rename]\r\nNUL=C:\\OLD.TXT\r\n" + Line() +
-                      "[386Enh]\r\na=b\r\n[Last]\r\nc=d\r\n"))
-        << "inserted once, before the next section's header";
-    EXPECT_EQ(Visible(DeleteFileInstruction("[boot]\r\na=1\r\n[rename]\r\nNUL=C:\\OLD.TXT\r\n")),
-              Visible("[boot]\r\na=1\r\n[rename]\r\nNUL=C:\\OLD.TXT\r\n" + Line()))
-        << "the header is matched without regard to case; a last section grows at the end";
-    EXPECT_EQ(Visible(DeleteFileInstruction("[Rename]\nNUL=C:\\OLD.TXT\n")),
-              Visible("[Rename]\nNUL=C:\\OLD.TXT\n[Rename]\r\n" + Line()))
-        << "a header ending in LF alone is not the section";
-    EXPECT_EQ(Visible(DeleteFileInstruction("[boot]\r\na=1\r\n")), Visible("[boot]\r\na=1\r\n[Rename]\r\n" + Line()))
-        << "without the section, one is appended";
-    EXPECT_EQ(Visible(DeleteFileInstruction("")), Visible("[Rename]\r\n" + Line())) << "an empty file";
+// The line goes to the end of the [Rename] section; the rewrite splits at LF, drops
+// empty lines, keeps a line of a lone CR and every other byte.
+TEST_F(RenameInstructionTest, RewriteOfAnExistingFile) {
+    const std::string japanese = "[boot]\r\nname=\x95\x5C\x8E\xA6\r\n";  // Shift-JIS, trail byte 0x5C included
+    struct Case {
+        std::string old, before, after, why;  // expected: before + the new line + after
+    } cases[] = {
+        {"[boot]\r\nshell=x\r\n[Rename]\r\nNUL=C:\\OLD.TXT\r\n[386Enh]\r\na=b\r\n[Last]\r\nc=d\r\n",
+         "[boot]\r\nshell=x\r\n[Rename]\r\nNUL=C:\\OLD.TXT\r\n", "[386Enh]\r\na=b\r\n[Last]\r\nc=d\r\n",
+         "inserted once, before the next section's header"},
+        {"[boot]\r\na=1\r\n[rename]\r\nNUL=C:\\OLD.TXT\r\n", "[boot]\r\na=1\r\n[rename]\r\nNUL=C:\\OLD.TXT\r\n", "",
+         "the header matched without regard to case; a last section grows at the end"},
+        {"[Rename]\nNUL=C:\\OLD.TXT\n", "[Rename]\nNUL=C:\\OLD.TXT\n[Rename]\r\n", "",
+         "a header ending in LF alone is not the section"},
+        {"[boot]\r\na=1\r\n", "[boot]\r\na=1\r\n[Rename]\r\n", "", "without the section, one is appended"},
+        {"", "[Rename]\r\n", "", "an empty file"},
+        {"[boot]\n\n\nx=1\r\n\r\n[Rename]\r\n\n\nNUL=C:\\OLD.TXT\r\n\n[Next]\r\n",
+         "[boot]\nx=1\r\n\r\n[Rename]\r\nNUL=C:\\OLD.TXT\r\n", "[Next]\r\n", "empty lines go, a lone CR stays"},
+        {"[Rename]\r\nNUL=C:\\OLD.TXT", "[Rename]\r\nNUL=C:\\OLD.TXT\n", "", "a last line without its end gets an LF"},
+        {japanese, japanese + "[Rename]\r\n", "", "double-byte text kept"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(AfterDeletion(c.old), c.before + Line() + c.after) << c.why;
 }
 
-TEST_F(RenameInstructionTest, RewriteDropsEmptyLinesAndKeepsBytes) {
-    // Split at LF: empty lines go, a line of a lone CR is not empty and stays.
-    EXPECT_EQ(Visible(DeleteFileInstruction("[boot]\n\n\nx=1\r\n\r\n[Rename]\r\n\n\nNUL=C:\\OLD.TXT\r\n\n[Next]\r\n")),
-              Visible("[boot]\nx=1\r\n\r\n[Rename]\r\nNUL=C:\\OLD.TXT\r\n" + Line() + "[Next]\r\n"));
-    EXPECT_EQ(Visible(DeleteFileInstruction("[Rename]\r\nNUL=C:\\OLD.TXT")),
-              Visible("[Rename]\r\nNUL=C:\\OLD.TXT\n" + Line()))
-        << "a last line without its end gets an LF";
-    std::string japanese = "[boot]\r\nname=\x95\x5C\x8E\xA6\r\n";  // Shift-JIS bytes, trail byte 0x5C included
-    EXPECT_EQ(Visible(DeleteFileInstruction(japanese.c_str())), Visible(japanese + "[Rename]\r\n" + Line()));
-}
-
+// Never truncated: a file that cannot be read, or can be read but not written, stays as it was.
 TEST_F(RenameInstructionTest, InstructionFileThatCannotBeReadOrWrittenIsLeftAlone) {
-    const char old[] = "[boot]\r\na=1\r\n[Rename]\r\nNUL=C:\\OLD.TXT\r\n";
-    stage::WriteFile(Ini(), old);
-    {
-        HANDLE held = CreateFileA(Ini().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(held, INVALID_HANDLE_VALUE);
-        char path[MAX_PATH];
-        snprintf(path, sizeof path, "%s", file_.c_str());
-        WriteRenameInstruction(Ini().c_str(), path, nullptr);
-        CloseHandle(held);
+    const std::string old = "[boot]\r\na=1\r\n[Rename]\r\nNUL=C:\\OLD.TXT\r\n";
+    for (DWORD share : {0, FILE_SHARE_READ}) {
+        stage::WriteFile(Ini(), old);
+        {
+            LockedFile held(Ini(), share);
+            ASSERT_TRUE(held.held());
+            PathBuffer path(file_);
+            WriteRenameInstruction(Ini().c_str(), path.bytes, nullptr);
+        }
+        EXPECT_EQ(stage::ReadFile(Ini()), old) << (share ? "held shared for reading" : "held without sharing");
     }
-    EXPECT_EQ(Visible(stage::ReadFile(Ini())), Visible(old)) << "a file held without sharing";
-
-    // Readable but not writable. Where read-only files can still be written (an
-    // administrator's account under Wine), this case cannot be set up.
-    SetFileAttributesA(Ini().c_str(), FILE_ATTRIBUTE_READONLY);
-    HANDLE probe = CreateFileA(Ini().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    bool enforced = probe == INVALID_HANDLE_VALUE;
-    if (!enforced) CloseHandle(probe);
-    if (enforced) {
-        char path[MAX_PATH];
-        snprintf(path, sizeof path, "%s", file_.c_str());
-        WriteRenameInstruction(Ini().c_str(), path, nullptr);
-        EXPECT_EQ(Visible(stage::ReadFile(Ini())), Visible(old)) << "a read-only file must not be truncated";
-    }
-    SetFileAttributesA(Ini().c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-TEST(ReplaceAtRestart, DelayedMoveKeepsLongPaths) {
-    PendingSnapshot keep;
-    std::string folder = "C:\\stage\\replace at restart";
-    stage::DeleteTree(folder);
-    stage::MakeFolders(folder);
-    std::string doomed = folder + "\\a file deleted at restart.txt";
-    std::string replacement = folder + "\\RBT temporary copy.tmp", target = folder + "\\library in use.dll";
-    for (const std::string& f : {doomed, replacement, target}) stage::WriteFile(f, "x");
-    char windows[MAX_PATH];
-    GetWindowsDirectoryA(windows, sizeof windows);
-    std::string winInit = std::string(windows) + "\\WinInit.Ini";
-    bool hadWinInit = stage::Exists(winInit);
-    std::string winInitBefore = stage::ReadFile(winInit);
-
-    char path[MAX_PATH], from[MAX_PATH], to[MAX_PATH];
-    snprintf(path, sizeof path, "%s", doomed.c_str());
-    snprintf(from, sizeof from, "%s", replacement.c_str());
-    snprintf(to, sizeof to, "%s", target.c_str());
-    EXPECT_NE(ReplaceAtRestart(path, nullptr), 0) << "the delayed move is accepted here";
-    EXPECT_NE(ReplaceAtRestart(from, to), 0);
-
-    EXPECT_EQ(std::string(path), doomed) << "the paths keep their long form";
-    EXPECT_EQ(std::string(from), replacement);
-    EXPECT_EQ(std::string(to), target);
-    EXPECT_TRUE(IsPending(doomed, "")) << "no deletion of " << doomed << " scheduled";
-    EXPECT_TRUE(IsPending(replacement, target)) << "no replacement of " << target << " scheduled";
-    EXPECT_EQ(stage::Exists(winInit), hadWinInit) << "WinInit.Ini must not be touched";
-    EXPECT_EQ(stage::ReadFile(winInit), winInitBefore);
-}
-
-TEST(IsDirectory, OnlyFolders) {
-    stage::Folder folder("is_directory", false);
-    folder.Put("file.txt", "x");
-    stage::MakeFolders(folder.Path("sub folder"));
-    EXPECT_TRUE(IsDirectory(folder.dir().c_str()));
-    EXPECT_TRUE(IsDirectory(folder.Path("sub folder").c_str()));
-    EXPECT_FALSE(IsDirectory(folder.Path("file.txt").c_str()));
-    EXPECT_FALSE(IsDirectory(folder.Path("missing").c_str()));
-    EXPECT_FALSE(IsDirectory(""));
 }
 
 }  // namespace

@@ -7,34 +7,29 @@
 
 namespace {
 
-TEST(FormatRemovalBatch, FiveLinesThatDeleteExecutableFolderAndThemselves) {
-    char text[1000];
-    ASSERT_TRUE(FormatRemovalBatch(text, sizeof text, "C:\\Program Files\\My App\\Setup.exe",
-                                   "C:\\Program Files\\My App", "\\delus.bat"));
-    EXPECT_STREQ(text,
-                 ":Repeat\r\n"
-                 "del \"C:\\Program Files\\My App\\Setup.exe\"\r\n"
-                 "if exist \"C:\\Program Files\\My App\\Setup.exe\" goto Repeat\r\n"
-                 "rmdir \"C:\\Program Files\\My App\"\r\n"
-                 "del \"\\delus.bat\"\r\n");
-
-    // Paths as long as a path buffer allows still fit the batch text.
-    std::string folder = "C:\\" + std::string(240, 'f');
-    std::string exe = folder + "\\" + std::string(MAX_PATH - 2 - folder.size(), 'e');
-    ASSERT_EQ(exe.size(), (size_t)MAX_PATH - 1);
-    EXPECT_TRUE(FormatRemovalBatch(text, sizeof text, exe.c_str(), folder.c_str(), "\\delus.bat"));
-    EXPECT_EQ(std::string(text), ":Repeat\r\ndel \"" + exe + "\"\r\nif exist \"" + exe + "\" goto Repeat\r\nrmdir \"" +
-                                     folder + "\"\r\ndel \"\\delus.bat\"\r\n");
+std::string Batch(const std::string& exe, const std::string& folder) {
+    return ":Repeat\r\ndel \"" + exe + "\"\r\nif exist \"" + exe + "\" goto Repeat\r\nrmdir \"" + folder +
+           "\"\r\ndel \"\\delus.bat\"\r\n";
 }
 
-TEST(FormatRemovalBatch, RefusesWhatDoesNotFit) {
-    char text[80 + 16];
-    memset(text, 'G', sizeof text);
-    EXPECT_FALSE(FormatRemovalBatch(text, 80, "C:\\Program Files\\My App\\Setup.exe", "C:\\Program Files\\My App",
-                                    "\\delus.bat"))
-        << "a cut batch file could delete the wrong thing";
-    EXPECT_NE(memchr(text, 0, 80), nullptr) << "the text stays terminated inside its buffer";
-    for (size_t i = 80; i < sizeof text; ++i) EXPECT_EQ(text[i], 'G') << "written past the buffer at " << i;
+// Five lines, or nothing: a cut batch file could delete the wrong thing.
+TEST(FormatRemovalBatch, FiveLinesThatDeleteExecutableFolderAndThemselves) {
+    const char exe[] = "C:\\Program Files\\My App\\Setup.exe", folder[] = "C:\\Program Files\\My App";
+    char text[1000];
+    ASSERT_TRUE(FormatRemovalBatch(text, sizeof text, exe, folder, "\\delus.bat"));
+    EXPECT_EQ(std::string(text), Batch(exe, folder));
+
+    std::string longFolder = "C:\\" + std::string(240, 'f');  // as long as a path buffer allows
+    std::string longExe = longFolder + "\\" + std::string(MAX_PATH - 2 - longFolder.size(), 'e');
+    ASSERT_EQ(longExe.size(), (size_t)MAX_PATH - 1);
+    EXPECT_TRUE(FormatRemovalBatch(text, sizeof text, longExe.c_str(), longFolder.c_str(), "\\delus.bat"));
+    EXPECT_EQ(std::string(text), Batch(longExe, longFolder));
+
+    char small[80 + 16];
+    memset(small, 'G', sizeof small);
+    EXPECT_FALSE(FormatRemovalBatch(small, 80, exe, folder, "\\delus.bat")) << "a cut batch text was accepted";
+    EXPECT_NE(memchr(small, 0, 80), nullptr) << "the text stays terminated inside its buffer";
+    EXPECT_EQ(std::string(small + 80, 16), std::string(16, 'G')) << "written past the buffer";
 }
 
 }  // namespace
