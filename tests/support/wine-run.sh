@@ -10,6 +10,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 # Deleted files go to a trash inside the prefix, never the host's.
 export XDG_DATA_HOME="$WINEPREFIX/xdg-data" HOME="$WINEPREFIX/home"
 mkdir -p "$XDG_DATA_HOME/Trash" "$HOME"
+# A display of its own: test groups running side by side must not cover each
+# other's windows, or their screenshots come out black.
+displayfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null; rm -f "$displayfile"' EXIT
+for _ in $(seq 50); do [ -s "$displayfile" ] && break; sleep 0.1; done
+[ -s "$displayfile" ] && export DISPLAY=:$(head -1 "$displayfile")
 limit=${TEST_TIMEOUT:-900}
 timeout --kill-after=10 "$limit" /usr/lib/wine/wine64 "$@"
 rc=$?
