@@ -54,10 +54,11 @@ void MoveBy(HWND dialog, int id, int dy, bool repaint) {
     MoveWindow(Item(dialog, id), r.left, r.top + dy, r.right - r.left, r.bottom - r.top, repaint);
 }
 
-void ShortenBy(HWND window, int dy, bool isChild, HWND parent) {
+// parent: the dialog for a control, null for the dialog itself.
+void ShortenBy(HWND window, int dy, HWND parent) {
     RECT r{};
     GetWindowRect(window, &r);
-    if (isChild) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    if (parent) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top - dy, FALSE);
 }
 
@@ -236,7 +237,7 @@ void SetUpFileGroup(HWND dialog, SetUpState& s) {
     if ((copyMode == 0 || copyMode == 3) && !installed) {
         ++s.shrinkLimit;
         MoveBy(dialog, IDC_DELETE_AFTER, -s.rowPitch, false);
-        ShortenBy(group, s.rowPitch, true, dialog);
+        ShortenBy(group, s.rowPitch, dialog);
     }
     if (Run().uninstallMode) {
         Check(dialog, IDC_COPY);
@@ -247,7 +248,7 @@ void SetUpFileGroup(HWND dialog, SetUpState& s) {
     if (delMode == 1 || delMode == 2) s.groupUsed = true;
     if ((delMode == 0 || delMode == 3) && !installed) {
         ++s.shrinkLimit;
-        ShortenBy(group, s.rowPitch, true, dialog);
+        ShortenBy(group, s.rowPitch, dialog);
     }
     if (!s.groupUsed) {
         Show(dialog, IDC_FILE_GROUP, false);
@@ -261,11 +262,11 @@ void SetUpFinalSize(HWND dialog, const SetUpState& s) {
     if (ReadNumber("Setup", "Auto", 0, Script()) != 0) {
         for (int id : buttons) Show(dialog, id, false);
         Show(dialog, IDC_BROWSE, false);
-        ShortenBy(dialog, (n + 1) * s.rowPitch, false, nullptr);
+        ShortenBy(dialog, (n + 1) * s.rowPitch, nullptr);
         PostCommand(dialog, IDC_RUN);
     } else {
         for (int id : buttons) MoveBy(dialog, id, -n * s.rowPitch, false);
-        ShortenBy(dialog, n * s.rowPitch, false, nullptr);
+        ShortenBy(dialog, n * s.rowPitch, nullptr);
     }
 }
 
