@@ -1,7 +1,7 @@
 #include "app/backdrop.h"
 #include "app/run_state.h"
 #include "res/resource.h"
-#include "script/handles.h"
+#include "base/handles.h"
 #include "ui/main_dialog.h"
 
 constexpr UINT_PTR kOpenDialogTimer = 1;

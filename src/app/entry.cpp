@@ -6,9 +6,9 @@
 #include "app/run_state.h"
 #include "draw/backdrop_picture.h"
 #include "res/resource.h"
-#include "script/handles.h"
+#include "base/handles.h"
 #include "script/script.h"
-#include "script/text.h"
+#include "base/text.h"
 #include "uninstall/removal.h"
 #include "uninstall/self_removal.h"
 

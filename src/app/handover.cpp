@@ -1,7 +1,7 @@
 #include "app/handover.h"
-#include "script/handles.h"
+#include "base/handles.h"
 #include "script/script.h"
-#include "script/text.h"
+#include "base/text.h"
 
 bool HandOverTo(const char* commandLine, int showWindow) {
     char command[2 * kPathSize];

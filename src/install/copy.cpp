@@ -6,10 +6,10 @@
 #include "install/restart.h"
 #include "script/section.h"
 #include "res/resource.h"
-#include "script/handles.h"
+#include "base/handles.h"
 #include "script/paths.h"
 #include "script/script.h"
-#include "script/text.h"
+#include "base/text.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "script/script.h"
-#include "script/text.h"
+#include "base/text.h"
 
 namespace {
 // A write rewrites the whole file, so pending entries go out at most once a second

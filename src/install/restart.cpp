@@ -1,8 +1,8 @@
 #include "install/restart.h"
 #include <string.h>
-#include "script/handles.h"
+#include "base/handles.h"
 #include "script/script.h"
-#include "script/text.h"
+#include "base/text.h"
 
 bool IsDirectory(const char* path) {
     WIN32_FIND_DATAA found;

@@ -4,7 +4,7 @@
 #include "install/record.h"
 #include "script/paths.h"
 #include "script/script.h"
-#include "script/text.h"
+#include "base/text.h"
 
 void MergeRecordList(const char* olderRecord, const char* currentRecord, const char* section) {
     int older = ReadCount(section, olderRecord);

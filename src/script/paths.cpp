@@ -2,18 +2,15 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <string.h>
-#include "script/handles.h"
-#include "script/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 
-void JoinPath(char* folder, const char* name, size_t cap) {
-    if (!folder) return;
-    if (!folder[0]) {
-        CopyBounded(folder, cap, name);
-        return;
-    }
+bool JoinPath(char* folder, const char* name, size_t cap) {
+    if (!folder) return false;
+    if (!folder[0]) return CopyBounded(folder, cap, name);
     size_t len = strlen(folder);
-    if (folder[len - 1] != '\\') AppendBounded(folder, cap, "\\");
-    AppendBounded(folder, cap, name);
+    if (folder[len - 1] != '\\' && !AppendBounded(folder, cap, "\\")) return false;
+    return AppendBounded(folder, cap, name);
 }
 
 bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
@@ -61,39 +58,39 @@ static void WindowsFolder(char* out) {
     if (!GetWindowsDirectoryA(out, kPathSize)) out[0] = 0;
 }
 
-void ExpandPath(const char* text, const char* installFolder, char* result, bool programLookup) {
+bool ExpandPath(const char* text, const char* installFolder, char* result, bool programLookup) {
     char source[kPathSize];
-    CopyBounded(source, sizeof source, text);  // text and result may share a buffer
+    bool whole = CopyBounded(source, sizeof source, text);  // text and result may share a buffer
     char out[kPathSize] = "";
     if (StartsWithNoCase(source, "%system%")) {
         SystemFolder(out);
-        AppendBounded(out, sizeof out, source + 8);
+        whole &= AppendBounded(out, sizeof out, source + 8);
     } else if (StartsWithNoCase(source, "%desktop%")) {
         GetDesktopFolder(GetDesktopWindow(), out, false);
-        AppendBounded(out, sizeof out, source + 9);
+        whole &= AppendBounded(out, sizeof out, source + 9);
     } else if (StartsWithNoCase(source, "%windows%")) {
         WindowsFolder(out);
-        AppendBounded(out, sizeof out, source + 9);
+        whole &= AppendBounded(out, sizeof out, source + 9);
     } else if (StartsWithNoCase(source, "%programs%")) {
         if (!ReadProgramFilesDir(out)) WindowsFolder(out);
-        AppendBounded(out, sizeof out, source + 10);
+        whole &= AppendBounded(out, sizeof out, source + 10);
     } else if (StartsWithNoCase(source, "%root%")) {
         CopyBounded(out, sizeof out, installFolder);
-        JoinPath(out, source + 6);
+        whole &= JoinPath(out, source + 6);
     } else if (source[0] == '!') {
-        CopyBounded(out, sizeof out, source + 1);
+        whole &= CopyBounded(out, sizeof out, source + 1);
     } else if (!programLookup) {
         CopyBounded(out, sizeof out, installFolder);
-        JoinPath(out, source);
+        whole &= JoinPath(out, source);
     } else {
         char found[kPathSize] = "";
         FindExecutableA(source, installFolder, found);
         found[kPathSize - 1] = 0;
         if (!found[0] || !PathExists(found)) FindOpenCommandProgram(source, installFolder, found);
-        CopyBounded(result, kPathSize, found);
-        return;
+        return CopyBounded(result, kPathSize, found) && whole;
     }
     CopyBounded(result, kPathSize, out);
+    return whole;
 }
 
 // Reads a key's default value as text (260 bytes); false when it cannot be read.

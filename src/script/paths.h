@@ -8,12 +8,14 @@
 constexpr size_t kExpandedSize = 520;  // result of ExpandFolderTokens
 
 // Joins name to folder in place: adds a backslash unless the folder's last byte is one.
-// Cuts what does not fit in cap bytes.
-void JoinPath(char* folder, const char* name, size_t cap = kPathSize);
+// Cuts what does not fit in cap bytes and then returns false: a cut path names another
+// file, so callers that act on the result must refuse it.
+bool JoinPath(char* folder, const char* name, size_t cap = kPathSize);
 
 // Expands one path whose only token stands at its start. result (260 bytes) may be text.
 // With programLookup, a plain name is resolved to the program that opens it.
-void ExpandPath(const char* text, const char* installFolder, char* result, bool programLookup);
+// Returns false when the expanded path had to be cut.
+bool ExpandPath(const char* text, const char* installFolder, char* result, bool programLookup);
 
 // Expands every %name% token inside text (cap bytes, normally 520); unknown tokens stay.
 // %root% comes from [Root] "Named" of the script at scriptPath.

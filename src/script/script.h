@@ -42,9 +42,9 @@ int ForEachPrefixedKey(const char* path, const char* section, const char* prefix
 int ReadCount(const char* section, const char* path);
 
 // ---- implementation of the templates ------------------------------------------
-#include "script/handles.h"
+#include "base/handles.h"
 #include "script/section.h"
-#include "script/text.h"
+#include "base/text.h"
 
 template <typename Visit>
 int ForEachNumberedKey(const char* path, const char* section, int first, Visit visit, size_t cap) {

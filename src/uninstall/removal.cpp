@@ -4,10 +4,10 @@
 #include <string.h>
 #include "app/run_state.h"
 #include "install/restart.h"
-#include "script/handles.h"
+#include "base/handles.h"
 #include "script/paths.h"
 #include "script/script.h"
-#include "script/text.h"
+#include "base/text.h"
 
 void ShellDeleteFile(const char* path) {
     char from[kPathSize + 2] = {};  // zero-filled: the list ends in a double zero

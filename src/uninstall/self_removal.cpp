@@ -2,9 +2,9 @@
 #include <stdint.h>
 #include <string.h>
 #include "app/handover.h"
-#include "script/handles.h"
+#include "base/handles.h"
 #include "script/script.h"
-#include "script/text.h"
+#include "base/text.h"
 
 static const char kBatchPath[] = "\\delus.bat";
 

@@ -12,7 +12,7 @@
 #include "install/copy.h"
 #include "install/record.h"
 #include "res/resource.h"
-#include "script/text.h"
+#include "base/text.h"
 #include "fixtures.h"
 #include "stage.h"
 #include "ui_driver.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 #include "install/restart.h"
-#include "script/text.h"
+#include "base/text.h"
 #include "fixtures.h"
 #include "stage.h"
 

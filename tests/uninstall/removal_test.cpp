@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 #include "app/run_state.h"
-#include "script/text.h"
+#include "base/text.h"
 #include "fixtures.h"
 #include "stage.h"
 #include "uninstall/removal.h"

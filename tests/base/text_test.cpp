@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <string>
-#include "script/text.h"
+#include "base/text.h"
 
 namespace {
 

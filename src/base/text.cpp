@@ -1,7 +1,19 @@
-#include "script/text.h"
+#include "base/text.h"
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
+
+// The longest prefix of at most n bytes that does not end in half a double-byte
+// character: a lone lead byte would swallow the terminator or the next text's byte.
+static size_t WholeCharacters(const char* text, size_t n) {
+    size_t i = 0;
+    while (i < n) {
+        size_t step = IsDBCSLeadByte((BYTE)text[i]) && text[i + 1] ? 2 : 1;
+        if (i + step > n) break;
+        i += step;
+    }
+    return i;
+}
 
 bool CopyBounded(char* dst, size_t cap, const char* src) {
     if (!dst || cap == 0) return false;
@@ -20,7 +32,7 @@ bool AppendBoundedN(char* dst, size_t cap, const char* src, size_t n) {
     size_t srcLen = strnlen(src, n);
     size_t room = cap - 1 - len;
     bool fits = srcLen <= room;
-    size_t take = fits ? srcLen : room;
+    size_t take = fits ? srcLen : WholeCharacters(src, room);
     memcpy(dst + len, src, take);
     dst[len + take] = 0;
     return fits;

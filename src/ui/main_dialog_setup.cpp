@@ -1,0 +1,258 @@
+// The main dialog's set-up: labels, caption, icon, install folder, earlier install,
+// installed state, option boxes in their modes and the rows they leave out.
+#include "ui/main_dialog.h"
+#include <shellapi.h>
+#include "app/run_state.h"
+#include "base/handles.h"
+#include "base/text.h"
+#include "res/resource.h"
+#include "script/paths.h"
+#include "script/script.h"
+#include "ui/dialog_items.h"
+
+using namespace dialog_items;
+
+namespace {
+
+constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+const int kLeftColumn[] = {IDC_MENU, IDC_SHORTCUT, IDC_STARTUP, IDC_EXT, IDC_SENDTO};
+const char* const kLeftColumnKeys[] = {"Menu", "Desktop", "Startup", "Ext", "Send"};
+
+void MoveBy(HWND dialog, int id, int dy, bool repaint) {
+    RECT r = ClientRectOf(dialog, id);
+    MoveWindow(Item(dialog, id), r.left, r.top + dy, r.right - r.left, r.bottom - r.top, repaint);
+}
+
+// parent: the dialog for a control, null for the dialog itself.
+void ShortenBy(HWND window, int dy, HWND parent) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    if (parent) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top - dy, FALSE);
+}
+
+void SetEnglishLabels(HWND dialog) {
+    static const struct {
+        int id;
+        const char* text;
+    } labels[] = {
+        {IDC_HEADING, "&Folder to install..."}, {IDC_MENU, "&Menu"},
+        {IDC_SHORTCUT, "Short&Cut"},            {IDC_STARTUP, "&Startup"},
+        {IDC_EXT, "Relate to &Ext."},           {IDC_SENDTO, "Send &To"},
+        {IDC_COPY, "Co&py"},                    {IDC_DELETE_AFTER, "&Delete after..."},
+        {IDC_RUN, "OK"},                        {IDC_CANCEL, "Cancel"},
+        {IDC_README, "Readme"},
+    };
+    for (const auto& label : labels) SetDlgItemTextA(dialog, label.id, label.text);
+}
+
+void SetUpIcon(HWND dialog) {
+    char iconFile[kValueSize];
+    if (!ReadText("Desktop", "Icon", iconFile, sizeof iconFile, Script())) return;
+    int index = ReadNumber("Check", "IconNo", 0, Script());
+    HICON large = nullptr, small = nullptr;
+    if (ExtractIconExA(iconFile, index, &large, &small, 1) == 0 || !large) return;
+    Run().largeIcon = large;
+    Run().smallIcon = small;
+    SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)large);
+}
+
+// The folder of an earlier registered install; false when there is none.
+bool FindEarlierInstall(const char* productName, char* folder) {
+    folder[0] = 0;
+    UniqueKey uninstall;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, uninstall.put()) != ERROR_SUCCESS)
+        return false;
+    UniqueKey product;
+    // Opened, not created: a cancelled set-up must not leave an empty key behind.
+    if (RegOpenKeyExA(uninstall.get(), productName, 0, KEY_READ, product.put()) != ERROR_SUCCESS)
+        return false;
+    if (!QueryText(product.get(), "UninstallString", folder, kPathSize, nullptr)) return false;
+    char* bs = FindLastBackslash(folder);
+    if (!bs) {
+        folder[0] = 0;
+        return false;
+    }
+    *bs = 0;
+    return true;
+}
+
+// The mode of an option box; returns whether its row was removed.
+bool ApplyBoxMode(HWND dialog, int id, int mode) {
+    switch (mode) {
+    case 0: Show(dialog, id, false); return true;
+    case 1: Show(dialog, id, true); return false;
+    case 2: Show(dialog, id, true); Check(dialog, id); return false;
+    case 3: Check(dialog, id); Show(dialog, id, false); return true;
+    }
+    return false;
+}
+
+struct SetUpState {
+    bool versionUp = false;
+    char earlierRecord[kPathSize] = "";
+    int rowPitch = 0;
+    int rowsRemoved = 0;
+    int shrinkLimit = 2;
+    bool groupUsed = false;
+};
+
+void SetUpInstalledState(HWND dialog, SetUpState& s, const char* folder) {
+    const char* script = Script();
+    Run().stage = Stage::Installed;
+    WriteText("Check", "Copy", "1", script);
+    WriteText("Check", "Del", "0", script);
+    Show(dialog, IDC_BROWSE, false);
+    Run().readmeStartPage = -3;
+    SetDlgItemTextA(dialog, IDC_HEADING, Msg("Installed", "インストール済です．"));
+    RECT copy = ClientRectOf(dialog, IDC_COPY);
+    RECT menu = ClientRectOf(dialog, IDC_MENU);
+    MoveWindow(Item(dialog, IDC_COPY), copy.left, menu.top, copy.right - copy.left,
+               menu.bottom - menu.top, FALSE);
+    Show(dialog, IDC_FILE_GROUP, false);
+    SetDlgItemTextA(dialog, IDC_COPY, Msg("Uninstall", "アンインストール"));
+    if (ReadNumber("Del", "Auto", 0, script) == 0 && ReadNumber("Del", "Checked", 0, script) != 0) {
+        Check(dialog, IDC_COPY);
+        PostCommand(dialog, IDC_COPY);
+    }
+    SendDlgItemMessageA(dialog, IDC_FOLDER, EM_SETREADONLY, TRUE, 0);
+    s.shrinkLimit = 4;
+    CopyBounded(s.earlierRecord, sizeof s.earlierRecord, folder);
+    JoinPath(s.earlierRecord, "Setup.ini");
+    WriteText("Setup", "Auto", "0", script);
+}
+
+void SetUpScriptState(HWND dialog, SetUpState& s, const char* earlierFolder) {
+    char self[kValueSize];
+    if (ReadText("CopyFile", "Self", self, sizeof self, Script())) {
+        SetDlgItemTextA(dialog, IDC_FILE_GROUP, LastComponent(self));
+    } else {
+        SetDlgItemTextA(dialog, IDC_FILE_GROUP, Msg("Installer", "インストーラー"));
+    }
+    if (s.versionUp) {
+        Run().readmeStartPage = -2;
+        SetDlgItemTextA(dialog, IDC_HEADING, Msg("&Folder to version up", "(&F)バージョンアップ先"));
+        CopyBounded(s.earlierRecord, sizeof s.earlierRecord, earlierFolder);
+        JoinPath(s.earlierRecord, "Setup.ini");
+    }
+}
+
+void SetUpReadmeButton(HWND dialog) {
+    const char* script = Script();
+    int done = ReadNumber("Readme", "Done", 0, script);
+    if (done == 0) {
+        Show(dialog, IDC_README, false);
+    } else if (done == 2 && ReadNumber("Setup", "Auto", 0, script) == 0 && !Run().uninstallMode) {
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_README, 0), 0);
+    }
+    if (ReadNumber("Go", "Agree", 0, script) != 0) {
+        WriteText("Readme", "Done", "1", script);
+        Show(dialog, IDC_README, false);
+    }
+}
+
+void SetUpLeftColumn(HWND dialog, SetUpState& s) {
+    const char* script = Script();
+    const int count = (int)(sizeof kLeftColumn / sizeof kLeftColumn[0]);
+    for (int i = 0; i < count; ++i) {
+        int id = kLeftColumn[i];
+        int mode = ReadNumber("Check", kLeftColumnKeys[i], 0, script);
+        if (id == IDC_MENU && s.versionUp) {
+            char named[kValueSize];
+            if (ReadText("Menu", "Named", named, sizeof named, s.earlierRecord))
+                WriteText("Menu", "Change", named, script);
+        }
+        if (s.versionUp && (mode == 1 || mode == 2))
+            mode = ReadNumber("Check", kLeftColumnKeys[i], 0, s.earlierRecord) > 1 ? 2 : 1;
+        bool removed = ApplyBoxMode(dialog, id, mode);
+        if (id == IDC_MENU && mode >= 0 && mode <= 3) Show(dialog, IDC_LOCATION, mode == 2);
+        if (removed) {
+            ++s.rowsRemoved;
+            for (int below = i + 1; below < count; ++below)
+                MoveBy(dialog, kLeftColumn[below], -s.rowPitch, false);
+        }
+    }
+}
+
+void SetUpFileGroup(HWND dialog, SetUpState& s) {
+    const char* script = Script();
+    bool installed = Run().stage == Stage::Installed;
+    HWND group = Item(dialog, IDC_FILE_GROUP);
+    int copyMode = ReadNumber("Check", "Copy", 0, script);
+    ApplyBoxMode(dialog, IDC_COPY, copyMode);
+    if (copyMode == 1 || copyMode == 2) s.groupUsed = true;
+    if ((copyMode == 0 || copyMode == 3) && !installed) {
+        ++s.shrinkLimit;
+        MoveBy(dialog, IDC_DELETE_AFTER, -s.rowPitch, false);
+        ShortenBy(group, s.rowPitch, dialog);
+    }
+    if (Run().uninstallMode) {
+        Check(dialog, IDC_COPY);
+        PostCommand(dialog, IDC_COPY);
+    }
+    int delMode = ReadNumber("Check", "Del", 0, script);
+    ApplyBoxMode(dialog, IDC_DELETE_AFTER, delMode);
+    if (delMode == 1 || delMode == 2) s.groupUsed = true;
+    if ((delMode == 0 || delMode == 3) && !installed) {
+        ++s.shrinkLimit;
+        ShortenBy(group, s.rowPitch, dialog);
+    }
+    if (!s.groupUsed) {
+        Show(dialog, IDC_FILE_GROUP, false);
+        s.shrinkLimit = 5;
+    }
+}
+
+void SetUpFinalSize(HWND dialog, const SetUpState& s) {
+    int n = s.rowsRemoved < s.shrinkLimit ? s.rowsRemoved : s.shrinkLimit;
+    static const int buttons[] = {IDC_RUN, IDC_CANCEL, IDC_README, IDC_ICON_FRAME};
+    if (ReadNumber("Setup", "Auto", 0, Script()) != 0) {
+        for (int id : buttons) Show(dialog, id, false);
+        Show(dialog, IDC_BROWSE, false);
+        ShortenBy(dialog, (n + 1) * s.rowPitch, nullptr);
+        PostCommand(dialog, IDC_RUN);
+    } else {
+        for (int id : buttons) MoveBy(dialog, id, -n * s.rowPitch, false);
+        ShortenBy(dialog, n * s.rowPitch, nullptr);
+    }
+}
+
+}  // namespace
+
+void SetUpMainDialog(HWND dialog) {
+    const char* script = Script();
+    if (!UseJapanese()) SetEnglishLabels(dialog);
+    SetWindowPos(dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    char name[kValueSize];
+    if (!ReadText("Setup", "Name", name, sizeof name, script)) CopyBounded(name, sizeof name, "Install");
+    SetWindowTextA(dialog, name);
+    SetUpIcon(dialog);
+
+    SetUpState s;
+    char folder[kPathSize] = "";
+    char earlierFolder[kPathSize] = "";
+    char rootName[kValueSize];
+    if (ReadText("Root", "Name", rootName, sizeof rootName, script)) {
+        s.versionUp = FindEarlierInstall(LastComponent(rootName), earlierFolder);
+        CopyBounded(folder, sizeof folder, earlierFolder);
+    }
+    if (!folder[0]) DefaultInstallFolder(rootName, dialog, folder);
+    if (FindLastBackslash(folder)) WriteText("Root", "Name", LastComponent(folder), script);
+    SetDlgItemTextA(dialog, IDC_FOLDER, folder);
+
+    if (ReadNumber("CopiedFile", "Count", 0, script) != 0) {
+        SetUpInstalledState(dialog, s, folder);
+    } else {
+        SetUpScriptState(dialog, s, earlierFolder);
+    }
+    SetUpReadmeButton(dialog);
+    RECT menu{}, shortcut{};
+    GetWindowRect(Item(dialog, IDC_MENU), &menu);
+    GetWindowRect(Item(dialog, IDC_SHORTCUT), &shortcut);
+    s.rowPitch = shortcut.top - menu.top;
+    SetUpLeftColumn(dialog, s);
+    SetUpFileGroup(dialog, s);
+    SetUpFinalSize(dialog, s);
+    SetFocus(Item(dialog, IDC_RUN));
+}
