@@ -8,7 +8,7 @@
 static size_t WholeCharacters(const char* text, size_t n) {
     size_t i = 0;
     while (i < n) {
-        size_t step = IsDBCSLeadByte((BYTE)text[i]) && text[i + 1] ? 2 : 1;
+        size_t step = IsLeadByte((unsigned char)text[i]) && text[i + 1] ? 2 : 1;
         if (i + step > n) break;
         i += step;
     }
@@ -46,22 +46,29 @@ bool FormatBounded(char* dst, size_t cap, const char* fmt, ...) {
     if (!dst || cap == 0) return false;
     va_list args;
     va_start(args, fmt);
-    int n = _vsnprintf(dst, cap, fmt, args);
+#ifdef _WIN32
+    int n = _vsnprintf(dst, cap, fmt, args);  // msvcrt's, without mingw's larger printf
+#else
+    int n = vsnprintf(dst, cap, fmt, args);
+#endif
     va_end(args);
     dst[cap - 1] = 0;
     return n >= 0 && (size_t)n < cap;
 }
 
+// The next character: two bytes for a lead byte followed by a trail byte.
+static const char* NextChar(const char* p) { return p + (IsLeadByte((unsigned char)*p) && p[1] ? 2 : 1); }
+
 char* FindLastChar(const char* text, char c) {
     const char* found = nullptr;
-    for (const char* p = text; p && *p; p = CharNextA(p)) {
+    for (const char* p = text; p && *p; p = NextChar(p)) {
         if (*p == c) found = p;
     }
     return const_cast<char*>(found);
 }
 
 char* FindFirstChar(const char* text, char c) {
-    for (const char* p = text; p && *p; p = CharNextA(p)) {
+    for (const char* p = text; p && *p; p = NextChar(p)) {
         if (*p == c) return const_cast<char*>(p);
     }
     return nullptr;
@@ -72,17 +79,18 @@ const char* LastComponent(const char* path) {
     return bs ? bs + 1 : path;
 }
 
-bool StartsWithNoCase(const char* text, const char* prefix) {
-    size_t n = strlen(prefix);
-    if (strlen(text) < n) return false;
-    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, text, (int)n, prefix, (int)n) ==
-           CSTR_EQUAL;
+static char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c; }
+
+bool StartsWithAsciiNoCase(const char* text, const char* prefix) {
+    for (; *prefix; ++text, ++prefix)
+        if (AsciiLower(*text) != AsciiLower(*prefix)) return false;
+    return true;
 }
 
-bool EndsWithNoCase(const char* text, const char* suffix) {
-    size_t t = strlen(text), n = strlen(suffix);
-    if (n > t) return false;
-    return lstrcmpiA(text + (t - n), suffix) == 0;
+bool EqualsAsciiNoCase(const char* a, const char* b) {
+    for (; *a || *b; ++a, ++b)
+        if (AsciiLower(*a) != AsciiLower(*b)) return false;
+    return true;
 }
 
 void FormatInt(char* dst, size_t cap, int value) { FormatBounded(dst, cap, "%d", value); }

@@ -1,7 +1,14 @@
 // Bounded string helpers and multibyte-aware searches over ANSI text.
+//
+// Pure code: it needs no Windows header, so the parsers built on it can be compiled
+// and fuzzed on any host. The one platform question, whether a byte starts a
+// double-byte character, is IsLeadByte: the system's ANSI code page in the program
+// (base/codepage.cpp), a fixed Shift-JIS table in host builds.
 #pragma once
-#include <windows.h>
 #include <stddef.h>
+
+// Whether c is the first byte of a double-byte character.
+bool IsLeadByte(unsigned char c);
 
 // Copies src into dst (capacity cap bytes, terminator included), cutting what
 // does not fit. Returns false when the text had to be cut.
@@ -22,10 +29,13 @@ inline char* FindLastBackslash(const char* text) { return FindLastChar(text, '\\
 // The part after the last backslash (the whole text when there is none).
 const char* LastComponent(const char* path);
 
-// Case-insensitive prefix test by byte length, as lstrcmpiA compares.
+// Case-insensitive prefix test by byte length, as lstrcmpiA compares (base/codepage.cpp).
 bool StartsWithNoCase(const char* text, const char* prefix);
-// Case-insensitive test whether text ends with suffix.
+// Case-insensitive test whether text ends with suffix (base/codepage.cpp).
 bool EndsWithNoCase(const char* text, const char* suffix);
+// Case-insensitive comparison of ASCII letters only; other bytes must be equal.
+bool EqualsAsciiNoCase(const char* a, const char* b);
+bool StartsWithAsciiNoCase(const char* text, const char* prefix);
 
 // Decimal formatting of an integer.
 void FormatInt(char* dst, size_t cap, int value);

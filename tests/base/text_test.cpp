@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <string>
+#include <windows.h>
 #include "base/text.h"
 
 namespace {
