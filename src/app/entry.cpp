@@ -3,10 +3,12 @@
 #include <stdlib.h>
 #include <string.h>
 #include "app/backdrop.h"
+#include "app/handover.h"
 #include "app/run_state.h"
 #include "draw/backdrop_picture.h"
 #include "res/resource.h"
 #include "base/handles.h"
+#include "script/paths.h"
 #include "script/script.h"
 #include "base/text.h"
 #include "uninstall/removal.h"
@@ -39,13 +41,9 @@ RunMode ChooseRunMode(const char* arguments) {
 
 bool BuildScriptPath(char* scriptPath, size_t cap) {
     char exe[kPathSize];
-    DWORD n = GetModuleFileNameA(nullptr, exe, sizeof exe);
-    if (n == 0 || n >= sizeof exe) return false;
-    char drive[_MAX_DRIVE], dir[_MAX_DIR], name[_MAX_FNAME], ext[_MAX_EXT];
-    _splitpath(exe, drive, dir, name, ext);
-    CopyBounded(scriptPath, cap, drive);
-    AppendBounded(scriptPath, cap, dir);
-    return AppendBounded(scriptPath, cap, "Setup.ini");
+    if (!OwnExecutablePath(exe, sizeof exe)) return false;
+    // The platform's own split cuts folders longer than its fixed parts.
+    return FolderPart(exe, scriptPath, cap) && AppendBounded(scriptPath, cap, "Setup.ini");
 }
 
 bool EnableShutdownPrivilege() {

@@ -21,8 +21,11 @@ bool HandOverTo(const char* commandLine, int showWindow) {
     SetThreadPriority(thread.get(), THREAD_PRIORITY_IDLE);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
-    process.reset();
-    ResumeThread(thread.get());
+    if (ResumeThread(thread.get()) == (DWORD)-1) {
+        // A child left suspended would hold its files (our own exe among them) for good.
+        TerminateProcess(process.get(), 1);
+        return false;
+    }
     return true;
 }
 

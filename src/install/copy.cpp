@@ -1,15 +1,14 @@
 #include "install/copy.h"
-#include <stdlib.h>
 #include <string.h>
 #include "app/run_state.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "install/record.h"
 #include "install/restart.h"
-#include "script/section.h"
 #include "res/resource.h"
-#include "base/handles.h"
 #include "script/paths.h"
 #include "script/script.h"
-#include "base/text.h"
+#include "script/section.h"
 
 namespace {
 
@@ -20,6 +19,7 @@ struct CopyEntry {
     bool keepNewer = false;   // "&"
     bool overwrite = false;   // "?"
     bool ignoreFail = false;  // "*"
+    bool whole = true;        // destination and source fit their buffers uncut
     char destination[kPathSize] = "";
     char source[kPathSize] = "";
 };
@@ -27,9 +27,12 @@ struct CopyEntry {
 // A growable array with one state per copy-list entry.
 class StateArray {
 public:
+    StateArray() = default;
     ~StateArray() {
         if (data_) HeapFree(GetProcessHeap(), 0, data_);
     }
+    StateArray(const StateArray&) = delete;
+    StateArray& operator=(const StateArray&) = delete;
     bool Push(int value) {
         if (count_ == cap_) {
             size_t cap = cap_ ? cap_ * 2 : 256;
@@ -50,6 +53,17 @@ private:
     size_t count_ = 0, cap_ = 0;
 };
 
+// Entries copied together. Their record entries are written before the first of them
+// is copied, so the record always keeps ahead of the copying; a batch grows while the
+// list goes on, which keeps the number of whole-file record writes small.
+constexpr size_t kFirstBatch = 64;
+constexpr size_t kLargestBatch = 4096;
+
+struct BatchItem {
+    size_t k;  // number in the copy list
+    CopyEntry entry;
+};
+
 struct CopyRun {
     const char* script;
     char installFolder[kPathSize];
@@ -66,21 +80,17 @@ bool ReadCopyEntry(CopyRun& run, int k, CopyEntry& entry) {
     const char* text = run.list->Get(k);
     if (!text) return false;
     char value[kValueSize];
-    CopyBounded(value, sizeof value, text);
-    const char* p = value;
     entry = CopyEntry();
+    entry.whole = CopyBounded(value, sizeof value, text);
+    const char* p = value;
     if (*p == '!') entry.noRecord = true, ++p;
     if (*p == '&') entry.keepNewer = true, ++p;
     if (*p == '?') entry.overwrite = true, ++p;
     if (*p == '*') entry.ignoreFail = true, ++p;
-    ExpandPath(p, run.installFolder, entry.destination, false);
-    CopyBounded(entry.source, sizeof entry.source, run.sourceFolder);
-    JoinPath(entry.source, p);
+    entry.whole &= ExpandPath(p, run.installFolder, entry.destination, false);
+    entry.whole &= CopyBounded(entry.source, sizeof entry.source, run.sourceFolder);
+    entry.whole &= JoinPath(entry.source, p);
     return true;
-}
-
-void Record(CopyRun& run, const CopyEntry& entry) {
-    if (!entry.noRecord) run.copied->Add(entry.destination);
 }
 
 void SetState(CopyRun& run, size_t k, int state, const CopyEntry& entry) {
@@ -90,32 +100,49 @@ void SetState(CopyRun& run, size_t k, int state, const CopyEntry& entry) {
     if (state == kFailed) run.failedTotal += cost;
 }
 
+void Fail(CopyRun& run, size_t k, const CopyEntry& entry) {
+    SetState(run, k, entry.ignoreFail ? kDone : kFailed, entry);
+}
+
+void Succeed(CopyRun& run, size_t k, const CopyEntry& entry) {
+    SetState(run, k, kDone, entry);
+    if (!entry.noRecord) run.copied->Add(entry.destination);
+}
+
 void CopyAttempt(CopyRun& run, size_t k, CopyEntry& entry) {
+    if (!entry.whole) {  // a cut path names some other file
+        Fail(run, k, entry);
+        return;
+    }
     if (CopyFileA(entry.source, entry.destination, FALSE)) {
-        SetState(run, k, kDone, entry);
-        Record(run, entry);
+        Succeed(run, k, entry);
         return;
     }
     if (!run.reboot) {
-        SetState(run, k, entry.ignoreFail ? kDone : kFailed, entry);
+        Fail(run, k, entry);
         return;
     }
     SetFileAttributesA(entry.destination, FILE_ATTRIBUTE_NORMAL);
     if (CopyFileA(entry.source, entry.destination, FALSE)) {
-        SetState(run, k, kDone, entry);
-        Record(run, entry);
+        Succeed(run, k, entry);
         return;
     }
-    bool scheduled = false;
-    CopyViaTemporaryFile(entry.source, entry.destination, &scheduled);
-    if (!scheduled) {
-        // No temporary copy: nothing may replace the destination, so it is a failure.
-        SetState(run, k, entry.ignoreFail ? kDone : kFailed, entry);
+    if (CopyViaTemporaryFile(entry.source, entry.destination) == RestartRoute::None) {
+        Fail(run, k, entry);  // nothing waits for the restart: the file is not installed
         return;
     }
     Run().restartNeeded = true;
-    SetState(run, k, kDone, entry);
-    Record(run, entry);
+    Succeed(run, k, entry);
+}
+
+// Records the batch's destinations ahead, then copies them.
+void CopyBatch(CopyRun& run, BatchItem* items, size_t n) {
+    const char* ahead[kLargestBatch];
+    int m = 0;
+    for (size_t i = 0; i < n; ++i)
+        if (!items[i].entry.noRecord && items[i].entry.whole) ahead[m++] = items[i].entry.destination;
+    run.copied->WriteAhead(ahead, m);
+    for (size_t i = 0; i < n; ++i) CopyAttempt(run, items[i].k, items[i].entry);
 }
 
 // Header, the destinations of the entries in state, trailer; empty when out of memory.
@@ -142,7 +169,31 @@ void RepaintOwner(HWND dialog) {
     UpdateWindow(owner);
 }
 
-void AskToOverwrite(HWND dialog, CopyRun& run) {
+// The first pass: entries whose destination is missing or older are copied at once,
+// the others kept or left waiting for the prompt. False when memory ran out.
+bool FirstPass(CopyRun& run, BatchItem* items) {
+    size_t batch = kFirstBatch;
+    for (int k = 0;;) {
+        size_t n = 0;
+        bool more = true;
+        while (n < batch && (more = ReadCopyEntry(run, k, items[n].entry))) {
+            CopyEntry& entry = items[n].entry;
+            if (!run.states.Push(kDone)) return false;
+            int age = entry.whole ? CompareFileAge(entry.destination, entry.source) : 2;
+            if (age == 2 || age == 1 || (entry.overwrite && !entry.keepNewer)) {
+                items[n++].k = (size_t)k;  // copy attempt
+            } else if (!entry.keepNewer) {
+                SetState(run, (size_t)k, kWaiting, entry);
+            }
+            ++k;
+        }
+        CopyBatch(run, items, n);
+        if (!more) return true;
+        if (batch < kLargestBatch) batch *= 2;
+    }
+}
+
+void AskToOverwrite(HWND dialog, CopyRun& run, BatchItem* items) {
     HeapBuffer text(0);
     if (!BuildList(run, kWaiting, run.waitingTotal,
                    Msg("New file exist...\r\n\r\n", "以下のファイルは新しいものが存在します．\r\n\r\n"),
@@ -153,12 +204,17 @@ void AskToOverwrite(HWND dialog, CopyRun& run) {
     UINT style = MB_YESNO | MB_ICONQUESTION;
     if (ReadNumber("CopyFile", "DefaultNo", 0, run.script) != 0) style |= MB_DEFBUTTON2;
     if (MessageBoxA(dialog, text.data(), caption, style) == IDYES) {
-        CopyEntry entry;
+        size_t n = 0;
         for (size_t k = 0; k < run.states.size(); ++k) {
             if (run.states[k] != kWaiting) continue;
-            if (!ReadCopyEntry(run, (int)k, entry)) break;
-            CopyAttempt(run, k, entry);
+            if (!ReadCopyEntry(run, (int)k, items[n].entry)) break;
+            items[n++].k = k;
+            if (n == kLargestBatch) {
+                CopyBatch(run, items, n);
+                n = 0;
+            }
         }
+        CopyBatch(run, items, n);
     }
     RepaintOwner(dialog);
 }
@@ -181,6 +237,33 @@ bool AnyInState(CopyRun& run, int state) {
     return false;
 }
 
+void MakeFolders(CopyRun& run) {
+    RecordList made("MakedDirectory", run.script, false, false);
+    char folder[kPathSize];
+    CopyBounded(folder, sizeof folder, run.installFolder);
+    int n = MakeFolderTree(folder, 0, made);
+    ForEachNumberedKey(run.script, "MakeDirectory", 1, [&](int, const char* value) {
+        CopyBounded(folder, sizeof folder, run.installFolder);
+        if (JoinPath(folder, value)) n = MakeFolderTree(folder, n, made);  // a cut name is another folder
+        return true;
+    });
+    made.WriteCount(n);
+}
+
+// The file of [CopyFile] "Self", under its own name in the install folder; recorded
+// only when it was copied (a failed copy may name a folder, which must never be removed).
+void CopySelf(CopyRun& run) {
+    char self[kValueSize];
+    if (ReadNumber("Check", "Copy", 0, run.script) != 2 || !ReadText("CopyFile", "Self", self, sizeof self, run.script))
+        return;
+    char destination[kPathSize];
+    CopyBounded(destination, sizeof destination, run.installFolder);
+    if (!LastComponent(self)[0] || !JoinPath(destination, LastComponent(self))) return;
+    const char* ahead[] = {destination};
+    run.copied->WriteAhead(ahead, 1);
+    if (CopyFileA(self, destination, FALSE)) run.copied->Add(destination);
+}
+
 }  // namespace
 
 int CompareFileAge(const char* destination, const char* source) {
@@ -194,21 +277,16 @@ int CompareFileAge(const char* destination, const char* source) {
     return CompareFileTime(&srcTime, &dstTime);
 }
 
-BOOL CopyViaTemporaryFile(const char* source, char* destination, bool* scheduled) {
-    *scheduled = false;
-    char drive[_MAX_DRIVE], dir[_MAX_DIR], name[_MAX_FNAME], ext[_MAX_EXT];
-    _splitpath(destination, drive, dir, name, ext);
+RestartRoute CopyViaTemporaryFile(const char* source, char* destination) {
     char folder[kPathSize];
-    CopyBounded(folder, sizeof folder, drive);
-    AppendBounded(folder, sizeof folder, dir);
+    if (!FolderPart(destination, folder, sizeof folder)) return RestartRoute::None;
     char temporary[kPathSize];
-    if (!GetTempFileNameA(folder, "RBT", 0, temporary)) return FALSE;
-    if (!CopyFileA(source, temporary, FALSE)) {
-        DeleteFileA(temporary);  // an empty file must never replace the destination
-        return FALSE;
-    }
-    *scheduled = true;
-    return ReplaceAtRestart(temporary, destination);
+    if (!GetTempFileNameA(folder[0] ? folder : ".", "RBT", 0, temporary)) return RestartRoute::None;
+    RestartRoute route = RestartRoute::None;
+    if (CopyFileA(source, temporary, FALSE)) route = ReplaceAtRestart(temporary, destination);
+    // An empty or unscheduled temporary file must never replace the destination, nor stay.
+    if (route == RestartRoute::None) DeleteFileA(temporary);
+    return route;
 }
 
 int MakeFolderTree(char* folder, int next, RecordList& list) {
@@ -235,19 +313,7 @@ void CopyInstallFiles(HWND dialog) {
     run.script = script;
     GetDlgItemTextA(dialog, IDC_FOLDER, run.installFolder, sizeof run.installFolder);
     WriteText("Root", "Named", run.installFolder, script);
-    {
-        RecordList made("MakedDirectory", script, false, false);
-        char folder[kPathSize];
-        CopyBounded(folder, sizeof folder, run.installFolder);
-        int n = MakeFolderTree(folder, 0, made);
-        ForEachNumberedKey(script, "MakeDirectory", 1, [&](int, const char* value) {
-            CopyBounded(folder, sizeof folder, run.installFolder);
-            JoinPath(folder, value);
-            n = MakeFolderTree(folder, n, made);
-            return true;
-        });
-        made.WriteCount(n);
-    }
+    MakeFolders(run);
 
     if (!GetCurrentDirectoryA(sizeof run.sourceFolder, run.sourceFolder)) run.sourceFolder[0] = 0;
     run.reboot = ReadNumber("CopyFile", "Reboot", 0, script) != 0;
@@ -255,30 +321,13 @@ void CopyInstallFiles(HWND dialog) {
     run.copied = &copied;
     SectionIndex list("CopyFile", script);
     run.list = &list;
-    CopyEntry entry;
-    for (int k = 0; ReadCopyEntry(run, k, entry); ++k) {
-        if (!run.states.Push(kDone)) return;  // out of memory: the step ends here
-        int age = CompareFileAge(entry.destination, entry.source);
-        if (age == 2 || age == 1) {
-            CopyAttempt(run, (size_t)k, entry);
-        } else if (entry.keepNewer) {
-            SetState(run, (size_t)k, kDone, entry);
-        } else if (!entry.overwrite) {
-            SetState(run, (size_t)k, kWaiting, entry);
-        } else {
-            CopyAttempt(run, (size_t)k, entry);
-        }
-    }
-    if (AnyInState(run, kWaiting)) AskToOverwrite(dialog, run);
-    if (AnyInState(run, kFailed)) ReportFailures(dialog, run);
-
-    char self[kValueSize];
-    if (ReadNumber("Check", "Copy", 0, script) == 2 && ReadText("CopyFile", "Self", self, sizeof self, script)) {
-        char destination[kPathSize];
-        CopyBounded(destination, sizeof destination, run.installFolder);
-        JoinPath(destination, LastComponent(self));
-        CopyFileA(self, destination, FALSE);
-        copied.Add(destination);
+    HeapBuffer batch(kLargestBatch * sizeof(BatchItem));
+    BatchItem* items = reinterpret_cast<BatchItem*>(batch.data());
+    // Out of memory the step ends early, but never without the Count of what it copied.
+    if (batch && FirstPass(run, items)) {
+        if (AnyInState(run, kWaiting)) AskToOverwrite(dialog, run, items);
+        if (AnyInState(run, kFailed)) ReportFailures(dialog, run);
+        CopySelf(run);
     }
     int recorded = copied.Next();
     copied.WriteCount(recorded < 1 ? 1 : recorded);

@@ -4,14 +4,8 @@
 #include "script/script.h"
 #include "base/text.h"
 
-namespace {
-// A write rewrites the whole file, so pending entries go out at most once a second
-// (and at the end): an interrupted install loses at most that second of its record.
-constexpr DWORD kWriteInterval = 1000;
-}
-
 RecordList::RecordList(const char* section, const char* path, bool keepExisting, bool countOnEveryWrite)
-    : countOnEveryWrite_(countOnEveryWrite), lastWrite_(GetTickCount()) {
+    : countOnEveryWrite_(countOnEveryWrite) {
     CopyBounded(section_, sizeof section_, section);
     CopyBounded(path_, sizeof path_, path);
     int count = keepExisting ? ReadCount(section, path) : 0;
@@ -47,7 +41,6 @@ void RecordList::Set(int number, const char* value) {
     if (number >= next_) next_ = number + 1;
     if (countOnEveryWrite_) count_ = next_;
     ++pending_;
-    if (GetTickCount() - lastWrite_ >= kWriteInterval) Write();
 }
 
 void RecordList::WriteCount(int count) {
@@ -59,7 +52,6 @@ void RecordList::WriteCount(int count) {
 void RecordList::Write() {
     if (pending_ == 0) return;
     pending_ = 0;
-    lastWrite_ = GetTickCount();
     GrowableText whole;
     whole.Append(text_.data() ? text_.data() : "", text_.size());
     if (count_ >= 0) {
@@ -67,6 +59,28 @@ void RecordList::Write() {
         FormatBounded(line, sizeof line, "Count=%d", count_);
         whole.Append(line, strlen(line) + 1);
     }
+    WriteSection(whole);
+}
+
+void RecordList::WriteAhead(const char* const* values, int n) {
+    if (n <= 0) return;
+    GrowableText whole;
+    whole.Append(text_.data() ? text_.data() : "", text_.size());
+    char line[MAX_PATH + 24];
+    for (int i = 0; i < n; ++i) {
+        FormatBounded(line, sizeof line, "%d=%s", next_ + i, values[i]);
+        whole.Append(line, strlen(line) + 1);
+    }
+    FormatBounded(line, sizeof line, "Count=%d", next_ + n);
+    whole.Append(line, strlen(line) + 1);
+    WriteSection(whole);
+    // The list on disk now counts; whatever writes it next keeps a "Count".
+    countOnEveryWrite_ = true;
+    if (count_ < next_) count_ = next_;
+    pending_ = 1;  // the list itself still differs from what is on disk
+}
+
+void RecordList::WriteSection(const GrowableText& whole) {
     WritePrivateProfileSectionA(section_, whole.data() ? whole.data() : "\0", path_);
     FlushScript(path_);
 }

@@ -2,8 +2,10 @@
 //
 // Every profile write rewrites the whole file, so a list of thousands of entries
 // written key by key costs time in proportion to the square of its length. The
-// list is kept in memory and its section written whole at most once a second,
-// which leaves the same file content and keeps an interrupted install recorded.
+// list is kept in memory and its section written whole, with its "Count", only when
+// asked: the copy step writes each batch's entries ahead of copying them
+// (WriteAhead), so that an install ended at any moment leaves a readable record of
+// every file it copied, and the final write leaves exactly what key-by-key writes would.
 #pragma once
 #include <windows.h>
 #include <stddef.h>
@@ -24,6 +26,10 @@ public:
     // Writes the pending entries (and "Count" when asked) and flushes the profile cache.
     void Write();
     void WriteCount(int count);
+    // Writes the list followed by the n values given, numbered after it, with a "Count"
+    // that covers them: entries for files about to be copied. They stay out of the
+    // list itself; what is then really copied is added as usual.
+    void WriteAhead(const char* const* values, int n);
 
 private:
     char section_[64];
@@ -33,7 +39,7 @@ private:
     int pending_ = 0;
     int count_ = -1;  // -1: no "Count" line to write
     bool countOnEveryWrite_;
-    DWORD lastWrite_;
+    void WriteSection(const GrowableText& whole);
 };
 
 // A set of paths compared without regard to case.

@@ -21,7 +21,7 @@ static bool WriteAll(HANDLE file, const char* bytes, size_t n) {
     return WriteFile(file, bytes, (DWORD)n, &written, nullptr) && written == n;
 }
 
-void WriteRenameInstruction(const char* iniPath, char* path, char* target) {
+bool WriteRenameInstruction(const char* iniPath, char* path, char* target) {
     ToShortForm(path);
     if (target) ToShortForm(target);
     const char* targetText = target ? target : (IsDirectory(path) ? "DIRNUL" : "NUL");
@@ -32,46 +32,53 @@ void WriteRenameInstruction(const char* iniPath, char* path, char* target) {
     DWORD size = 0;
     {
         UniqueFile in(CreateFileA(iniPath, GENERIC_READ, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!in) return;
+        if (!in) return false;
         size = GetFileSize(in.get(), nullptr);
-        if (size == INVALID_FILE_SIZE) return;
-        HeapBuffer buffer(size + 1);
-        if (!buffer) return;  // leave the old file as it was rather than truncate it
+        if (size == INVALID_FILE_SIZE || size >= 0x7FFFFFFF) return false;
+        HeapBuffer buffer((size_t)size + 1);
+        if (!buffer) return false;  // leave the old file as it was rather than truncate it
         DWORD read = 0;
-        if (size && (!ReadFile(in.get(), buffer.data(), size, &read, nullptr) || read != size)) return;
+        if (size && (!ReadFile(in.get(), buffer.data(), size, &read, nullptr) || read != size)) return false;
         buffer.data()[read] = 0;
         size = read;
         old = static_cast<HeapBuffer&&>(buffer);
     }
     UniqueFile out(CreateFileA(iniPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) return;
-    bool inSection = false, written = false;
+    if (!out) return false;
+    bool inSection = false, written = false, ok = true;
     const char* text = old.data();
     const char* end = text + size;
     for (const char* line = text; line < end;) {
         const char* lf = static_cast<const char*>(memchr(line, '\n', (size_t)(end - line)));
         size_t len = lf ? (size_t)(lf - line) : (size_t)(end - line);
         if (inSection && !written && len > 0 && line[0] == '[') {
-            WriteAll(out.get(), instruction, strlen(instruction));
+            ok &= WriteAll(out.get(), instruction, strlen(instruction));
             written = true;
         }
         if (len == 9 && _strnicmp(line, "[Rename]", 8) == 0 && line[8] == '\r') inSection = true;
         if (len > 0) {
-            WriteAll(out.get(), line, len);
-            WriteAll(out.get(), "\n", 1);
+            ok &= WriteAll(out.get(), line, len);
+            ok &= WriteAll(out.get(), "\n", 1);
         }
         line += len + 1;
     }
-    if (!inSection) WriteAll(out.get(), "[Rename]\r\n", 10);
-    if (!written) WriteAll(out.get(), instruction, strlen(instruction));
+    if (!inSection) ok &= WriteAll(out.get(), "[Rename]\r\n", 10);
+    if (!written) ok &= WriteAll(out.get(), instruction, strlen(instruction));
+    return ok;
 }
 
-BOOL ReplaceAtRestart(char* path, char* target) {
-    BOOL moved = MoveFileExA(path, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
-    if (moved) return moved;
+bool IsNtFamily() {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+RestartRoute ReplaceAtRestart(char* path, char* target) {
+    if (MoveFileExA(path, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT))
+        return RestartRoute::DelayedMove;
+    if (IsNtFamily()) return RestartRoute::None;
     char ini[kPathSize] = "";
-    GetWindowsDirectoryA(ini, sizeof ini);
-    AppendBounded(ini, sizeof ini, "\\WinInit.Ini");
-    WriteRenameInstruction(ini, path, target);
-    return 0;
+    UINT n = GetWindowsDirectoryA(ini, sizeof ini);
+    if (n == 0 || n >= sizeof ini || !AppendBounded(ini, sizeof ini, "\\WinInit.Ini")) return RestartRoute::None;
+    return WriteRenameInstruction(ini, path, target) ? RestartRoute::WinInit : RestartRoute::None;
 }

@@ -15,6 +15,14 @@ bool JoinPath(char* folder, const char* name, size_t cap) {
 
 bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
+bool FolderPart(const char* path, char* out, size_t cap) {
+    if (!out || cap == 0) return false;
+    out[0] = 0;
+    const char* bs = FindLastBackslash(path);
+    size_t len = bs ? (size_t)(bs - path) + 1 : (path[0] && path[1] == ':' ? 2 : 0);
+    return AppendBoundedN(out, cap, path, len);
+}
+
 void GetDesktopFolder(HWND owner, char* out, bool keepTrailingBackslash) {
     out[0] = 0;
     UniqueItemIdList pidl;
@@ -25,7 +33,9 @@ void GetDesktopFolder(HWND owner, char* out, bool keepTrailingBackslash) {
 }
 
 bool QueryText(HKEY key, const char* valueName, char* out, size_t cap, DWORD* type) {
+    if (!out || cap == 0) return false;
     out[0] = 0;
+    if (cap < 2) return false;
     DWORD size = (DWORD)cap - 1, kind = 0;
     if (RegQueryValueExA(key, valueName, nullptr, &kind, (BYTE*)out, &size) != ERROR_SUCCESS) {
         out[0] = 0;

@@ -31,5 +31,8 @@ void DefaultInstallFolder(const char* name, HWND owner, char* result);
 void GetDesktopFolder(HWND owner, char* out, bool keepTrailingBackslash);
 bool ReadProgramFilesDir(char* out);  // false when unreadable or empty
 bool PathExists(const char* path);
+// The folder part of path, up to and including its last backslash (multibyte-aware; a
+// path without one gives its drive, "X:", or ""). False when it does not fit cap.
+bool FolderPart(const char* path, char* out, size_t cap);
 // Reads a registry value as text into cap bytes, always terminated; false when unreadable.
 bool QueryText(HKEY key, const char* valueName, char* out, size_t cap, DWORD* type);

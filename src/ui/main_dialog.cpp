@@ -4,6 +4,7 @@
 #include "app/run_state.h"
 #include "base/handles.h"
 #include "res/resource.h"
+#include "script/path_rules.h"
 #include "script/script.h"
 #include "ui/dialog_items.h"
 #include "ui/readme_dialog.h"
@@ -23,13 +24,41 @@ void Close(HWND dialog) { PostMessageA(dialog, kCloseMessage, 0, 0); }
 
 }  // namespace
 
+// An install needs a complete folder that is not a drive root: a relative one would
+// land wherever the program happens to run. Otherwise the user is told, and the dialog
+// stays open to correct it.
+static bool AcceptInstallFolder(HWND dialog) {
+    char folder[kPathSize] = "";
+    GetDlgItemTextA(dialog, IDC_FOLDER, folder, sizeof folder);
+    char full[kPathSize];
+    char* name = nullptr;
+    DWORD n = IsAbsolutePath(folder) ? GetFullPathNameA(folder, sizeof full, full, &name) : 0;
+    if (n > 0 && n < sizeof full && IsUsableInstallFolder(full)) return true;
+    char caption[kValueSize];
+    ReadText("Setup", "Name", caption, sizeof caption, Script());
+    MessageBoxA(dialog,
+                Msg("Please choose a complete folder to install to, such as C:\\Program Files\\Product.\n"
+                    "A drive root or a relative folder cannot be used.",
+                    "インストール先には C:\\Program Files\\製品名 のような完全なフォルダを指定してください．\n"
+                    "ドライブのルートや相対パスは使えません．"),
+                caption, MB_OK | MB_ICONWARNING);
+    SetFocus(Item(dialog, IDC_FOLDER));
+    return false;
+}
+
 static void OnRun(HWND dialog) {
     if (g_runStarted) return;  // the dialog runs at most once
+    bool uninstall = Run().stage == Stage::Installed && IsChecked(dialog, IDC_COPY);
+    if (!uninstall && !AcceptInstallFolder(dialog)) {
+        // An automatic run shows no buttons to go on with: it ends without installing.
+        if (ReadNumber("Setup", "Auto", 0, Script()) != 0) Close(dialog);
+        return;
+    }
     g_runStarted = true;
     static const int hidden[] = {IDC_RUN, IDC_CANCEL, IDC_README, IDC_LOCATION, IDC_BROWSE};
     for (int id : hidden) Show(dialog, id, false);
     UpdateWindow(dialog);
-    if (Run().stage == Stage::Installed && IsChecked(dialog, IDC_COPY)) {
+    if (uninstall) {
         RunUninstall(dialog);
     } else {
         RunInstall(dialog);

@@ -2,6 +2,7 @@
 // installed state, option boxes in their modes and the rows they leave out.
 #include "ui/main_dialog.h"
 #include <shellapi.h>
+#include <string.h>
 #include "app/run_state.h"
 #include "base/handles.h"
 #include "base/text.h"
@@ -69,6 +70,11 @@ bool FindEarlierInstall(const char* productName, char* folder) {
     if (RegOpenKeyExA(uninstall.get(), productName, 0, KEY_READ, product.put()) != ERROR_SUCCESS)
         return false;
     if (!QueryText(product.get(), "UninstallString", folder, kPathSize, nullptr)) return false;
+    if (folder[0] == '"') {  // a quoted command: the program is what the quotes hold
+        char* close = FindFirstChar(folder + 1, '"');
+        if (close) *close = 0;
+        memmove(folder, folder + 1, strlen(folder + 1) + 1);
+    }
     char* bs = FindLastBackslash(folder);
     if (!bs) {
         folder[0] = 0;

@@ -1,6 +1,7 @@
 // The install and uninstall runs: every step of the other subsystems in its fixed
 // order, with progress texts and pauses.
 #include "ui/main_dialog.h"
+#include "app/handover.h"
 #include "app/run_state.h"
 #include "base/handles.h"
 #include "base/text.h"
@@ -90,9 +91,8 @@ static void ReportLeftovers(HWND dialog) {
     if (!text) return;
     const char* header;
     if (run.removalAtRestart) {
-        char exe[kPathSize] = "";
-        GetModuleFileNameA(nullptr, exe, sizeof exe);
-        ReplaceAtRestart(exe, nullptr);
+        char exe[kPathSize];
+        if (OwnExecutablePath(exe, sizeof exe)) ReplaceAtRestart(exe, nullptr);
         char script[kPathSize];
         CopyBounded(script, sizeof script, Script());
         ReplaceAtRestart(script, nullptr);

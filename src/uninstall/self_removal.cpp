@@ -2,6 +2,7 @@
 #include <stdint.h>
 #include <string.h>
 #include "app/handover.h"
+#include "install/restart.h"
 #include "base/handles.h"
 #include "script/script.h"
 #include "base/text.h"
@@ -15,9 +16,60 @@ void StartSelfRemoval() {
     if (FormatHandOverCommand(command, sizeof command, exe, "remove")) HandOverTo(command, -1);
 }
 
+namespace {
+// Doubles every "%" of text into out (a batch file would expand it as a variable).
+bool AppendEscaped(char* out, size_t cap, const char* text) {
+    for (const char* p = text; *p; ++p) {
+        char piece[3] = {*p, *p == '%' ? '%' : '\0', 0};
+        if (!AppendBounded(out, cap, piece)) return false;
+    }
+    return true;
+}
+}  // namespace
+
 bool FormatRemovalBatch(char* out, size_t cap, const char* exePath, const char* folder, const char* batchPath) {
-    return FormatBounded(out, cap, ":Repeat\r\ndel \"%s\"\r\nif exist \"%s\" goto Repeat\r\nrmdir \"%s\"\r\ndel \"%s\"\r\n",
-                  exePath, exePath, folder, batchPath);
+    if (!CopyBounded(out, cap, ":Repeat\r\ndel \"")) return false;
+    bool ok = AppendEscaped(out, cap, exePath) && AppendBounded(out, cap, "\"\r\nif exist \"") &&
+              AppendEscaped(out, cap, exePath) && AppendBounded(out, cap, "\" goto Repeat\r\nrmdir \"") &&
+              AppendEscaped(out, cap, folder) && AppendBounded(out, cap, "\"\r\ndel \"") &&
+              AppendEscaped(out, cap, batchPath) && AppendBounded(out, cap, "\"\r\n");
+    if (!ok) out[0] = 0;  // a cut batch file could delete the wrong thing
+    return ok;
+}
+
+bool ToOemText(const char* ansi, char* out, size_t cap, UINT ansiCodePage, UINT oemCodePage) {
+    if (!out || cap == 0) return false;
+    out[0] = 0;
+    WCHAR wide[kPathSize];
+    int n = MultiByteToWideChar(ansiCodePage, MB_ERR_INVALID_CHARS, ansi, -1, wide, kPathSize);
+    if (n <= 0) return false;
+    BOOL lossy = FALSE;
+    int m = WideCharToMultiByte(oemCodePage, 0, wide, -1, out, (int)cap, nullptr, &lossy);
+    if (m <= 0 || lossy) {
+        out[0] = 0;
+        return false;
+    }
+    return true;
+}
+
+// When no batch file can do it, the executable and its folder go at the next restart.
+static void RemoveAtRestart(const char* exe, const char* folder) {
+    char path[kPathSize];
+    CopyBounded(path, sizeof path, exe);
+    ReplaceAtRestart(path, nullptr);
+    CopyBounded(path, sizeof path, folder);
+    ReplaceAtRestart(path, nullptr);
+}
+
+static bool WriteBatchFile(const char* text) {
+    UniqueFile batch(CreateFileA(kBatchPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!batch) return false;
+    DWORD size = (DWORD)strlen(text), written = 0;
+    if (WriteFile(batch.get(), text, size, &written, nullptr) && written == size) return true;
+    batch.reset();
+    DeleteFileA(kBatchPath);  // half a batch file might loop or delete something else
+    return false;
 }
 
 static void RemoveByBatchFile() {
@@ -27,18 +79,21 @@ static void RemoveByBatchFile() {
     CopyBounded(folder, sizeof folder, exe);
     char* bs = FindLastBackslash(folder);
     if (bs) *bs = 0;
-    char text[1000];
-    if (!FormatRemovalBatch(text, sizeof text, exe, folder, kBatchPath)) return;  // a cut batch file could delete the wrong thing
-    {
-        UniqueFile batch(CreateFileA(kBatchPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!batch) return;
-        DWORD written = 0;
-        WriteFile(batch.get(), text, (DWORD)strlen(text), &written, nullptr);
-    }
     // A read-only copy (from read-only media) would keep the batch file looping forever.
     SetFileAttributesA(exe, FILE_ATTRIBUTE_NORMAL);
-    HandOverTo(kBatchPath, SW_HIDE);
+    // The command processor reads batch files in the OEM code page.
+    char exeOem[kPathSize], folderOem[kPathSize];
+    char text[2400];  // room for four paths of 259 bytes with every byte a doubled "%"
+    if (!ToOemText(exe, exeOem, sizeof exeOem, CP_ACP, CP_OEMCP) ||
+        !ToOemText(folder, folderOem, sizeof folderOem, CP_ACP, CP_OEMCP) ||
+        !FormatRemovalBatch(text, sizeof text, exeOem, folderOem, kBatchPath) || !WriteBatchFile(text)) {
+        RemoveAtRestart(exe, folder);
+        return;
+    }
+    if (!HandOverTo(kBatchPath, SW_HIDE)) {
+        DeleteFileA(kBatchPath);
+        RemoveAtRestart(exe, folder);
+    }
 }
 
 #if !defined(_WIN64)

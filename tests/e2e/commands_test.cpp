@@ -306,3 +306,56 @@ TEST(Commands, UninstallRunRemovesTheProductAndTheUninstaller) {
         ExpectSelfRemoval(folder);
     }
 }
+
+// OK refuses an install folder that is empty, relative or a drive root: a box says why
+// and the dialog stays open with its buttons. An automatic run whose default folder is
+// the drive root (no [Root] "Name") shows the box and ends without installing anything.
+TEST(Commands, RunRefusesAFolderThatIsEmptyRelativeOrARoot) {
+    const std::wstring refusal =
+        Pick(L"Please choose a complete folder to install to, such as C:\\Program Files\\Product.\n"
+             L"A drive root or a relative folder cannot be used.",
+             L"インストール先には C:\\Program Files\\製品名 のような完全なフォルダを指定してください．\n"
+             L"ドライブのルートや相対パスは使えません．");
+    stage::DeleteTree("C:\\CmdApp");
+    stage::Folder folder("refuse");
+    folder.Put("app.txt", "app");
+    folder.WriteScript(ProductScript());
+    ui::Program program;
+    HWND dialog = OpenDialog(program, folder);
+    ASSERT_TRUE(dialog) << "no main dialog";
+    for (const wchar_t* bad : {L"", L"CmdApp", L"sub\\CmdApp", L"C:", L"C:\\", L"C:\\..", L"\\CmdApp",
+                               L"\\\\server\\share"}) {
+        SetDlgItemTextW(dialog, IDC_FOLDER, bad);
+        ui::Click(dialog, IDC_RUN);
+        HWND box = ui::WaitForMessageBox(program.pid(), 10000, dialog);
+        ASSERT_TRUE(box) << "no refusal for the folder \"" << Utf8(bad) << "\"";
+        EXPECT_EQ(Utf8(refusal), Utf8(ui::MessageBoxText(box))) << "folder \"" << Utf8(bad) << "\"";
+        EXPECT_EQ("Cmd Product", Utf8(ui::Text(box))) << "the caption is the product name";
+        if (bad[0] == 0) Shot("folder-refused");
+        ui::Click(box, IDOK);
+        ASSERT_TRUE(ui::WaitUntil([&] { return !IsWindow(box); }, 5000));
+        EXPECT_TRUE(IsWindowVisible(dialog) && ui::Visible(dialog, IDC_RUN) && ui::Visible(dialog, IDC_CANCEL))
+            << "the dialog should stay open with its buttons after refusing \"" << Utf8(bad) << "\"";
+    }
+    SetDlgItemTextW(dialog, IDC_FOLDER, L"C:\\CmdApp");
+    ui::Click(dialog, IDC_RUN);
+    Trail trail = FollowHeading(program, dialog, 2 * kRunWait);
+    ASSERT_NO_FATAL_FAILURE(ExpectRun(trail, HeadingText(), {CopyingText(), SystemText(), CompletedText()}));
+    EXPECT_EQ("app", stage::ReadFile("C:\\CmdApp\\app.txt")) << "a complete folder is accepted";
+    stage::DeleteTree("C:\\CmdApp");
+
+    stage::Folder automatic("refuse-auto");
+    automatic.Put("app.txt", "app");
+    automatic.WriteScript(Crlf({"[Setup]", "Name=Cmd Product", "Auto=1", "[CopyFile]", "0=app.txt"}));
+    ui::Program autoRun;
+    ASSERT_TRUE(autoRun.Start(automatic.Path("Setup.exe"), "", automatic.dir()));
+    Outcome o = WaitForEndOrBox(autoRun, kDialogWait + kRunWait);
+    ASSERT_TRUE(o.box) << "an automatic run into the drive root was not refused";
+    EXPECT_EQ(Utf8(refusal), Utf8(ui::MessageBoxText(o.box)));
+    ui::Click(o.box, IDOK);
+    DWORD code = STILL_ACTIVE;
+    EXPECT_TRUE(autoRun.Wait(15000, &code)) << "the automatic run did not end after the refusal";
+    EXPECT_EQ(0u, code);
+    for (const char* placed : {"C:\\Setup.exe", "C:\\Setup.ini", "C:\\app.txt"})
+        EXPECT_FALSE(stage::Exists(placed)) << placed << " was installed into the drive root";
+}

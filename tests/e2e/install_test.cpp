@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <tlhelp32.h>
+#include <stdlib.h>
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 #include "e2e_helpers.h"
@@ -358,5 +360,118 @@ TEST(Install, SecondInstallMergesTheOlderRecord) {
         << "the merged lists are written into the running script before it is copied";
     EXPECT_EQ("shared 2", stage::ReadFile(target + "\\shared.txt"));
     EXPECT_EQ("one", stage::ReadFile(target + "\\one.txt"));
+    stage::DeleteTree(target);
+}
+
+namespace {
+
+size_t CountFiles(const std::string& folder) { return FilesMatching(folder + "\\*.dat").size(); }
+
+// Copies every file below from (a Windows path) into to.
+void CopyTree(const std::string& from, const std::string& to) {
+    stage::MakeFolders(to);
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((from + "\\*").c_str(), &found);
+    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found)) {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CopyTree(from + "\\" + name, to + "\\" + name);
+        else
+            CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
+    }
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+
+}  // namespace
+
+// An install ended in the middle of its copies leaves a record that counts every file it
+// copied: started again, the stage's Setup.exe opens in the installed state, and its
+// uninstall removes every one of them.
+TEST(Install, InterruptedInstallStaysUninstallable) {
+    const std::string target = "C:\\Interrupted";
+    const int files = 3000;
+    stage::DeleteTree(target);
+    stage::Folder folder("interrupted");
+    std::vector<std::string> script = {"[Setup]", "Name=Interrupted Product", "Auto=1", "[Root]", "Name=Interrupted",
+                                       "[CopyFile]"};
+    for (int i = 0; i < files; ++i) {
+        std::string name = "file" + std::to_string(i) + ".dat";
+        folder.Put(name, name);
+        script.push_back(std::to_string(i) + "=" + name);
+    }
+    folder.WriteScript(Crlf(script));
+
+    ui::Program install;
+    ASSERT_TRUE(install.Start(folder.Path("Setup.exe"), "", folder.dir()));
+    ASSERT_TRUE(ui::WaitUntil([&] { return CountFiles(target) >= 700; }, kRunWait, 20)) << "the copying did not start";
+    install.Kill();
+    size_t copied = CountFiles(target);
+    ASSERT_LT(copied, (size_t)files) << "the install ended before it could be interrupted";
+
+    // Every copied file is in the record, below its Count (read from the bytes on disk).
+    Section record = IniSection(folder.Script(), "CopiedFile");
+    int count = atoi(record.count("count") ? record["count"].c_str() : "0");
+    EXPECT_GE(count, (int)copied) << "the record does not count every copied file";
+    std::set<std::string> recorded;
+    for (int i = 0; i < count; ++i)
+        if (record.count(std::to_string(i))) recorded.insert(Lower(record[std::to_string(i)]));
+    std::string unrecorded;
+    for (const std::string& name : FilesMatching(target + "\\*.dat"))
+        if (!recorded.count(Lower(target + "\\" + name))) unrecorded += " " + name;
+    EXPECT_EQ("", unrecorded) << "copied but not in the record (" << copied << " copied, Count " << count << ")";
+
+    ui::Program again;
+    ASSERT_TRUE(again.Start(folder.Path("Setup.exe"), "", folder.dir()));
+    HWND dialog = ui::WaitForMainDialog(again.pid(), 25000);
+    ASSERT_TRUE(dialog) << "no main dialog when started again";
+    EXPECT_EQ("Installed", ui::Narrow(ui::ItemText(dialog, 1013))) << "not the installed state";
+    ui::Click(dialog, 1009);
+    ASSERT_TRUE(ui::WaitUntil([&] { return ui::Checked(dialog, 1009); }, 5000)) << "no Uninstall box to tick";
+    ui::Click(dialog, 1);
+    Outcome end = WaitForEndOrBox(again, 2 * kRunWait);
+    EXPECT_FALSE(end.box) << "a message box: " << ui::Narrow(ui::MessageBoxText(end.box));
+    EXPECT_TRUE(end.ended) << "the uninstall did not end";
+    EXPECT_EQ(0u, CountFiles(target)) << "the uninstall left copied files behind";
+    stage::DeleteTree(target);
+}
+
+// The sample of the README's script reference, taken from the README itself, installs
+// the sample product: every value is what it says (no comment is read into a value).
+TEST(Install, ReadmeSampleInstallsTheSampleProduct) {
+    const char* source = getenv("SETUP_SOURCE_DIR");
+    ASSERT_TRUE(source) << "SETUP_SOURCE_DIR is not set";
+    std::string root = stage::HostToWindows(source);
+    std::string readme = stage::ReadFile(root + "\\README.md");
+    size_t heading = readme.find("## Writing a Setup.ini");
+    size_t begin = readme.find("```ini\n", heading), end = readme.find("```", begin + 7);
+    ASSERT_TRUE(heading != std::string::npos && begin != std::string::npos && end != std::string::npos)
+        << "no ini sample under \"## Writing a Setup.ini\" in the README";
+    std::string sample = readme.substr(begin + 7, end - begin - 7);
+
+    stage::Folder folder("readme-sample");
+    CopyTree(root + "\\examples\\sample", folder.dir());
+    folder.WriteScript(sample);
+    stage::SetIni(folder.Script(), "Setup", "Auto", "1");
+    stage::SetIni(folder.Script(), "Root", "Name", "Readme Sample");  // a folder of the test's own
+    const std::string target = "C:\\Readme Sample";
+    stage::DeleteTree(target);
+    ASSERT_EQ("", InstallUnattended(folder));
+
+    EXPECT_EQ("Sample Notes", stage::Ini(target + "\\Setup.ini", "Setup", "Name")) << "the product name";
+    int entries = 0;
+    for (int i = 0;; ++i) {
+        std::string entry = stage::Ini(folder.Script(), "CopyFile", std::to_string(i).c_str());
+        if (entry.empty()) break;
+        ++entries;
+        EXPECT_EQ(std::string::npos, entry.find(';')) << "a comment was read into copy entry " << i << ": " << entry;
+        std::string name = entry.substr(entry.find_first_not_of("!&?*"));
+        if (name[0] == '%') continue;  // a folder token: installed elsewhere
+        EXPECT_TRUE(stage::Exists(target + "\\" + name)) << "copy entry " << i << " (" << entry << ") not installed";
+    }
+    EXPECT_GE(entries, 3) << "the sample copies the sample product's files";
+    for (const char* section : {"Setup", "Root", "Check", "CopyFile", "Del", "Readme"})
+        for (const auto& kv : IniSection(folder.Script(), section))
+            EXPECT_EQ(std::string::npos, kv.second.find(';')) << "[" << section << "] " << kv.first << "=" << kv.second;
     stage::DeleteTree(target);
 }

@@ -288,3 +288,41 @@ TEST(Uninstall, HeldFileIsLeftForTheRestartWithTheUninstaller) {
         EXPECT_FALSE(stage::Exists(path)) << path << " is still there after the restart";
     EXPECT_TRUE(PendingRenames().empty()) << "the restart left operations behind";
 }
+
+// [Del] patterns that match everything spare the uninstaller and its record until the
+// end, and a folder whose name holds a per-cent sign and an accented letter (code page
+// 1252) is still removed by the batch file, which names it in the OEM code page.
+TEST(Uninstall, PatternsSpareTheUninstallerAndAnyFolderNameIsRemoved) {
+    Product p("special", "C:\\100% Jos\xE9 Notes");
+    p.stage.WriteScript(Crlf({"[Setup]", "Name=Special", "Auto=1", "[Root]", "Name=100% Jos\xE9 Notes",
+                              "[CopyFile]", "0=a.txt", "1=b.ini", "[Del]", "0=*.*", "1=*.ini", "2=Setup.*",
+                              "ShowError=1"}));
+    p.stage.Put("a.txt", "a");
+    p.stage.Put("b.ini", "b");
+    ASSERT_TRUE(p.Install());
+    ASSERT_TRUE(stage::WriteFile(p.In("keep\\notes.txt"), "the user's"));  // a folder: no pattern takes it
+
+    ui::Program uninstaller;
+    ASSERT_TRUE(uninstaller.Start(p.Exe(), "uninstall", p.folder));
+    Report report;
+    ASSERT_TRUE(ui::WaitUntil([&] { return (report.box = ui::WaitForMessageBox(uninstaller.pid(), 0)) != nullptr; },
+                              40000, 100))
+        << "no leftover report for the user's file";
+    // The patterns have run: what they may take is gone, the uninstaller and its record are not.
+    EXPECT_TRUE(stage::Exists(p.Record())) << "a pattern deleted the record during the uninstall";
+    EXPECT_TRUE(stage::Exists(p.Exe())) << "a pattern deleted the running uninstaller";
+    EXPECT_FALSE(stage::Exists(p.In("a.txt")) || stage::Exists(p.In("b.ini")));
+    EXPECT_EQ(ui::Narrow(ui::MessageBoxText(report.box)), ui::Narrow(CouldNotDelete() + W(p.folder) + L"\n"));
+    ASSERT_TRUE(stage::DeleteTree(p.In("keep")));  // now the folder can go as a whole
+    ui::Click(report.box, IDOK);
+    EXPECT_TRUE(uninstaller.Wait(20000)) << "the uninstaller did not end after the report";
+
+    std::string batch;
+    bool removed = ui::WaitUntil([&] {
+        if (batch.empty() && stage::Exists(kBatch)) batch = stage::ReadFile(kBatch);
+        return !stage::Exists(p.Exe()) && !stage::Exists(p.folder) && !stage::Exists(kBatch);
+    }, 40000, 10);
+    EXPECT_TRUE(removed) << "after 40 s: " << p.State();
+    if (!batch.empty())  // caught while it existed: the folder in code page 437, "%" doubled
+        EXPECT_NE(std::string::npos, batch.find("rmdir \"C:\\100%% Jos\x82 Notes\"\r\n")) << batch;
+}

@@ -291,7 +291,8 @@ TEST_F(CopyInstallFilesTest, RecordAfterARun) {
     EXPECT_EQ(stage::ReadFile(Dst("sub\\deep\\f.txt")), "new sub\\deep\\f.txt");
 }
 
-// "Count" is at least 1 with nothing recorded; "Self" goes with the Copy box only.
+// "Count" is at least 1 with nothing recorded; "Self" goes with the Copy box only, and
+// is recorded only when it was copied.
 TEST_F(CopyInstallFilesTest, SelfAndEmptyRecords) {
     source_->Put("bin\\tool.exe", "tool bytes");
     source_->Put("a.txt", "a");
@@ -307,7 +308,12 @@ TEST_F(CopyInstallFilesTest, SelfAndEmptyRecords) {
     } cases[] = {
         {"unchecked", {"[CopyFile]", "Self=bin\\tool.exe"}, false, true, "0,2", {}, "tool.exe", false},
         {"checked", {"[CopyFile]", "Self=bin\\tool.exe"}, true, false, "2,0", {"tool.exe"}, "tool.exe", true},
-        {"missing", {"[CopyFile]", "0=a.txt", "Self=gone.exe"}, true, false, "2,0", {"a.txt", "gone.exe"}, "a.txt", true},
+        // A "Self" that was not copied is not recorded: it may name a folder, which the
+        // uninstall would otherwise take with everything in it.
+        {"missing", {"[CopyFile]", "0=a.txt", "Self=gone.exe"}, true, false, "2,0", {"a.txt"}, "gone.exe", false},
+        {"dot", {"[CopyFile]", "Self=."}, true, false, "2,0", {}, "bin", false},
+        {"dotdot", {"[CopyFile]", "Self=.."}, true, false, "2,0", {}, "bin", false},
+        {"folder", {"[CopyFile]", "Self=bin"}, true, false, "2,0", {}, "bin", false},
         {"from-one", {"[CopyFile]", "1=b.txt"}, false, false, "0,0", {}, "b.txt", false},  // "1" alone is no list
         {"unrecorded", {"[CopyFile]", "0=!b.txt"}, false, false, "0,0", {}, "b.txt", true},
     };
@@ -320,6 +326,28 @@ TEST_F(CopyInstallFilesTest, SelfAndEmptyRecords) {
         EXPECT_EQ(stage::Exists(Dst(c.file)), c.exists) << c.name << ": " << c.file;
     }
     EXPECT_EQ(stage::ReadFile(Dst("tool.exe")), "tool bytes") << "copied under its own name into the folder";
+}
+
+// An entry whose destination or source does not fit a path fails: its cut name is
+// another file's, which must be neither overwritten nor recorded.
+TEST_F(CopyInstallFilesTest, CutPathsAreFailures) {
+    std::string relative = "sub\\" + std::string(MAX_PATH, 'n') + ".txt";
+    std::string cutDestination = Dst(relative).substr(0, MAX_PATH - 1);
+    std::string cutSource = source_->Path(relative).substr(0, MAX_PATH - 1);
+    ASSERT_TRUE(stage::WriteFile(cutDestination, "innocent"));
+    SetAge(cutDestination, -3600);
+    ASSERT_TRUE(stage::WriteFile(cutSource, "what the cut source names"));
+    SetAge(cutSource, 0);
+    Ship("fine.txt");
+    WriteScript({"[Setup]", "Name=Cut Product", "[CopyFile]", "0=" + relative, "1=fine.txt", "2=*" + relative});
+
+    std::vector<SeenBox> boxes = RunCopy({IDOK});
+
+    EXPECT_EQ(stage::ReadFile(cutDestination), "innocent") << "a cut destination was overwritten";
+    ASSERT_EQ(boxes.size(), 1u) << "expected the failure list";
+    EXPECT_EQ(boxes[0].text, FailureText({cutDestination})) << "the \"*\" entry fails silently; got: "
+                                                              << ui::Narrow(boxes[0].text);
+    EXPECT_EQ(Copied(), Recorded({"fine.txt"})) << Join(Copied());
 }
 
 TEST(MakeFolderTree, RecordsParentsBeforeChildren) {

@@ -36,7 +36,7 @@ protected:
     std::string AfterDeletion(const std::string& old) {
         stage::WriteFile(Ini(), old);
         PathBuffer path(file_);
-        WriteRenameInstruction(Ini().c_str(), path.bytes, nullptr);
+        EXPECT_TRUE(WriteRenameInstruction(Ini().c_str(), path.bytes, nullptr)) << "written, yet reported dropped";
         return stage::ReadFile(Ini());
     }
     std::string Line() const { return "NUL=" + ShortForm(file_) + "\r\n"; }
@@ -101,10 +101,29 @@ TEST_F(RenameInstructionTest, InstructionFileThatCannotBeReadOrWrittenIsLeftAlon
             LockedFile held(Ini(), share);
             ASSERT_TRUE(held.held());
             PathBuffer path(file_);
-            WriteRenameInstruction(Ini().c_str(), path.bytes, nullptr);
+            EXPECT_FALSE(WriteRenameInstruction(Ini().c_str(), path.bytes, nullptr)) << "dropped, yet reported written";
         }
         EXPECT_EQ(stage::ReadFile(Ini()), old) << (share ? "held shared for reading" : "held without sharing");
     }
+}
+
+// On the NT family a delayed move is the only route: one the system refuses is reported
+// as nothing scheduled, and WinInit.Ini (which that family never reads) stays untouched.
+TEST(ReplaceAtRestart, ReportsTheRouteTaken) {
+    ASSERT_TRUE(IsNtFamily()) << "the test prefix reports the NT family";
+    PendingSnapshot pending;
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    std::string ini = std::string(windows) + "\\WinInit.Ini", before = stage::ReadFile(ini);
+    bool existed = stage::Exists(ini);
+    stage::Folder folder("replace_route", false);
+    folder.Put("old.txt", "x");
+    PathBuffer accepted(folder.Path("old.txt")), refused("");
+    EXPECT_EQ(ReplaceAtRestart(accepted.bytes, nullptr), RestartRoute::DelayedMove);
+    EXPECT_TRUE(IsPending(folder.Path("old.txt"), ""));
+    EXPECT_EQ(ReplaceAtRestart(refused.bytes, nullptr), RestartRoute::None) << "an empty path cannot be moved";
+    EXPECT_EQ(stage::Exists(ini), existed) << "WinInit.Ini was made on the NT family";
+    EXPECT_EQ(stage::ReadFile(ini), before) << "WinInit.Ini was written on the NT family";
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "app/run_state.h"
@@ -167,13 +168,83 @@ TEST_F(RemovalTest, LeftoversAreListedInOrderAndScheduled) {
     EXPECT_FALSE(stage::Exists(App("ro.dll")) || stage::Exists(App("ro.log"))) << "kept with \"Force\"";
 }
 
-TEST(ShellDeleteFile, DeletesFilesAndFoldersSilently) {
+// Whatever the record and the patterns say, the removal keeps its own record, folders
+// named as files, files that a pattern matches only by their short names, the files
+// that an overlong entry's first bytes would name, and the system's and the user's
+// folders; none of these is ever scheduled for the restart either.
+TEST_F(RemovalTest, GuardsKeepWhatTheInstallDidNotMake) {
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    const std::string win = windows;
+    for (const char* f : {"index.html", "page.htm", "a.logx", "b.log", "docs\\user.txt"}) Put(f);
+    const std::string other = base_ + "\\other.ini", record = base_ + "\\record.ini";
+    stage::WriteFile(other, "another ini beside the record");
+    const std::string swept = win + "\\guard-swept.tmp", named = win + "\\guard-named.tmp";
+    stage::WriteFile(swept, "x");
+    stage::WriteFile(named, "x");
+    // An empty folder of the user's shell folders: removable, were it not protected.
+    const std::string shellFolder = base_ + "\\Shell Folder";
+    stage::MakeFolders(shellFolder);
+    const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    ASSERT_TRUE(stage::SetRegString(HKEY_CURRENT_USER, kShellFolders, "Guard Test", shellFolder.c_str()));
+    // An entry too long for a path, whose first 259 bytes name an innocent file.
+    const std::string innocentFolder = base_ + "\\Innocent";
+    std::string innocent = innocentFolder + "\\" + std::string(MAX_PATH - 2 - innocentFolder.size(), 'i');
+    ASSERT_EQ(innocent.size(), (size_t)MAX_PATH - 1);
+    ASSERT_TRUE(stage::WriteFile(innocent, "innocent"));
+    const std::string overlong = innocent + ".dll";
+    std::vector<std::string> before;
+    for (const PendingRename& p : PendingRenames()) before.push_back(p.from);
+
+    WriteRecord("record.ini", {"[Del]", "0=*.htm", "1=*.log", "2=!" + base_ + "\\*.ini", "3=%windows%\\guard-*.tmp",
+                               "4=%windows%\\guard-named.tmp", "Reboot=1", "[CopiedFile]", "0=" + App("."),
+                               "1=" + App(".."), "2=" + App("docs"), "3=" + overlong, "4=" + record, "Count=5",
+                               "[DirRemove]", "1=%windows%", "2=!C:\\", "3=!" + shellFolder, "[MakedDirectory]",
+                               "0=C:\\", "1=" + win, "Count=2"});
+    RemoveInstalledFiles();
+    bool recordKept = stage::Exists(record);
+    std::string listed = List();
+    std::vector<std::string> scheduled;
+    for (const PendingRename& p : PendingRenames())
+        if (std::find(before.begin(), before.end(), p.from) == before.end()) scheduled.push_back(p.from);
+    HKEY shell;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, &shell) == ERROR_SUCCESS) {
+        RegDeleteValueA(shell, "Guard Test");
+        RegCloseKey(shell);
+    }
+
+    EXPECT_TRUE(recordKept) << "a pattern deleted the record in the middle of the uninstall";
+    struct {
+        std::string path;
+        bool kept;
+        const char* why;
+    } rows[] = {
+        {App("page.htm"), false, "a long name that matches"},
+        {App("index.html"), true, "*.htm matches index.html only by its short name"},
+        {App("b.log"), false, "a long name that matches"},
+        {App("a.logx"), true, "*.log matches a.logx only by its short name"},
+        {other, false, "an ini file beside the record, matched by the pattern"},
+        {App("docs\\user.txt"), true, "a recorded folder went with the user's file in it"},
+        {app_, true, "a recorded \".\" removed the install folder"},
+        {innocent, true, "an overlong entry was cut into the name of another file"},
+        {swept, true, "a wildcard pattern swept the Windows folder"},
+        {named, false, "a single named file in the Windows folder may go"},
+        {shellFolder, true, "an empty shell folder of the user was removed"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(stage::Exists(r.path), r.kept) << r.path << ": " << r.why;
+    EXPECT_EQ(listed, Listed({innocent + "...", App("docs"), App(".."), App(".")}))
+        << "cut entries are marked; folders named as files are told; no protected folder is listed";
+    EXPECT_EQ(scheduled, std::vector<std::string>()) << "only what is really the install's may wait for the restart";
+    DeleteFileA(swept.c_str());
+}
+
+TEST(ShellDeleteFile, DeletesFilesSilentlyButNeverFolders) {
     stage::Folder folder("shell_delete", false);
     folder.Put("file.txt", "x");
     folder.Put("tree\\inner\\deep.txt", "y");
     for (const char* p : {"file.txt", "tree", "never there.txt"}) ShellDeleteFile(folder.Path(p).c_str());
     EXPECT_FALSE(stage::Exists(folder.Path("file.txt")));
-    EXPECT_FALSE(stage::Exists(folder.Path("tree")));
+    EXPECT_TRUE(stage::Exists(folder.Path("tree\\inner\\deep.txt"))) << "a folder went with everything in it";
     EXPECT_TRUE(stage::Exists(folder.dir()));
 
     // A path longer than the buffer must not delete the file its first bytes name.

@@ -32,4 +32,32 @@ TEST(FormatRemovalBatch, FiveLinesThatDeleteExecutableFolderAndThemselves) {
     EXPECT_EQ(std::string(small + 80, 16), std::string(16, 'G')) << "written past the buffer";
 }
 
+// The command processor reads the batch file in the OEM code page and expands "%": a
+// Western folder name with an accent or a per-cent sign must reach it as its own bytes.
+TEST(FormatRemovalBatch, PathsInTheOemCodePageWithPerCentSignsDoubled) {
+    struct {
+        const char* ansi;  // code page 1252
+        const char* oem;   // code page 437, or null when it cannot be expressed there
+    } rows[] = {
+        {"C:\\Jos\xE9\\Notes", "C:\\Jos\x82\\Notes"},
+        {"C:\\100% Notes", "C:\\100% Notes"},
+        {"C:\\Caf\xE9 \xFC\xF1", "C:\\Caf\x82 \x81\xA4"},
+        {"C:\\Price \x80 list", nullptr},  // the euro sign has no place in code page 437
+    };
+    for (const auto& r : rows) {
+        char out[MAX_PATH + 8];
+        memset(out, 'G', sizeof out);
+        bool ok = ToOemText(r.ansi, out, MAX_PATH, 1252, 437);
+        EXPECT_EQ(ok, r.oem != nullptr) << r.ansi;
+        if (ok) EXPECT_EQ(std::string(out), r.oem);
+        EXPECT_EQ(std::string(out + MAX_PATH, 8), "GGGGGGGG") << "written past the buffer";
+    }
+    char text[2400];
+    ASSERT_TRUE(FormatRemovalBatch(text, sizeof text, "C:\\100% Jos\x82\\Setup.exe", "C:\\100% Jos\x82", "\\delus.bat"));
+    EXPECT_EQ(std::string(text), Batch("C:\\100%% Jos\x82\\Setup.exe", "C:\\100%% Jos\x82"));
+    std::string percents(MAX_PATH - 1, '%');  // the longest path, every byte doubled, still fits
+    EXPECT_TRUE(FormatRemovalBatch(text, sizeof text, percents.c_str(), percents.c_str(), "\\delus.bat"));
+    EXPECT_EQ(std::string(text), Batch(std::string(2 * percents.size(), '%'), std::string(2 * percents.size(), '%')));
+}
+
 }  // namespace
