@@ -101,6 +101,18 @@ TEST(CharacterSearch, TrailByte5CIsASeparatorOnlyOnSingleByteCodePages) {
     }
 }
 
+// A cut never ends in the lead byte of a character whose trail byte did not fit: that
+// lone byte would join the terminator, or the next text appended, into a new character.
+TEST(BoundedText, CutStepsBackOverAHalfCharacterOnCodePage932) {
+    const bool sjis = GetOEMCP() == 932;
+    Buffer b(6);
+    EXPECT_EQ(sjis ? "cut:ab\x95\x5C" : "cut:ab\x95\x5C\x95", b.Outcome(CopyBounded(b.data(), 6, "ab\x95\x5C\x95\x5C")));
+    Buffer a(5, "a");
+    EXPECT_EQ(sjis ? "cut:a\x95\x5C" : "cut:a\x95\x5C\x95", a.Outcome(AppendBounded(a.data(), 5, "\x95\x5C\x95\x5C")));
+    Buffer c(4);
+    EXPECT_EQ("cut:xyz", c.Outcome(CopyBounded(c.data(), 4, "xyz\x95\x5C"))) << "single bytes are cut as before";
+}
+
 TEST(CaseInsensitiveAffixes, CompareByByteLengthIgnoringCase) {
     EXPECT_TRUE(StartsWithNoCase("%WINDOWS%\\Fonts", "%windows%"));
     EXPECT_FALSE(StartsWithNoCase("%win", "%windows%")) << "a shorter text never matches";

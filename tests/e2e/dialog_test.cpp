@@ -302,9 +302,13 @@ TEST(DialogSetUp, RegisteredEarlierInstallGivesVersionUp) {
                                       "[CopiedFile]\nCount=1\n0=" + earlier + "\\a.txt\n")));
     ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, ProductKey("VerApp").c_str(), "UninstallString",
                                     (earlier + "\\Setup.exe uninstall").c_str()));
+    // A quoted command, as other installers write it: the quotes are no part of the folder.
+    ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, ProductKey("QuoteApp").c_str(), "UninstallString",
+                                    "\"C:\\Earlier\\Quote App\\Setup.exe\" uninstall"));
     // Looked up by the last part of [Root] Name only.
     Batch b("verup", {"[Setup]\nName=VerApp 2.0\n[Root]\nName=%programs%\\Vendor\\VerApp\n[Menu]\nName=VerApp\n" +
-                      CheckSection("1123011")});
+                          CheckSection("1123011"),
+                      "[Setup]\nName=QuoteApp\n[Root]\nName=QuoteApp\n"});
     ASSERT_EQ(b.missing, "") << "no main dialog";
     HWND d = b.dialog(0);
     EXPECT_EQ(ui::ItemText(d, 1013), Pick(L"&Folder to version up", L"(&F)バージョンアップ先")) << "heading";
@@ -319,8 +323,11 @@ TEST(DialogSetUp, RegisteredEarlierInstallGivesVersionUp) {
     EXPECT_TRUE(ui::Visible(d, 1005) && !ui::Checked(d, 1005)) << "Startup: mode 2, earlier 1, unchecked";
     EXPECT_TRUE(!ui::Visible(d, 1011) && ui::Checked(d, 1011)) << "Ext: mode 3 stays forced";
     EXPECT_TRUE(!ui::Visible(d, 1012) && !ui::Checked(d, 1012)) << "SendTo: mode 0 stays left out";
+    EXPECT_EQ(ui::ItemText(b.dialog(1), 1007), L"C:\\Earlier\\Quote App") << "a quoted command's folder";
+    EXPECT_EQ(ui::ItemText(b.dialog(1), 1013), Pick(L"&Folder to version up", L"(&F)バージョンアップ先"));
     b.CancelAll();
     EXPECT_EQ(b[0]->Ini("Menu", "Change"), "") << "Cancel drops the offered menu location";
+    stage::DeleteRegTree(HKEY_LOCAL_MACHINE, ProductKey("QuoteApp").c_str());
 }
 
 TEST(DialogSetUp, AutoRunHidesTheButtonsAndRunsWithoutAClick) {
