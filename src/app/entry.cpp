@@ -119,6 +119,53 @@ private:
     bool initialised_;
 };
 
+// A download folder may hold anything, and an installer runs with the user's (often
+// elevated) rights: no DLL is loaded from the program's own folder or the current one.
+// Systems without these calls (the 9x family, older NT) keep their own search order.
+static void RestrictDllSearch() {
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (!kernel) return;
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesCall)(DWORD);
+    typedef BOOL(WINAPI * SetDllDirectoryCall)(LPCSTR);
+    auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesCall>(GetProcAddress(kernel, "SetDefaultDllDirectories"));
+    if (setDefault) setDefault(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
+    auto setDirectory = reinterpret_cast<SetDllDirectoryCall>(GetProcAddress(kernel, "SetDllDirectoryA"));
+    if (setDirectory) setDirectory("");
+}
+
+// Whether the script can be written where it lies (not on a disc or a read-only share).
+static bool ScriptIsWritable(const char* path) {
+    UniqueFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file || GetLastError() == ERROR_FILE_NOT_FOUND;  // a missing script has nothing to lose
+}
+
+// Every record write would fail on read-only media and leave an uninstaller without a
+// record: the run works on a copy in a fresh folder under the user's temporary folder.
+static void UseWritableScriptCopy(RunState& run) {
+    if (ScriptIsWritable(run.scriptPath)) return;
+    char temp[kPathSize], folder[kPathSize], copy[kPathSize];
+    DWORD n = GetTempPathA(sizeof temp, temp);
+    if (n == 0 || n >= sizeof temp || !GetTempFileNameA(temp, "stp", 0, folder)) return;
+    DeleteFileA(folder);  // the unique name becomes the folder's
+    if (!CreateDirectoryA(folder, nullptr)) return;
+    CopyBounded(copy, sizeof copy, folder);
+    if (!JoinPath(copy, "Setup.ini") || !CopyFileA(run.scriptPath, copy, FALSE)) {
+        DeleteFileA(copy);
+        RemoveDirectoryA(folder);
+        return;
+    }
+    SetFileAttributesA(copy, FILE_ATTRIBUTE_NORMAL);  // a disc's read-only mark comes along
+    CopyBounded(run.scriptPath, sizeof run.scriptPath, copy);
+    CopyBounded(run.scriptCopyFolder, sizeof run.scriptCopyFolder, folder);
+}
+
+static void RemoveScriptCopy(const RunState& run) {
+    FlushScript(run.scriptPath);
+    DeleteFileA(run.scriptPath);
+    RemoveDirectoryA(run.scriptCopyFolder);
+}
+
 static void RunMessageLoop(HWND backdrop) {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -129,6 +176,7 @@ static void RunMessageLoop(HWND backdrop) {
 }
 
 int RunSetup(HINSTANCE instance, const char* arguments) {
+    RestrictDllSearch();
     // A missing disk or drive must not stop the run with a system error box.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     RunState& run = Run();
@@ -147,6 +195,7 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
         AskForRestart(kRebootQuestionEn, kRebootQuestionJa);
         return 0;
     }
+    UseWritableScriptCopy(run);
     GetWindowRect(GetDesktopWindow(), &run.screenRect);
     run.readmeStartPage = -1;
     run.stage = Stage::Install;
@@ -159,6 +208,12 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
         HWND backdrop = CreateBackdropWindow(instance);
         if (backdrop) RunMessageLoop(backdrop);
         run.backdropDC = nullptr;
+    }
+    if (run.scriptCopyFolder[0]) {
+        // The executable on read-only media is not the run's to remove.
+        RemoveScriptCopy(run);
+        if (run.stage == Stage::Uninstalled && run.removalAtRestart) AskForRestart(kDeleteQuestionEn, kDeleteQuestionJa);
+        return 0;
     }
     if (run.stage != Stage::Uninstalled) return 0;
     if (!run.removalAtRestart) {

@@ -16,6 +16,9 @@ struct RunState {
     HICON smallIcon = nullptr;
     RECT screenRect{};
     HDC backdropDC = nullptr;
+    // The folder of a writable copy of the script, when the script itself could not be
+    // written (read-only media); empty otherwise.
+    char scriptCopyFolder[kPathSize] = "";
     HINSTANCE instance = nullptr;
 };
 

@@ -1,0 +1,98 @@
+// The program as it meets a hostile download folder: DLLs named like the libraries that
+// the shell and the common controls load on demand lie beside Setup.exe, and Wine is
+// told to prefer such native copies; none of them may ever be loaded.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <stdlib.h>
+#include <string>
+#include <vector>
+#include "e2e_helpers.h"
+
+using namespace e2e;
+
+namespace {
+
+const char* const kPlanted[] = {"uxtheme.dll", "dwmapi.dll", "propsys.dll", "profapi.dll",
+                                "cryptbase.dll", "shfolder.dll", "msimg32.dll"};
+const char kMarkers[] = "C:\\markers";
+
+std::string BinPath(const char* name) {
+    const char* dir = getenv("SETUP_BIN_DIR");
+    return dir ? stage::HostToWindows(dir) + "\\" + name : std::string(name);
+}
+
+std::string Markers() {
+    std::string out;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((std::string(kMarkers) + "\\*.txt").c_str(), &found);
+    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
+        out += std::string(found.cFileName) + " ";
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    return out;
+}
+
+// Prefer native copies of the planted names, as a user's configuration might.
+void PreferNativeCopies() {
+    std::string overrides = "winemenubuilder.exe=d;mscoree=d;mshtml=d";
+    for (const char* dll : kPlanted) overrides += ";" + std::string(dll, strlen(dll) - 4) + "=n,b";
+    SetEnvironmentVariableA("WINEDLLOVERRIDES", overrides.c_str());
+}
+
+bool RunToEnd(const std::string& exe, const std::string& args, const std::string& folder) {
+    ui::Program program;
+    return program.Start(exe, args, folder) && program.Wait(60000);
+}
+
+}  // namespace
+
+TEST(Hardening, NoDllIsLoadedFromTheDownloadFolder) {
+    const std::string target = "C:\\PlantedApp";
+    stage::DeleteTree(target);
+    stage::DeleteTree(kMarkers);
+    stage::Folder folder("planted");
+    std::vector<std::string> script = {"[Setup]", "Name=Planted Product", "[Root]", "Name=PlantedApp",
+                                       "[CopyFile]", "0=app.txt"};
+    folder.Put("app.txt", "app");
+    for (const char* dll : kPlanted) {
+        ASSERT_TRUE(CopyFileA(BinPath("planted.dll").c_str(), folder.Path(dll).c_str(), FALSE)) << dll;
+        script.push_back(std::to_string(script.size() - 5) + "=" + dll);  // the product ships them too
+    }
+    folder.WriteScript(Crlf(script));
+    ASSERT_TRUE(CopyFileA(BinPath("dllprobe.exe").c_str(), folder.Path("dllprobe.exe").c_str(), FALSE));
+    PreferNativeCopies();
+
+    // The test can fail: a program that loads these names without narrowing its search takes them.
+    std::string probe = folder.Path("dllprobe.exe") + " ";
+    for (const char* dll : kPlanted) probe += std::string(dll) + " ";
+    ASSERT_TRUE(RunToEnd(folder.Path("dllprobe.exe"), probe.substr(probe.find(' ') + 1), folder.dir()));
+    ASSERT_NE("", Markers()) << "no planted DLL was taken even without protection: the test proves nothing";
+    stage::DeleteTree(kMarkers);
+    ASSERT_TRUE(RunToEnd(folder.Path("dllprobe.exe"), "restricted " + probe.substr(probe.find(' ') + 1), folder.dir()));
+    EXPECT_EQ("", Markers()) << "the two calls do not keep the planted DLLs out on this system";
+    stage::DeleteTree(kMarkers);
+
+    ui::Program setup;
+    ASSERT_TRUE(setup.Start(folder.Path("Setup.exe"), "", folder.dir()));
+    HWND dialog = ui::WaitForMainDialog(setup.pid(), 25000);
+    ASSERT_TRUE(dialog) << "no main dialog";
+    ui::Click(dialog, 1008);  // the folder browser loads more of the shell than anything else
+    HWND browser = ui::WaitForMessageBox(setup.pid(), 15000, dialog);
+    ASSERT_TRUE(browser) << "no folder browser";
+    Shot("planted-browser");
+    ui::Click(browser, IDCANCEL);
+    ASSERT_TRUE(ui::WaitUntil([&] { return !IsWindow(browser); }, 5000));
+    ui::Click(dialog, 1);
+    DWORD code = STILL_ACTIVE;
+    ASSERT_TRUE(setup.Wait(60000, &code)) << "the install did not end";
+    EXPECT_EQ(0u, code);
+    ASSERT_TRUE(stage::Exists(target + "\\Setup.exe") && stage::Exists(target + "\\uxtheme.dll"));
+
+    // The installed copy's uninstall runs beside the same DLLs.
+    ui::Program uninstaller;
+    ASSERT_TRUE(uninstaller.Start(target + "\\Setup.exe", "uninstall", target));
+    EXPECT_TRUE(uninstaller.Wait(60000)) << "the uninstall did not end";
+    ui::WaitUntil([&] { return !stage::Exists(target); }, 30000, 200);
+    EXPECT_EQ("", Markers()) << "planted DLLs were loaded by Setup.exe";
+    stage::DeleteTree(kMarkers);
+    stage::DeleteTree(target);
+}
