@@ -238,3 +238,56 @@ TEST(Text, HeightMakesTheDefaultFaceAndTakesPercentages) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lines and files that ship with a product: each is drawn safely or skipped, and the
+// list goes on. Each case is compared with a run of the list as it should behave.
+TEST(MalformedInput, OverlongLinesOddNumbersAndUnusableFilesAreSafe) {
+    std::string binary;
+    for (int i = 1; i < 256; ++i) binary += (char)i;
+    binary += std::string(1, '\0') + "after the zero";
+    stage::WriteFile(Here("empty.txt"), "");
+    stage::WriteFile(Here("binary.txt"), binary);
+    stage::WriteFile(Here("binary_cut.txt"), binary.substr(0, 255));
+    stage::WriteFile(Here("huge.txt"), std::string((16 << 20) + 1, 'h'));
+    const std::string wide(300, 'W'), commas(40, ',');
+    const std::string start[] = {"mode,bottom", "font,255,255,255,16"};
+    struct {
+        const char* what;
+        std::vector<std::string> given, same;
+    } cases[] = {
+        {"a 300-byte line is cut to 259 bytes", {"|" + wide}, {"|" + wide.substr(0, 258)}},
+        {"an empty text file", {"text,empty.txt", "|next"}, {"|next"}},
+        {"a text file over 16 MiB", {"text,huge.txt", "|next"}, {"|next"}},
+        {"bytes up to the first zero", {"text,binary.txt"}, {"text,binary_cut.txt"}},
+        {"rect with 40 commas", {"rect,1,2,3,4" + commas, "|x"}, {"rect,1,2,3,4", "|x"}},
+        {"font with 40 commas", {"font,255,255,255,16" + commas, "|x"}, {"font,255,255,255,16", "|x"}},
+        {"numbers beyond 32 bits", {"rect,99999999999,-99999999999", "|x"}, {"rect,2147483647,-2147483648", "|x"}},
+        {"a face name of 200 bytes", {"font,255,255,255,16,0,0,0,0,0,0,0,0,0,0,0,0," + wide.substr(0, 200), "|x"},
+         {"font,255,255,255,16,0,0,0,0,0,0,0,0,0,0,0,0," + wide.substr(0, 31), "|x"}},
+    };
+    for (const auto& c : cases) {
+        Surface given(200, 60), same(200, 60);
+        std::vector<std::string> a(std::begin(start), std::end(start)), b = a;
+        a.insert(a.end(), c.given.begin(), c.given.end());
+        b.insert(b.end(), c.same.begin(), c.same.end());
+        for (auto* list : {&a, &b}) list->insert(list->end(), {"mode,rect", "rect,190,50,200,60", "fill,0,0,254"});
+        DWORD begun = GetTickCount();
+        given.Run(a);
+        EXPECT_LT(GetTickCount() - begun, 5000u) << c.what;
+        same.Run(b);
+        EXPECT_EQ("", given.Mismatches([&](int x, int y) { return same.At(x, y); })) << c.what;
+        EXPECT_EQ(given.At(195, 55), RGB(0, 0, 254)) << c.what << ": the command after it must be drawn";
+    }
+    // A 1 x 1 image tiled over a screen-sized area: 786,432 copies, in reasonable time.
+    stage::WriteFile(Here("dot.bmp"), PatternBmp(1, 1, 24).Bytes());
+    Surface screen(1024, 768);
+    DWORD begun = GetTickCount();
+    screen.Run({"mode,whole", "bitmap,dot.bmp"});
+    EXPECT_LT(GetTickCount() - begun, 10000u) << "tiling a single pixel";
+    for (POINT p : {POINT{0, 0}, POINT{1023, 767}, POINT{500, 400}})
+        EXPECT_EQ(screen.At(p.x, p.y), PatternBmp(1, 1, 24).ColourAt(0, 0)) << p.x << "," << p.y;
+}
+
+}  // namespace
