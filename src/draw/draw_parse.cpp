@@ -182,6 +182,7 @@ int32_t BandCount(int32_t requested, DrawMode mode, const DrawRect& work) {
 DrawRect GradationBand(DrawMode mode, const DrawRect& work, int32_t n, int32_t i) {
     const int64_t L = work.left, T = work.top, R = work.right, B = work.bottom;
     const int64_t W = R - L, H = B - T;
+    if (n < 1 || i < 0) return {0, 0, 0, 0};
     switch (mode) {
     case DrawMode::Left: return {Clamp32(L + W * i / n), work.top, Clamp32(L + W * (i + 1) / n), work.bottom};
     case DrawMode::Top: return {work.left, Clamp32(T + H * i / n), work.right, Clamp32(T + H * (i + 1) / n)};
@@ -197,6 +198,7 @@ DrawRect GradationBand(DrawMode mode, const DrawRect& work, int32_t n, int32_t i
 
 uint32_t GradationColour(const Gradation& g, int32_t n, int32_t i) {
     int32_t c[3];
+    if (n < 1) n = 1;
     for (int k = 0; k < 3; ++k) {
         int64_t d = (int64_t)g.to[k] - g.from[k];
         c[k] = (int32_t)((g.from[k] + d * i / n) & 0xFF);

@@ -1,51 +1,11 @@
-// The pure half of the drawing language: command lines, numbers, mode words, font
-// fields and band counts.
+// The pure half of the drawing language: numbers and font fields (the rest is
+// tested through the pixels it paints).
 #include <gtest/gtest.h>
 #include <string.h>
 #include <string>
 #include "draw/draw_parse.h"
 
 namespace {
-
-TEST(DrawCommandLine, KeywordBeforeTheFirstCommaAndTextLines) {
-    struct {
-        const char* line;
-        bool does;
-        DrawKeyword keyword;
-        const char* params;
-    } cases[] = {
-        {"rect,1,2,3,4", true, DrawKeyword::Rect, "1,2,3,4"},
-        {"GRADATION,0,0", true, DrawKeyword::Gradation, "0,0"},
-        {"String,a,b", true, DrawKeyword::String, "a,b"},  // later commas belong to the text
-        {"|x,y|z", true, DrawKeyword::String, "x,y|z"},
-        {"|", true, DrawKeyword::String, ""},
-        {"page,", true, DrawKeyword::Page, ""},
-        {"mode", false, DrawKeyword::Mode, ""},        // no comma: skipped
-        {"button1,Next,2", false, DrawKeyword::Mode, ""},  // unknown keyword
-        {" rect,1", false, DrawKeyword::Mode, ""},
-        {"", false, DrawKeyword::Mode, ""},
-    };
-    for (const auto& c : cases) {
-        char line[kCommandSize];
-        strcpy(line, c.line);
-        DrawCommand command{};
-        ASSERT_EQ(SplitDrawCommand(line, &command), c.does) << "[" << c.line << "]";
-        if (!c.does) continue;
-        EXPECT_EQ(command.keyword, c.keyword) << "[" << c.line << "]";
-        EXPECT_STREQ(command.params, c.params) << "[" << c.line << "]";
-    }
-}
-
-TEST(DrawModeWord, WholeParameterComparedWithoutCase) {
-    const std::pair<const char*, DrawMode> cases[] = {
-        {"point", DrawMode::Point},      {"Left", DrawMode::Left},         {"TOP", DrawMode::Top},
-        {"right", DrawMode::Right},      {"bottom", DrawMode::Bottom},     {"Center", DrawMode::Center},
-        {"rect", DrawMode::Rect},        {"left ", DrawMode::WholeArea},   {"lft", DrawMode::WholeArea},
-        {"left,x", DrawMode::WholeArea}, {"centre", DrawMode::WholeArea},  {"", DrawMode::WholeArea},
-        {" top", DrawMode::WholeArea},   {"whole", DrawMode::WholeArea},
-    };
-    for (const auto& c : cases) EXPECT_EQ(ParseDrawMode(c.first), c.second) << "[" << c.first << "]";
-}
 
 TEST(DrawNumbers, IntegersSaturateAndPercentagesTruncate) {
     const std::pair<const char*, int32_t> integers[] = {
@@ -106,24 +66,6 @@ TEST(DrawFontCommand, FieldsInOrderAsFarAsCommasGo) {
     ApplyFontCommand(",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,", &colour, &font);  // 40 commas
     EXPECT_EQ(colour, 0u);
     EXPECT_STREQ(font.faceName, ",,,,,,,,,,,,,,,,,,,,,,,,") << "the face name takes the commas left over";
-}
-
-TEST(DrawBandCount, AtLeastTwoAndNoMoreThanTheRectangleHasPixels) {
-    const DrawRect tall = {0, 0, 100, 300}, huge = {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
-    struct {
-        int32_t requested;
-        DrawMode mode;
-        DrawRect work;
-        int32_t want;
-    } cases[] = {
-        {0, DrawMode::Top, tall, 2},          {1, DrawMode::Top, tall, 2},
-        {-5, DrawMode::Top, tall, 2},         {64, DrawMode::Left, tall, 64},  // 64 kept on a narrow rectangle
-        {250, DrawMode::Top, tall, 250},      {1000000, DrawMode::Top, tall, 300},
-        {1000000, DrawMode::Right, tall, 100}, {1000000, DrawMode::Center, tall, 300},
-        {1000000, DrawMode::Bottom, huge, kMaxBands}, {INT32_MAX, DrawMode::Left, {5, 5, 0, 0}, 64},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(BandCount(c.requested, c.mode, c.work), c.want) << "requested " << c.requested;
 }
 
 }  // namespace
