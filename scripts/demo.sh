@@ -2,14 +2,15 @@
 # The main job: builds Setup.exe and installs the sample product of examples/sample
 # into a Wine prefix (build/demo-prefix). With a display the dialog is yours to use;
 # without one it runs under a private Xvfb, presses OK itself and saves screenshots
-# in build/demo.
+# in build/demo. BUILD_ROOT (default build) moves all of it, as for scripts/build.sh.
 set -u
 cd "$(dirname "$0")/.."
 scripts/install-packages.sh || exit 1
 scripts/build.sh || exit 1
 root=$(pwd)
-prefix=$root/build/demo-prefix
-out=$root/build/demo
+build=$root/${BUILD_ROOT:-build}
+prefix=$build/demo-prefix
+out=$build/demo
 mkdir -p "$out"
 tests/support/make-prefix.sh "$prefix" || exit 1
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
@@ -19,17 +20,19 @@ stage=$prefix/drive_c/stage/sample
 rm -rf "$stage" "$prefix/drive_c/Program Files/Sample Notes"
 mkdir -p "$stage"
 cp -r examples/sample/. "$stage/"
-cp build/x64/Setup.exe "$stage/"
+cp "$build/x64/Setup.exe" "$stage/"
 wine=/usr/lib/wine/wine64
-driver="$root/build/x64/uidriver.exe"
+driver="$build/x64/uidriver.exe"
 headless=0
 if [ -z "${DISPLAY:-}" ]; then
     headless=1
-    export DISPLAY=:96
-    Xvfb $DISPLAY -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    # A free display number, so that two demos never share a screen.
+    displayfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
     xvfb=$!
-    trap 'kill $xvfb 2>/dev/null' EXIT
-    sleep 1
+    trap 'kill $xvfb 2>/dev/null; rm -f "$displayfile"' EXIT
+    for _ in $(seq 50); do [ -s "$displayfile" ] && break; sleep 0.1; done
+    export DISPLAY=:$(head -1 "$displayfile")
 fi
 (cd "$stage" && exec $wine Setup.exe) &
 setup=$!
