@@ -4,6 +4,7 @@
 #include <string.h>
 #include "base/handles.h"
 #include "base/text.h"
+#include "script/token_text.h"
 
 bool JoinPath(char* folder, const char* name, size_t cap) {
     if (!folder) return false;
@@ -151,46 +152,38 @@ void FindOpenCommandProgram(const char* name, const char* installFolder, char* r
     JoinPath(result, name);
 }
 
-void ExpandFolderTokens(char* text, size_t cap, const char* scriptPath) {
-    char out[kExpandedSize] = "";
-    const char* p = text;
-    while (*p) {
-        const char* open = FindFirstChar(p, '%');
-        if (!open) {
-            AppendBounded(out, sizeof out, p);
-            break;
-        }
-        AppendBoundedN(out, sizeof out, p, (size_t)(open - p));
-        const char* close = FindFirstChar(open + 1, '%');
-        if (!close) {
-            AppendBounded(out, sizeof out, open);
-            break;
-        }
-        char name[kExpandedSize] = "";
-        AppendBoundedN(name, sizeof name, open + 1, (size_t)(close - open - 1));
-        char folder[kPathSize] = "";
-        bool known = true;
-        if (lstrcmpiA(name, "system") == 0) {
-            SystemFolder(folder);
-        } else if (lstrcmpiA(name, "windows") == 0) {
-            WindowsFolder(folder);
-        } else if (lstrcmpiA(name, "desktop") == 0) {
-            GetDesktopFolder(GetDesktopWindow(), folder, false);
-        } else if (lstrcmpiA(name, "programs") == 0) {
-            known = ReadProgramFilesDir(folder);
-        } else if (lstrcmpiA(name, "root") == 0) {
-            known = ReadText("Root", "Named", folder, sizeof folder, scriptPath) != 0;
-        } else {
-            known = false;
-        }
-        if (known) {
-            AppendBounded(out, sizeof out, folder);
-        } else {
-            AppendBoundedN(out, sizeof out, open, (size_t)(close - open + 1));
-        }
-        p = close + 1;
+namespace {
+struct TokenContext {
+    const char* scriptPath;
+};
+
+// The folder a token of ExpandFolderTokens names; false leaves the token as written.
+bool TokenFolderOf(void* context, const char* name, char* folder, size_t cap) {
+    if (cap < kPathSize) return false;
+    if (lstrcmpiA(name, "system") == 0) {
+        SystemFolder(folder);
+        return true;
     }
-    CopyBounded(text, cap, out);
+    if (lstrcmpiA(name, "windows") == 0) {
+        WindowsFolder(folder);
+        return true;
+    }
+    if (lstrcmpiA(name, "desktop") == 0) {
+        GetDesktopFolder(GetDesktopWindow(), folder, false);
+        return true;
+    }
+    if (lstrcmpiA(name, "programs") == 0) return ReadProgramFilesDir(folder);
+    if (lstrcmpiA(name, "root") == 0)
+        return ReadText("Root", "Named", folder, kPathSize, static_cast<TokenContext*>(context)->scriptPath) != 0;
+    return false;
+}
+}  // namespace
+
+bool ExpandFolderTokens(char* text, size_t cap, const char* scriptPath) {
+    char out[kExpandedSize];
+    TokenContext context{scriptPath};
+    bool whole = ExpandTokensInText(text, out, sizeof out, TokenFolderOf, &context);
+    return CopyBounded(text, cap, out) && whole;
 }
 
 void DefaultInstallFolder(const char* name, HWND owner, char* result) {

@@ -18,8 +18,9 @@ bool JoinPath(char* folder, const char* name, size_t cap = kPathSize);
 bool ExpandPath(const char* text, const char* installFolder, char* result, bool programLookup);
 
 // Expands every %name% token inside text (cap bytes, normally 520); unknown tokens stay.
-// %root% comes from [Root] "Named" of the script at scriptPath.
-void ExpandFolderTokens(char* text, size_t cap, const char* scriptPath);
+// %root% comes from [Root] "Named" of the script at scriptPath. False when the result
+// had to be cut to fit.
+bool ExpandFolderTokens(char* text, size_t cap, const char* scriptPath);
 
 // The program registered to open files with the extension of name (result 260 bytes).
 void FindOpenCommandProgram(const char* name, const char* installFolder, char* result);
