@@ -33,8 +33,9 @@ for t in "${targets[@]}"; do
         fi
     fi
     mkdir -p "$out/corpus/$t"
+    seeds=$PWD/fuzz/corpus/$t
     (cd "$out" && ./"$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-        "corpus/$t" "../fuzz/corpus/$t" > "$t.log" 2>&1)
+        "corpus/$t" "$seeds" > "$t.log" 2>&1)
     rc=$?
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$out/$t.log" | grep -o '[0-9]*$')
     if [ $rc != 0 ]; then
