@@ -21,6 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AppendBoundedN(dst.get(), cap, src.get(), n);
     FormatBounded(dst.get(), cap, "%s|%d", src.get(), (int)n);
     if (cap && strnlen(dst.get(), cap) >= cap) abort();
+    BoundedWriter writer(dst.get(), cap);
+    for (int i = 0; i < 3; ++i) writer.Append(src.get());
+    if (cap && (writer.length() >= cap || strlen(dst.get()) != writer.length())) abort();
     auto text = Exact(first);
     const char* last = FindLastBackslash(text.get());
     const char* firstPercent = FindFirstChar(text.get(), '%');

@@ -94,3 +94,19 @@ bool EqualsAsciiNoCase(const char* a, const char* b) {
 }
 
 void FormatInt(char* dst, size_t cap, int value) { FormatBounded(dst, cap, "%d", value); }
+
+BoundedWriter::BoundedWriter(char* buffer, size_t cap)
+    : buffer_(buffer), cap_(cap), length_(buffer && cap ? strnlen(buffer, cap) : 0) {
+    if (cap_ && length_ >= cap_) {
+        length_ = cap_ - 1;
+        buffer_[length_] = 0;
+    }
+}
+
+bool BoundedWriter::Append(const char* text) {
+    if (!buffer_ || cap_ == 0) return false;
+    // Only the tail is handed to the bounded append: the text before it is not measured again.
+    bool whole = AppendBounded(buffer_ + length_, cap_ - length_, text);
+    length_ += strnlen(buffer_ + length_, cap_ - length_);
+    return whole;
+}

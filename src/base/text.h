@@ -37,5 +37,18 @@ bool EndsWithNoCase(const char* text, const char* suffix);
 bool EqualsAsciiNoCase(const char* a, const char* b);
 bool StartsWithAsciiNoCase(const char* text, const char* prefix);
 
+// Appends to a text in a fixed buffer without measuring what it holds each time, so a
+// long list is built in time proportional to its length; cuts like AppendBounded.
+class BoundedWriter {
+public:
+    BoundedWriter(char* buffer, size_t cap);
+    bool Append(const char* text);  // false when cut
+    size_t length() const { return length_; }
+
+private:
+    char* buffer_;
+    size_t cap_, length_;
+};
+
 // Decimal formatting of an integer.
 void FormatInt(char* dst, size_t cap, int value);

@@ -153,19 +153,20 @@ void CopyBatch(CopyRun& run, BatchItem* items, size_t n) {
 
 // Header, the destinations of the entries in state, trailer; empty when out of memory.
 bool BuildList(CopyRun& run, int state, size_t total, const char* header, const char* trailer,
-               HeapBuffer& text) {
+               HeapBuffer& list) {
     HeapBuffer buffer(total + 260);
     if (!buffer) return false;
-    CopyBounded(buffer.data(), buffer.size(), header);
+    BoundedWriter text(buffer.data(), buffer.size());
+    text.Append(header);
     CopyEntry entry;
     for (size_t k = 0; k < run.states.size(); ++k) {
-        if (!ReadCopyEntry(run, (int)k, entry)) break;
         if (run.states[k] != state) continue;
-        AppendBounded(buffer.data(), buffer.size(), entry.destination);
-        AppendBounded(buffer.data(), buffer.size(), "\r\n");
+        if (!ReadCopyEntry(run, (int)k, entry)) break;
+        text.Append(entry.destination);
+        text.Append("\r\n");
     }
-    AppendBounded(buffer.data(), buffer.size(), trailer);
-    text = static_cast<HeapBuffer&&>(buffer);
+    text.Append(trailer);
+    list = static_cast<HeapBuffer&&>(buffer);
     return true;
 }
 

@@ -265,8 +265,10 @@ bool HoldsForeignFiles(const char* folder) {
 struct Leftovers {
     const Plan& plan;
     char* buffer;
-    size_t cap;
+    BoundedWriter text;  // after the caller's header
     size_t total = 0;
+
+    Leftovers(const Plan& p, char* b, size_t cap) : plan(p), buffer(b), text(b, b ? cap : 0) {}
 
     // Only a path that is really ours is scheduled; a cut one is listed with "..." after
     // it, since it is not the name of anything the install made.
@@ -279,8 +281,8 @@ struct Leftovers {
             CopyBounded(scheduled, sizeof scheduled, path);
             ReplaceAtRestart(scheduled, nullptr);
         }
-        AppendBounded(buffer, cap, path);
-        AppendBounded(buffer, cap, mark);
+        text.Append(path);
+        text.Append(mark);
     }
     void FoundFile(const char* path, bool whole) {
         if (!whole) {
@@ -324,7 +326,7 @@ void RemoveInstalledFiles() {
 
 size_t ListRemainingFiles(char* buffer, size_t cap) {
     Plan plan;
-    Leftovers left{plan, buffer, cap};
+    Leftovers left(plan, buffer, cap);
     ForEachPatternMatch(plan, [&](const char* path, bool whole) { left.FoundFile(path, whole); });
     ForEachRecordedFile(plan, [&](const char* path, bool whole) { left.FoundFile(path, whole); });
     ForEachRemoveFolder(plan, [&](const char* folder, bool whole) { left.FoundFolder(folder, whole); });

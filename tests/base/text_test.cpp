@@ -113,6 +113,27 @@ TEST(BoundedText, CutStepsBackOverAHalfCharacterOnCodePage932) {
     EXPECT_EQ("cut:xyz", c.Outcome(CopyBounded(c.data(), 4, "xyz\x95\x5C"))) << "single bytes are cut as before";
 }
 
+// A writer keeps its place: appends behave as AppendBounded would, from the text the
+// buffer already held, and stop at the capacity.
+TEST(BoundedText, WriterAppendsFromWhereTheTextEnds) {
+    Buffer b(10, "ab");
+    BoundedWriter w(b.data(), 10);
+    EXPECT_EQ(2u, w.length());
+    EXPECT_TRUE(w.Append("cd"));
+    EXPECT_TRUE(w.Append(""));
+    EXPECT_FALSE(w.Append("efghijk")) << "cut at the capacity";
+    EXPECT_EQ("abcdefghi", b.str());
+    EXPECT_EQ(9u, w.length());
+    EXPECT_FALSE(w.Append("x")) << "a full buffer takes nothing";
+    EXPECT_EQ("abcdefghi", b.str());
+    Buffer full(4);
+    memset(full.data(), 'z', 4);
+    BoundedWriter unterminated(full.data(), 4);
+    EXPECT_EQ("zzz", full.str()) << "an unterminated buffer is terminated at its last byte";
+    BoundedWriter none(nullptr, 0);
+    EXPECT_FALSE(none.Append("x"));
+}
+
 TEST(CaseInsensitiveAffixes, CompareByByteLengthIgnoringCase) {
     EXPECT_TRUE(StartsWithNoCase("%WINDOWS%\\Fonts", "%windows%"));
     EXPECT_FALSE(StartsWithNoCase("%win", "%windows%")) << "a shorter text never matches";
