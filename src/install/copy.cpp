@@ -251,7 +251,9 @@ void MakeFolders(CopyRun& run) {
     int n = MakeFolderTree(folder, 0, made);
     ForEachNumberedKey(run.script, "MakeDirectory", 1, [&](int, const char* value) {
         CopyBounded(folder, sizeof folder, run.installFolder);
-        if (JoinPath(folder, value)) n = MakeFolderTree(folder, n, made);  // a cut name is another folder
+        // A cut name is another folder, and one that climbs out of the install folder is
+        // not the product's to make (nor, later, to remove).
+        if (JoinPath(folder, value) && IsInsideFolder(folder, run.installFolder)) n = MakeFolderTree(folder, n, made);
         return true;
     });
     made.WriteCount(n);

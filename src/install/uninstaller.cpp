@@ -2,6 +2,7 @@
 #include "app/handover.h"
 #include "app/run_state.h"
 #include "install/record.h"
+#include "script/path_rules.h"
 #include "script/paths.h"
 #include "script/script.h"
 #include "base/text.h"
@@ -10,10 +11,12 @@ void MergeRecordList(const char* olderRecord, const char* currentRecord, const c
     int older = ReadCount(section, olderRecord);
     if (older <= 0) return;
     SectionIndex olderList(section, olderRecord);
+    if (older > olderList.Size()) older = olderList.Size();  // a hostile Count walks nothing more
     PathSet present;
     {
         int current = ReadCount(section, currentRecord);
         SectionIndex currentList(section, currentRecord);
+        if (current > currentList.Size()) current = currentList.Size();
         for (int i = 0; i < current; ++i)
             if (const char* value = currentList.Get(i)) present.Insert(value);
     }
@@ -33,17 +36,18 @@ void PlaceUninstaller(HWND) {
     const char* script = Script();
     char installFolder[kPathSize];
     ReadText("Root", "Named", installFolder, sizeof installFolder, script);
-    char uninstaller[kPathSize];
+    char uninstaller[kPathSize], record[kPathSize];
     CopyBounded(uninstaller, sizeof uninstaller, installFolder);
-    JoinPath(uninstaller, "Setup.exe");
+    CopyBounded(record, sizeof record, installFolder);
+    // Without a real folder, or with names that do not fit, the copies would land beside
+    // the running script or under a cut name.
+    if (!IsAbsolutePath(installFolder) || !JoinPath(uninstaller, "Setup.exe") || !JoinPath(record, "Setup.ini"))
+        return;
     CopyFileA("Setup.exe", uninstaller, FALSE);
     if (Run().restartNeeded) {
         char command[2 * kPathSize];
         if (FormatHandOverCommand(command, sizeof command, uninstaller, "reboot")) HandOverTo(command, SW_SHOW);
     }
-    char record[kPathSize];
-    CopyBounded(record, sizeof record, installFolder);
-    JoinPath(record, "Setup.ini");
     MergeRecordList(record, script, "MakedDirectory");
     MergeRecordList(record, script, "CopiedFile");
     FlushScript(script);

@@ -16,6 +16,17 @@ bool JoinPath(char* folder, const char* name, size_t cap) {
 
 bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
+bool IsInsideFolder(const char* path, const char* folder) {
+    char fullPath[kPathSize], fullFolder[kPathSize];
+    char* name = nullptr;
+    DWORD n = GetFullPathNameA(path, sizeof fullPath, fullPath, &name);
+    DWORD m = GetFullPathNameA(folder, sizeof fullFolder, fullFolder, &name);
+    if (n == 0 || n >= sizeof fullPath || m == 0 || m >= sizeof fullFolder) return false;
+    size_t len = strlen(fullFolder);
+    while (len > 0 && fullFolder[len - 1] == '\\') fullFolder[--len] = 0;
+    return _strnicmp(fullPath, fullFolder, len) == 0 && (fullPath[len] == 0 || fullPath[len] == '\\');
+}
+
 bool FolderPart(const char* path, char* out, size_t cap) {
     if (!out || cap == 0) return false;
     out[0] = 0;

@@ -67,6 +67,7 @@ void ForEachCountedKey(const char* path, const char* section, bool reverse, Visi
     int count = ReadCount(section, path);
     if (count <= 0) return;
     SectionIndex list(section, path);
+    if (count > list.Size()) count = list.Size();  // a hostile Count of 2^31 walks nothing more
     char value[kValueSize];
     for (int n = 0; n < count; ++n) {
         int i = reverse ? count - 1 - n : n;

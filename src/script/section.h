@@ -22,6 +22,9 @@ public:
     SectionIndex& operator=(const SectionIndex&) = delete;
     // The value of key number, or null when it is missing or empty.
     const char* Get(int number) const;
+    // One more than the highest numbered key: walks need not go beyond it, whatever a
+    // "Count" claims.
+    int Size() const { return count_; }
 
 private:
     GrowableText text_;

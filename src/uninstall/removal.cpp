@@ -148,15 +148,17 @@ struct Plan {
     char installFolder[kPathSize] = "";
     bool force = ReadNumber("Del", "Force", 0, script) != 0;
     bool reboot = ReadNumber("Del", "Reboot", 0, script) != 0;
-    int copiedCount = ReadCount("CopiedFile", script);
-    int madeCount = ReadCount("MakedDirectory", script);
     SectionIndex patterns{"Del", script};
     SectionIndex copied{"CopiedFile", script};
     SectionIndex removeFolders{"DirRemove", script};
     SectionIndex made{"MakedDirectory", script};
+    // A "Count" beyond the highest key present walks nothing more.
+    int copiedCount = Bounded(ReadCount("CopiedFile", script), copied);
+    int madeCount = Bounded(ReadCount("MakedDirectory", script), made);
     Guards guards;
 
     Plan() { ReadText("Root", "Named", installFolder, sizeof installFolder, script); }
+    static int Bounded(int count, const SectionIndex& list) { return count < list.Size() ? count : list.Size(); }
 };
 
 // A value of a list as a path: false when it is too long to be one (it would be cut
@@ -297,7 +299,7 @@ struct Leftovers {
         if (!whole) {
             Found(path, false, true);
         } else if (PathExists(path) && plan.guards.MayRemoveFolder(path)) {
-            Found(path, true);
+            Found(path, IsFolder(path));  // a "folder" that is a file is told, never scheduled
         }
     }
     static bool IsFolder(const char* path) {
