@@ -28,7 +28,11 @@ trap 'kill $xvfb 2>/dev/null; rm -f "$displayfile"' EXIT
 for _ in $(seq 50); do [ -s "$displayfile" ] && break; sleep 0.1; done
 [ -s "$displayfile" ] && export DISPLAY=:$(head -1 "$displayfile")
 limit=${TEST_TIMEOUT:-900}
-timeout --kill-after=10 "$limit" "$loader" "$@"
+# Wine's own messages of every process the test starts (traces a test asked for, crash
+# reports) are kept in the prefix for the test to read; shown too, but for relay traces.
+log=$WINEPREFIX/wine-stderr.log
+: > "$log"
+timeout --kill-after=10 "$limit" "$loader" "$@" 2> >(tee -a "$log" | grep -av -e ':Call ' -e ':Ret ' >&2)
 rc=$?
 timeout 20 /usr/lib/wine/wineserver -w || true
 /usr/lib/wine/wineserver -k 2>/dev/null || true
