@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds build/x64/Setup.exe (runs here under Wine) and build/x86/Setup.exe
 # (the 32-bit target), then prints their sizes and imported DLLs.
-# With --tests the x64 build also builds the test programs.
+# With --tests both builds also build the test programs (the i686 ones run under
+# scripts/run32.sh).
 set -eu
 cd "$(dirname "$0")/.."
 tests=OFF
@@ -11,8 +12,11 @@ root=${BUILD_ROOT:-build}
 cmake -S . -B $root/x64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
       -DSETUP_BUILD_TESTS=$tests > $root-x64.log
 cmake --build $root/x64 -j "$jobs" >> $root-x64.log || { tail -50 $root-x64.log; exit 1; }
-cmake -S . -B $root/x86 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel > $root-x86.log
-cmake --build $root/x86 -j "$jobs" --target Setup >> $root-x86.log || { tail -50 $root-x86.log; exit 1; }
+cmake -S . -B $root/x86 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
+      -DSETUP_BUILD_TESTS=$tests > $root-x86.log
+target="--target Setup"
+[ $tests = ON ] && target=""
+cmake --build $root/x86 -j "$jobs" $target >> $root-x86.log || { tail -50 $root-x86.log; exit 1; }
 rm -f $root-x64.log $root-x86.log
 for arch in x64 x86; do
     exe=$root/$arch/Setup.exe

@@ -98,20 +98,6 @@ static void RemoveByBatchFile() {
 
 #if !defined(_WIN64)
 namespace {
-#pragma pack(push, 1)
-struct RemovalBlock {
-    uint32_t module;
-    uint32_t freeLibrary;
-    uint32_t deleteFile;
-    char path[260];
-    uint32_t removeDirectory;
-    char folder[260];
-    uint32_t exitProcess;
-    uint32_t exitCode;
-};
-#pragma pack(pop)
-static_assert(sizeof(RemovalBlock) == 544, "the routine addresses the block by these offsets");
-
 // Position-independent i386 code: everything goes through the block in ebx.
 const unsigned char kRemovalRoutine[] = {
     0x8B, 0x5C, 0x24, 0x04,              // mov ebx, [esp+4]
@@ -129,29 +115,41 @@ const unsigned char kRemovalRoutine[] = {
     0xFF, 0xB3, 0x1C, 0x02, 0x00, 0x00,  // push dword [ebx+540]      exit code
     0xFF, 0x93, 0x18, 0x02, 0x00, 0x00,  // call [ebx+536]            ExitProcess
 };
+}  // namespace
 
-void RemoveFromMemory() {
+bool FillRemovalBlock(RemovalBlock* block) {
     HMODULE kernel = GetModuleHandleA("KERNEL32");
-    RemovalBlock* block = static_cast<RemovalBlock*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof *block));
-    // The routine must run from memory that outlives the image and may execute.
-    void* code = VirtualAlloc(nullptr, sizeof kRemovalRoutine, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE);
-    if (!kernel || !block || !code) return;
+    if (!kernel) return false;
     block->module = (uint32_t)(uintptr_t)GetModuleHandleA(nullptr);
     block->freeLibrary = (uint32_t)(uintptr_t)GetProcAddress(kernel, "FreeLibrary");
     block->deleteFile = (uint32_t)(uintptr_t)GetProcAddress(kernel, "DeleteFileA");
     block->removeDirectory = (uint32_t)(uintptr_t)GetProcAddress(kernel, "RemoveDirectoryA");
     block->exitProcess = (uint32_t)(uintptr_t)GetProcAddress(kernel, "ExitProcess");
     block->exitCode = 0;
-    if (!block->freeLibrary || !block->deleteFile || !block->exitProcess) return;
-    if (!OwnExecutablePath(block->path, sizeof block->path)) return;
+    if (!block->freeLibrary || !block->deleteFile || !block->exitProcess) return false;
+    if (!OwnExecutablePath(block->path, sizeof block->path)) return false;
     CopyBounded(block->folder, sizeof block->folder, block->path);
     char* bs = FindLastBackslash(block->folder);
     if (bs) *bs = 0;
+    return true;
+}
+
+void* PlaceRemovalRoutine() {
+    // The routine must run from memory that outlives the image and may execute.
+    void* code = VirtualAlloc(nullptr, sizeof kRemovalRoutine, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE);
+    if (!code) return nullptr;
     memcpy(code, kRemovalRoutine, sizeof kRemovalRoutine);
     FlushInstructionCache(GetCurrentProcess(), code, sizeof kRemovalRoutine);
+    return code;
+}
+
+static void RemoveFromMemory() {
+    RemovalBlock* block = static_cast<RemovalBlock*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof *block));
+    if (!block || !FillRemovalBlock(block)) return;
+    void* code = PlaceRemovalRoutine();
+    if (!code) return;
     reinterpret_cast<void(__cdecl*)(RemovalBlock*)>(code)(block);
 }
-}  // namespace
 #endif
 
 void RemoveSelf() {

@@ -1,12 +1,21 @@
 #!/bin/bash
-# Runs one Windows test program under wine64 in the prefix named by WINEPREFIX,
+# Runs one Windows test program under Wine in the prefix named by WINEPREFIX,
 # creating that prefix on first use, and ends the prefix's processes afterwards.
+# With --run32 first, the prefix can also run 32-bit programs (scripts/run32.sh):
+# a 32-bit test program runs under qemu, a 64-bit one natively, and either can start
+# the 32-bit Setup.exe.
 set -u
 : "${WINEPREFIX:?WINEPREFIX must name the prefix of the test group}"
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 here=$(cd "$(dirname "$0")" && pwd)
-"$here/make-prefix.sh" "$WINEPREFIX" || exit 1
+run32=""
+[ "${1:-}" = --run32 ] && { run32=--run32; shift; }
+"$here/make-prefix.sh" "$WINEPREFIX" $run32 || exit 1
+loader=/usr/lib/wine/wine64
+if [ -n "$run32" ]; then
+    loader=$("$here/../../scripts/run32.sh" loader "$1") || exit 1
+fi
 # Deleted files go to a trash inside the prefix, never the host's.
 export XDG_DATA_HOME="$WINEPREFIX/xdg-data" HOME="$WINEPREFIX/home"
 mkdir -p "$XDG_DATA_HOME/Trash" "$HOME"
@@ -19,7 +28,11 @@ trap 'kill $xvfb 2>/dev/null; rm -f "$displayfile"' EXIT
 for _ in $(seq 50); do [ -s "$displayfile" ] && break; sleep 0.1; done
 [ -s "$displayfile" ] && export DISPLAY=:$(head -1 "$displayfile")
 limit=${TEST_TIMEOUT:-900}
-timeout --kill-after=10 "$limit" /usr/lib/wine/wine64 "$@"
+# Wine's own messages of every process the test starts (traces a test asked for, crash
+# reports) are kept in the prefix for the test to read; shown too, but for relay traces.
+log=$WINEPREFIX/wine-stderr.log
+: > "$log"
+timeout --kill-after=10 "$limit" "$loader" "$@" 2> >(tee -a "$log" | grep -av -e ':Call ' -e ':Ret ' >&2)
 rc=$?
 timeout 20 /usr/lib/wine/wineserver -w || true
 /usr/lib/wine/wineserver -k 2>/dev/null || true

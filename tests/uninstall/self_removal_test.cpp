@@ -1,8 +1,13 @@
-// The batch file through which the uninstaller removes its own executable and folder.
+// The batch file through which the uninstaller removes its own executable and folder,
+// and (i686 build) the routine that removes them from memory on the 9x family.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string.h>
+#include <stdint.h>
 #include <string>
+#include <vector>
+#include "base/text.h"
+#include "stage.h"
 #include "uninstall/self_removal.h"
 
 namespace {
@@ -61,3 +66,140 @@ TEST(FormatRemovalBatch, PathsInTheOemCodePageWithPerCentSignsDoubled) {
 }
 
 }  // namespace
+
+#if !defined(_WIN64)
+// The 9x family's removal from memory, run on a thread of its own: the block's entry
+// points lead to recording doubles of the kernel calls, and the thread's end stands in
+// for the end of the process.
+namespace {
+
+struct Call {
+    std::string name;
+    uintptr_t argument;
+    std::string text;  // the path or folder a call was given
+};
+std::vector<Call> g_calls;
+
+BOOL WINAPI FreeLibraryDouble(HMODULE module) {
+    g_calls.push_back({"FreeLibrary", (uintptr_t)module, ""});
+    return FreeLibrary(module);
+}
+BOOL WINAPI DeleteFileDouble(const char* path) {
+    g_calls.push_back({"DeleteFileA", (uintptr_t)path, path});
+    return DeleteFileA(path);
+}
+BOOL WINAPI RemoveDirectoryDouble(const char* folder) {
+    g_calls.push_back({"RemoveDirectoryA", (uintptr_t)folder, folder});
+    return RemoveDirectoryA(folder);
+}
+void WINAPI ExitDouble(UINT code) {
+    g_calls.push_back({"Exit", code, ""});
+    ExitThread(code);
+}
+
+uint32_t Address(const void* p) { return (uint32_t)(uintptr_t)p; }
+
+std::string Sequence() {
+    std::string out;
+    for (const Call& c : g_calls) out += c.name + " ";
+    return out;
+}
+
+TEST(RemovalRoutine, FreesDeletesRemovesAndEndsWithTheBlocksCode) {
+    void* routine = PlaceRemovalRoutine();
+    ASSERT_NE(routine, nullptr);
+    MEMORY_BASIC_INFORMATION memory{};
+    ASSERT_TRUE(VirtualQuery(routine, &memory, sizeof memory));
+    EXPECT_EQ(memory.Protect, (DWORD)PAGE_EXECUTE_READWRITE) << "the routine's copy must be executable";
+
+    struct {
+        bool removeFolder;
+        uint32_t exitCode;
+        const char* sequence;
+    } cases[] = {
+        {true, 0, "FreeLibrary DeleteFileA RemoveDirectoryA Exit "},
+        {true, 0x2A, "FreeLibrary DeleteFileA RemoveDirectoryA Exit "},
+        {false, 7, "FreeLibrary DeleteFileA Exit "},  // no RemoveDirectoryA entry: the folder stays
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.removeFolder ? "with" : "without") + " the folder entry, exit code " +
+                     std::to_string(c.exitCode));
+        std::string folder = "C:\\unit\\removal routine " + std::to_string(c.exitCode), exe = folder + "\\Setup.exe";
+        stage::DeleteTree(folder);
+        ASSERT_TRUE(stage::WriteFile(exe, "MZ"));
+        // A library no one else holds, so freeing it unloads it.
+        ASSERT_EQ(GetModuleHandleA("lz32.dll"), nullptr) << "lz32.dll is already in use";
+        HMODULE library = LoadLibraryA("lz32.dll");
+        ASSERT_NE(library, nullptr);
+
+        RemovalBlock block;
+        memset(&block, 0xCC, sizeof block);  // every field must be set by hand below
+        block.module = Address(library);
+        block.freeLibrary = Address((void*)FreeLibraryDouble);
+        block.deleteFile = Address((void*)DeleteFileDouble);
+        block.removeDirectory = c.removeFolder ? Address((void*)RemoveDirectoryDouble) : 0;
+        block.exitProcess = Address((void*)ExitDouble);
+        block.exitCode = c.exitCode;
+        CopyBounded(block.path, sizeof block.path, exe.c_str());
+        CopyBounded(block.folder, sizeof block.folder, folder.c_str());
+
+        g_calls.clear();
+        HANDLE thread = CreateThread(nullptr, 0, (LPTHREAD_START_ROUTINE)routine, &block, 0, nullptr);
+        ASSERT_NE(thread, nullptr);
+        bool ended = WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0;
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeThread(thread, &code);
+        CloseHandle(thread);
+        ASSERT_TRUE(ended) << "the routine's thread did not end within 30 s";
+
+        EXPECT_EQ(code, c.exitCode) << "the thread's exit code is the block's";
+        EXPECT_EQ(Sequence(), c.sequence);
+        ASSERT_EQ(g_calls.size(), c.removeFolder ? 4u : 3u);
+        EXPECT_EQ(g_calls[0].argument, (uintptr_t)library) << "FreeLibrary got another handle";
+        EXPECT_EQ(GetModuleHandleA("lz32.dll"), nullptr) << "the module was not freed";
+        EXPECT_EQ(g_calls[1].argument, (uintptr_t)block.path) << "DeleteFileA is given the block's own path";
+        EXPECT_EQ(g_calls[1].text, exe);
+        if (c.removeFolder) {
+            EXPECT_EQ(g_calls[2].argument, (uintptr_t)block.folder) << "RemoveDirectoryA is given the block's folder";
+            EXPECT_EQ(g_calls[2].text, folder);
+        }
+        EXPECT_EQ(g_calls.back().argument, c.exitCode) << "the exit entry is given the block's code";
+        EXPECT_FALSE(stage::Exists(exe)) << "the file is still there";
+        EXPECT_EQ(stage::Exists(folder), !c.removeFolder) << "folder " << folder;
+        stage::DeleteTree(folder);
+    }
+    VirtualFree(routine, 0, MEM_RELEASE);
+}
+
+// Setup.exe's own block: this module, KERNEL32's entry points, its path and folder, code 0.
+TEST(RemovalRoutine, OwnBlockNamesThisExecutableAndKernelEntries) {
+    RemovalBlock block;
+    memset(&block, 0xCC, sizeof block);
+    ASSERT_TRUE(FillRemovalBlock(&block));
+    HMODULE kernel = GetModuleHandleA("KERNEL32");
+    char exe[MAX_PATH];
+    ASSERT_TRUE(GetModuleFileNameA(nullptr, exe, sizeof exe));
+    std::string folder(exe, strrchr(exe, '\\'));
+    struct {
+        const char* name;
+        uint32_t got, expected;
+    } fields[] = {
+        {"module", block.module, Address(GetModuleHandleA(nullptr))},
+        {"FreeLibrary", block.freeLibrary, Address((void*)GetProcAddress(kernel, "FreeLibrary"))},
+        {"DeleteFileA", block.deleteFile, Address((void*)GetProcAddress(kernel, "DeleteFileA"))},
+        {"RemoveDirectoryA", block.removeDirectory, Address((void*)GetProcAddress(kernel, "RemoveDirectoryA"))},
+        {"ExitProcess", block.exitProcess, Address((void*)GetProcAddress(kernel, "ExitProcess"))},
+        {"exit code", block.exitCode, 0},
+    };
+    for (const auto& f : fields) {
+        EXPECT_EQ(f.got, f.expected) << f.name;
+        if (f.expected != 0) {
+            EXPECT_NE(f.got, 0u) << f.name;
+        }
+    }
+    EXPECT_STREQ(block.path, exe);
+    EXPECT_EQ(std::string(block.folder), folder);
+}
+
+}  // namespace
+#endif

@@ -1,0 +1,274 @@
+// The 32-bit Setup.exe on the NT family (Wine's default, a 64-bit Windows with its
+// WoW64 side): the sample product installed through the dialog, the record, the files
+// and the registry; then the installed copy's uninstall and its removal of itself
+// through the batch file; the machine afterwards as it was. What the 32-bit build
+// made is compared with what the x64 build makes of the same product, so shortcuts
+// and registration are checked as soon as the x64 build makes them.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlwapi.h>
+#include <stdio.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+#include "run32_helpers.h"
+
+using namespace e2e;
+
+namespace {
+
+constexpr DWORD kRunWait = 120000;  // an emulated run is 2-5 times slower than a native one
+const char kBatch[] = "C:\\delus.bat";
+const char kUninstallKey[] = "microsoft\\windows\\currentversion\\uninstall\\";
+
+std::string Env(const char* name) {
+    const char* value = getenv(name);
+    return value ? value : "";
+}
+
+bool CopyTree(const std::string& from, const std::string& to) {
+    stage::MakeFolders(to);
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((from + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    bool ok = true;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ok = CopyTree(from + "\\" + name, to + "\\" + name) && ok;
+        else
+            ok = CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE) && ok;
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return ok;
+}
+
+// What a test compares: drive C: outside Windows, the test's folders and Wine's temp
+// files, and the software keys of both registry views.
+struct Machine {
+    std::set<std::string> files;
+    run32::RegistryState registry;
+};
+
+Machine Now() {
+    Machine m;
+    char temp[MAX_PATH] = "";
+    GetTempPathA(sizeof temp, temp);
+    std::string tempFolder = temp;
+    if (!tempFolder.empty() && tempFolder.back() == '\\') tempFolder.pop_back();
+    CharLowerA(&tempFolder[0]);
+    run32::ListTree("C:", {"c:\\windows", "c:\\unit", "c:\\stage", tempFolder}, &m.files);
+    m.registry = run32::Registry();
+    return m;
+}
+
+std::string Lowered(std::string text) {
+    CharLowerA(&text[0]);
+    return text;
+}
+
+void ReplaceAll(std::string* text, const std::string& from, const std::string& to) {
+    if (from.empty()) return;
+    for (size_t at = text->find(from); at != std::string::npos; at = text->find(from, at + to.size()))
+        text->replace(at, from.size(), to);
+}
+
+// A change seen from one build's side: lower case, the install folder (long and short)
+// and the stage as words, the 32-bit registry view's node left out.
+struct Normalizer {
+    std::vector<std::pair<std::string, std::string>> words;
+    std::string operator()(std::string text) const {
+        text = Lowered(text);
+        for (const auto& w : words) ReplaceAll(&text, w.first, w.second);
+        ReplaceAll(&text, "\\wow6432node\\", "\\");
+        return text;
+    }
+};
+
+Normalizer For(const std::string& folder, const std::string& stageDir) {
+    return Normalizer{{{Lowered(run32::ShortForm(folder)), "<folder>"},
+                       {Lowered(folder), "<folder>"},
+                       {Lowered(stageDir), "<stage>"}}};
+}
+
+std::string Changes(const Machine& before, const Machine& after, const Normalizer& normal) {
+    std::vector<std::string> lines;
+    for (const std::string& path : run32::Added(before.files, after.files)) lines.push_back("+ " + normal(path));
+    for (const std::string& path : run32::Added(after.files, before.files)) lines.push_back("- " + normal(path));
+    for (const auto& kv : run32::Added(before.registry, after.registry))
+        lines.push_back("+ " + normal(kv.first) + " = " + normal(kv.second));
+    for (const auto& kv : run32::Added(after.registry, before.registry))
+        if (!after.registry.count(kv.first)) lines.push_back("- " + normal(kv.first));
+    std::sort(lines.begin(), lines.end());
+    std::string out;
+    for (const std::string& line : lines) out += line + "\n";
+    return out;
+}
+
+// Puts back what an install added: its new files and folders, its new keys and values.
+void Undo(const Machine& before, const Machine& after) {
+    std::set<std::string> files = run32::Added(before.files, after.files);
+    for (auto it = files.rbegin(); it != files.rend(); ++it) stage::DeleteTree(*it);  // children first
+    run32::RegistryState added = run32::Added(before.registry, after.registry);
+    for (auto it = added.rbegin(); it != added.rend(); ++it) {
+        const std::string& path = it->first;
+        bool isKey = path.back() == '\\';
+        size_t cut = path.find_last_of('\\', isKey ? path.size() - 2 : std::string::npos);
+        std::string parent = path.substr(0, cut), name = path.substr(cut + 1);
+        if (isKey) name.pop_back();
+        HKEY root = parent.compare(0, 4, "HKLM") == 0 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        HKEY key;
+        if (RegOpenKeyExA(root, parent.substr(5).c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+            continue;
+        if (isKey) {
+            SHDeleteKeyA(key, name.c_str());
+        } else if (!before.registry.count(path)) {
+            RegDeleteValueA(key, name.c_str());
+        }
+        RegCloseKey(key);
+    }
+}
+
+struct Dialog {
+    HWND window = nullptr;
+    std::wstring folder;
+};
+
+// Starts Setup.exe, waits for its main dialog and reads the folder it proposes.
+Dialog OpenDialog(ui::Program& program, const std::string& exe, const std::string& args, const std::string& dir) {
+    Dialog d;
+    if (!program.Start(exe, args, dir)) {
+        ADD_FAILURE() << exe << " did not start";
+        return d;
+    }
+    d.window = ui::WaitForMainDialog(program.pid(), 90000);
+    if (!d.window) return d;
+    d.folder = ui::ItemText(d.window, 1007);
+    Sleep(1500);  // an emulated dialog paints its controls well after it shows
+    return d;
+}
+
+// Waits for the end of a run; a message box is a failure, answered with its default.
+void AwaitEnd(ui::Program& program, const char* what) {
+    for (HWND last = nullptr;;) {
+        Outcome o = WaitForEndOrBox(program, kRunWait, last);
+        if (o.ended) {
+            EXPECT_EQ(o.exitCode, 0u) << what;
+            return;
+        }
+        if (!o.box) {
+            ADD_FAILURE() << what << " did not end within " << kRunWait / 1000 << " s";
+            return;
+        }
+        Shot("unexpected-box");
+        ADD_FAILURE() << what << ": unexpected message box: " << ui::Narrow(ui::MessageBoxText(o.box));
+        PostMessageW(o.box, WM_KEYDOWN, VK_RETURN, 1);
+        ui::WaitUntil([&] { return !IsWindow(o.box); }, 5000);
+        last = o.box;
+    }
+}
+
+}  // namespace
+
+TEST(Win32OnNt, SampleInstalledThroughTheDialogThenUninstalledAndRemoved) {
+    const std::string sample = stage::HostToWindows(Env("SETUP_SAMPLE").c_str());
+    const std::string exe64 = stage::HostToWindows(Env("SETUP_EXE64").c_str());
+    ASSERT_FALSE(Env("SETUP_SAMPLE").empty() || Env("SETUP_EXE64").empty()) << "SETUP_SAMPLE and SETUP_EXE64 must be set";
+    const std::string programs32 = run32::ProgramFiles32();
+    ASSERT_EQ(programs32, "C:\\Program Files (x86)") << "the 32-bit view's programs folder";
+    const std::string folder = programs32 + "\\Sample Notes", installed = folder + "\\Setup.exe";
+    const std::string folder64 = "C:\\Program Files\\Sample Notes";
+    stage::DeleteTree(folder);
+    stage::DeleteTree(folder64);
+    stage::DeleteTree(kBatch);
+
+    stage::Folder product("sample32");
+    ASSERT_TRUE(CopyTree(sample, product.dir())) << "could not stage " << sample;
+    const std::vector<std::string> payload = {"readme.txt", "notes.cfg", "docs\\manual.txt", "docs\\changes.txt"};
+    for (const std::string& file : payload) ASSERT_TRUE(stage::Exists(product.Path(file))) << "the sample lacks " << file;
+    const Machine start = Now();
+
+    // Install through the dialog, as a user would.
+    {
+        ui::Program setup;
+        Dialog d = OpenDialog(setup, product.Path("Setup.exe"), "", product.dir());
+        ASSERT_TRUE(d.window) << "the 32-bit Setup.exe showed no main dialog within 90 s";
+        Shot("x86-dialog");
+        EXPECT_EQ(ui::Narrow(ui::Text(d.window)), "Sample Notes") << "caption";
+        EXPECT_EQ(ui::Narrow(d.folder, CP_ACP), folder) << "%programs% of a 32-bit program is the x86 programs folder";
+        EXPECT_TRUE(ui::Checked(d.window, 1004)) << "Menu=2 starts checked";
+        ui::Click(d.window, 1);
+        AwaitEnd(setup, "the install");
+    }
+    const Machine installedState = Now();
+    for (const std::string& file : payload)
+        EXPECT_EQ(stage::ReadFile(folder + "\\" + file), stage::ReadFile(product.Path(file))) << file;
+    EXPECT_FALSE(stage::Exists(folder + "\\license.txt")) << "the Self file is copied only when Copy is ticked";
+    EXPECT_EQ(stage::ReadFile(installed), stage::ReadFile(product.Path("Setup.exe"))) << "the uninstaller is this Setup.exe";
+    const std::string record = folder + "\\Setup.ini";
+    EXPECT_EQ(IniValue(record, "Root", "Named"), folder);
+    EXPECT_EQ(IniValue(record, "CopiedFile", "Count"), std::to_string(payload.size()));
+    for (size_t i = 0; i < payload.size(); ++i)
+        EXPECT_EQ(IniValue(record, "CopiedFile", std::to_string(i)), folder + "\\" + payload[i]);
+    EXPECT_EQ(IniValue(record, "MakedDirectory", "Count"), "2");
+    EXPECT_EQ(IniValue(record, "MakedDirectory", "0"), folder);
+    EXPECT_EQ(IniValue(record, "MakedDirectory", "1"), folder + "\\docs");
+    const std::string recordText = stage::ReadFile(record);
+
+    // The installed copy opens in its installed state; the Uninstall box and OK remove it.
+    std::string batch;
+    {
+        ui::Program uninstaller;
+        Dialog d = OpenDialog(uninstaller, installed, "", folder);
+        ASSERT_TRUE(d.window) << "the installed copy showed no main dialog";
+        EXPECT_TRUE(ui::Visible(d.window, 1009)) << "the Uninstall box is shown in the installed state";
+        ui::Click(d.window, 1009);
+        ASSERT_TRUE(ui::WaitUntil([&] { return ui::Checked(d.window, 1009); }, 10000)) << "Uninstall could not be ticked";
+        Shot("x86-uninstall");
+        ui::Click(d.window, 1);
+        AwaitEnd(uninstaller, "the uninstall");
+    }
+    bool removed = ui::WaitUntil([&] {
+        if (batch.empty() && stage::Exists(kBatch)) batch = stage::ReadFile(kBatch);
+        return !stage::Exists(installed) && !stage::Exists(folder) && !stage::Exists(kBatch);
+    }, 120000, 10);
+    EXPECT_TRUE(removed) << "after 120 s: Setup.exe " << (stage::Exists(installed) ? "present" : "gone") << ", folder "
+                         << (stage::Exists(folder) ? "present" : "gone") << ", batch file "
+                         << (stage::Exists(kBatch) ? "present" : "gone");
+    EXPECT_EQ(batch, ":Repeat\r\ndel \"" + installed + "\"\r\nif exist \"" + installed + "\" goto Repeat\r\nrmdir \"" +
+                         folder + "\"\r\ndel \"\\delus.bat\"\r\n");
+    const Machine after = Now();
+    EXPECT_EQ(Changes(start, after, Normalizer{}), "") << "the machine differs after install and uninstall";
+
+    // The x64 build with the same product, unattended, for comparison; then taken back.
+    stage::Folder product64("sample64");
+    ASSERT_TRUE(CopyTree(sample, product64.dir()));
+    ASSERT_TRUE(CopyFileA(exe64.c_str(), product64.Path("Setup.exe").c_str(), FALSE));
+    {
+        ui::Program setup;
+        Dialog d = OpenDialog(setup, product64.Path("Setup.exe"), "", product64.dir());
+        ASSERT_TRUE(d.window) << "the x64 Setup.exe showed no main dialog";
+        EXPECT_EQ(ui::Narrow(d.folder, CP_ACP), folder64);
+        ui::Click(d.window, 1);
+        AwaitEnd(setup, "the x64 install");
+    }
+    const Machine installed64 = Now();
+    std::string record64 = stage::ReadFile(folder64 + "\\Setup.ini");
+    Undo(after, installed64);
+    std::string changes32 = Changes(start, installedState, For(folder, product.dir()));
+    std::string changes64 = Changes(after, installed64, For(folder64, product64.dir()));
+    EXPECT_EQ(changes32, changes64) << "the 32-bit build made other changes than the x64 build";
+    EXPECT_EQ(For(folder, product.dir())(recordText), For(folder64, product64.dir())(record64))
+        << "the records differ beyond their folders";
+    bool registers = changes64.find(kUninstallKey) != std::string::npos;
+    if (registers) {
+        // The 32-bit registration lives in the 32-bit view, as on 64-bit Windows.
+        bool in32View = false;
+        for (const auto& kv : run32::Added(start.registry, installedState.registry))
+            in32View = in32View || Lowered(kv.first).find("wow6432node\\" + std::string(kUninstallKey)) != std::string::npos;
+        EXPECT_TRUE(in32View) << "the 32-bit registration is not in the 32-bit registry view";
+    }
+    printf("note: registration %s\n", registers ? "compared with the x64 build's" : "made by neither build yet");
+    EXPECT_EQ(Changes(start, Now(), Normalizer{}), "") << "the x64 comparison install was not taken back";
+}
