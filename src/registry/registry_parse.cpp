@@ -158,14 +158,17 @@ bool MayRemoveSettingsKeys(const char* company, const char* product) {
     return !product || !product[0] || IsSingleKeyName(product);
 }
 
-bool IsRefusedFileType(const char* kind) {
+bool IsSystemFileType(const char* name) {
     static const char* const kTypes[] = {"txtfile", "Directory", "*",       "Folder",  "exefile", "CLSID",
                                          "Drive",   "AllFilesystemObjects", "batfile", "cmdfile", "comfile",
                                          "lnkfile", "Unknown"};
-    if (!kind || !kind[0] || kind[0] == '.') return true;  // no type, or an extension
     for (const char* type : kTypes)
-        if (EqualsAsciiNoCase(kind, type)) return true;
+        if (name && EqualsAsciiNoCase(name, type)) return true;
     return false;
+}
+
+bool IsRefusedFileType(const char* kind) {
+    return !kind || !kind[0] || kind[0] == '.' || IsSystemFileType(kind);
 }
 
 // ---- association commands -------------------------------------------------------

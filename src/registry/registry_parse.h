@@ -57,8 +57,11 @@ inline bool MayPruneKey(RootKind root, const char* path) {
 // SOFTWARE\company with all below it) under the current user and the machine.
 bool MayRemoveSettingsKeys(const char* company, const char* product);
 
-// File types that no association entry may claim as its own: the system's types
-// for text files, folders, programs, every file and the class identifiers.
+// The system's own file types: text files, folders, drives, programs, every file,
+// the class identifiers. No association takes one of them, as type or as extension.
+bool IsSystemFileType(const char* name);
+// A "Kind" no association entry may claim as its own: empty, a system type, or an
+// extension (a name starting with a dot).
 bool IsRefusedFileType(const char* kind);
 
 // ---- association commands -------------------------------------------------------

@@ -1,8 +1,10 @@
 // The registry seen from outside: an install through the dialog registers the product
-// with every value of the list of installed programs and applies its [Reg] entries; a
-// later install finds the earlier folder; the registered command uninstalls, which
-// removes the registration, the erase entries and the settings keys and leaves every
-// other key of the user's and the machine's software as it was.
+// with every value of the list of installed programs, applies its [Reg] entries and
+// associates two extensions (one new, one taken over from another type); a later
+// install finds the earlier folder; the registered command uninstalls, which removes
+// the registration, the erase entries, the settings keys and the associations and
+// leaves every other key of the user's and the machine's software and of the file
+// types as it was.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <map>
@@ -150,14 +152,23 @@ TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsIt
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
         for (const char* key : {"SOFTWARE\\SetupE2ECo", "SOFTWARE\\SetupE2ETool", "SOFTWARE\\SetupE2EShared"})
             RemoveKey(root, key);
+    const std::vector<std::string> types = {".rege2e", ".rege2eold", "RegE2EFile", "RegE2EPrior"};
+    for (const std::string& type : types) RemoveKey(HKEY_CLASSES_ROOT, type);
+    // An extension that another program registered first, and its type.
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, ".rege2eold", "", "RegE2EPrior"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, "RegE2EPrior", "", "Prior Document"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, "RegE2EPrior\\shell\\open\\command", "", "prior.exe \"%1\""));
     // Keys of others that the product's entries touch: a sibling product of the same
     // company and a shared key holding another program's value.
     ASSERT_TRUE(stage::SetRegString(HKEY_CURRENT_USER, "Software\\SetupE2ECo\\Sibling", "Mode", "keep"));
     ASSERT_TRUE(stage::SetRegString(HKEY_CURRENT_USER, "Software\\SetupE2EShared", "Other", "keep"));
     const std::vector<std::pair<HKEY, std::string>> watched = {{HKEY_CURRENT_USER, "Software"},
                                                               {HKEY_LOCAL_MACHINE, "SOFTWARE"}};
-    const Dump before = DumpOf(watched);
+    std::vector<std::pair<HKEY, std::string>> typeKeys;
+    for (const std::string& type : types) typeKeys.push_back({HKEY_CLASSES_ROOT, type});
+    const Dump before = DumpOf(watched), typesBefore = DumpOf(typeKeys);
     ASSERT_GT(before.size(), 100u) << "the dump of the registry is too small to prove anything";
+    ASSERT_EQ(8u, typesBefore.size()) << "the prior extension and type: five keys, three values";
 
     stage::Folder first("regcycle");
     first.Put("app.exe", std::string(3000, 'a'));
@@ -165,7 +176,7 @@ TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsIt
     const std::vector<std::string> script = {
         "[Setup]", "Name=Reg Cycle", "Publisher=Setup Tests", "Version=1.2.3",
         "[Root]", "Name=RegCycle",
-        "[Check]", "Menu=0", "Desktop=0", "Startup=0", "Ext=0", "Send=0", "Copy=0", "Del=0",
+        "[Check]", "Menu=0", "Desktop=0", "Startup=0", "Ext=1", "Send=0", "Copy=0", "Del=0",
         "[MakeDirectory]", "1=data",
         "[CopyFile]", "0=app.exe", "1=data\\big.dat",
         "[Del]", "Auto=1",
@@ -181,6 +192,9 @@ TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsIt
         "Erase2=HKEY_CURRENT_USER\\Software\\SetupE2EShared\\RegCycle",
         "Erase3=HKEY_CURRENT_USER\\Software\\Microsoft",
         "Erase4=HKEY_LOCAL_MACHINE\\SOFTWARE",
+        "[Ext0]", "Ext=.rege2e", "Kind=RegE2EFile", "Icon=%root%app.exe", "IconNo=0", "Verb=open",
+        "Command=\"\"%root%app.exe\" \"%1\"\"",
+        "[Ext1]", "Ext=.rege2eold", "Kind=RegE2EFile", "Verb=edit", "Command=%root%app.exe %1", "Force=1",
     };
     first.WriteScript(Crlf(script));
 
@@ -191,6 +205,9 @@ TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsIt
         ASSERT_TRUE(dialog) << "no main dialog";
         EXPECT_EQ(ui::ItemText(dialog, 1007), L"C:\\RegCycle") << "a first install offers the default folder";
         TypeFolder(dialog, folder);
+        EXPECT_TRUE(ui::Visible(dialog, 1011) && !ui::Checked(dialog, 1011)) << "the association box, offered";
+        ui::Click(dialog, 1011);
+        ASSERT_TRUE(ui::WaitUntil([&] { return ui::Checked(dialog, 1011); }, 5000)) << "could not tick box 1011";
         ui::Click(dialog, 1);
         DWORD code = 99;
         ASSERT_TRUE(setup.Wait(kRunWait, &code)) << "the install did not end";
@@ -222,6 +239,24 @@ TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsIt
     EXPECT_EQ(folder + "\\data", RegText(HKEY_LOCAL_MACHINE, "SOFTWARE\\SetupE2ETool\\Paths", ""));
     EXPECT_TRUE(stage::RegKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\SetupE2ETool\\Empty\\Deep"));
     EXPECT_EQ("1", RegText(HKEY_CURRENT_USER, "Software\\SetupE2EShared", "RegCycle"));
+    const struct {
+        const char* key;
+        const char* name;
+        std::string want;
+    } associations[] = {
+        {".rege2e", "", "RegE2EFile"},
+        {"RegE2EFile", "", "RegE2EFile"},
+        {"RegE2EFile\\DefaultIcon", "", folder + "\\app.exe,0"},
+        {"RegE2EFile\\shell\\open\\command", "", "\"" + folder + "\\app.exe\" \"%1\""},
+        {"RegE2EFile\\shell\\edit\\command", "", folder + "\\app.exe %1"},
+        {".rege2eold", "", "RegE2EFile"},
+        {".rege2eold", "Old Name", "RegE2EPrior"},
+        {"RegE2EPrior\\shell\\open\\command", "", "prior.exe \"%1\""},
+    };
+    for (const auto& a : associations)
+        EXPECT_EQ(a.want, RegText(HKEY_CLASSES_ROOT, a.key, a.name)) << "HKEY_CLASSES_ROOT\\" << a.key << " " << a.name;
+    EXPECT_EQ("2", IniValue(folder + "\\Setup.ini", "Check", "Ext")) << "the record keeps the association made";
+
     // What the product itself keeps while it is used goes with it as well.
     ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, "SOFTWARE\\SetupE2ECo\\RegCycle\\Runtime", "Runs", "3"));
 
@@ -271,10 +306,15 @@ TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsIt
     EXPECT_EQ("keep", RegText(HKEY_CURRENT_USER, "Software\\SetupE2EShared", "Other"));
     EXPECT_EQ("keep", RegText(HKEY_CURRENT_USER, "Software\\SetupE2ECo\\Sibling", "Mode"));
 
+    EXPECT_EQ("RegE2EPrior", RegText(HKEY_CLASSES_ROOT, ".rege2eold", "")) << "the earlier type is given back";
+    EXPECT_FALSE(stage::RegKeyExists(HKEY_CLASSES_ROOT, ".rege2e")) << "the new extension goes";
+    EXPECT_FALSE(stage::RegKeyExists(HKEY_CLASSES_ROOT, "RegE2EFile")) << "the product's file type goes";
+    EXPECT_EQ("", Difference(typesBefore, DumpOf(typeKeys))) << "the file types differ after install and uninstall";
     const Dump after = DumpOf(watched);
     EXPECT_EQ("", Difference(before, after)) << "HKCU\\Software and HKLM\\SOFTWARE differ after install and uninstall";
 
     RemoveKey(HKEY_CURRENT_USER, "Software\\SetupE2ECo");
     RemoveKey(HKEY_CURRENT_USER, "Software\\SetupE2EShared");
+    for (const std::string& type : types) RemoveKey(HKEY_CLASSES_ROOT, type);
     stage::DeleteTree(place);
 }

@@ -156,3 +156,26 @@ inline std::vector<char> Buffer(const std::string& text, size_t cap = 1040) {
 }
 
 }  // namespace regtest
+
+namespace regtest {
+
+// Every key and value below a key as "path" and "path | name = data" lines, for
+// comparisons that must show what changed.
+inline void DumpTree(HKEY root, const std::string& key, std::vector<std::string>* out) {
+    HKEY k = OpenKey(root, key, KEY_READ);
+    if (!k) return;
+    out->push_back(key);
+    RegCloseKey(k);
+    for (const std::string& name : ValueNames(root, key))
+        out->push_back(key + " | " + name + " = " + Read(root, key, name.c_str()).Text());
+    for (const std::string& child : Subkeys(root, key)) DumpTree(root, key + "\\" + child, out);
+}
+inline std::string Dump(HKEY root, const std::vector<std::string>& keys) {
+    std::vector<std::string> lines;
+    for (const std::string& key : keys) DumpTree(root, key, &lines);
+    std::string out;
+    for (const std::string& line : lines) out += line + "\n";
+    return out.empty() ? "(nothing)\n" : out;
+}
+
+}  // namespace regtest

@@ -198,4 +198,43 @@ TEST(KeyGuards, SingleNamesCompaniesAndFileTypes) {
     EXPECT_FALSE(MayRemoveSettingsKeys("Microsoft", "Tool")) << "a protected company is refused with a name too";
 }
 
+TEST(AssociationCommand, ProgramAndArgumentsSplitAndJoinAgain) {
+    const struct {
+        const char* command;
+        bool quoted;
+        const char *program, *arguments, *rebuilt;  // rebuilt with the program unchanged
+    } cases[] = {
+        {"\"C:\\My Tool\\t.exe\" \"%1\"", true, "C:\\My Tool\\t.exe", " \"%1\"", "\"C:\\My Tool\\t.exe\" \"%1\""},
+        {"\"t.exe\"", true, "t.exe", "", "\"t.exe\""},
+        {"\"t.exe\"/x", true, "t.exe", "/x", "\"t.exe\"/x"},
+        {"\"un closed %1", true, "un closed %1", "", "\"un closed %1\""},
+        {"\"", true, "", "", "\"\""},
+        {"t.exe %1", false, "t.exe", "%1", "t.exe %1"},
+        {"t.exe\t%1 %2", false, "t.exe", "%1 %2", "t.exe %1 %2"},
+        {"t.exe", false, "t.exe", "", "t.exe "},
+        {"t.exe ", false, "t.exe", "", "t.exe "},
+        {" t.exe", false, "", "t.exe", " t.exe"},
+        {"t.exe\"x\" y", false, "t.exe\"x\"", "y", "t.exe\"x\" y"},
+    };
+    for (const auto& c : cases) {
+        std::string text = c.command;
+        CommandParts parts;
+        SplitAssociationCommand(&text[0], &parts);
+        EXPECT_EQ(c.quoted, parts.quoted) << c.command;
+        EXPECT_STREQ(c.program, parts.program) << c.command;
+        EXPECT_STREQ(c.arguments, parts.arguments) << c.command;
+        char out[64];
+        EXPECT_TRUE(BuildAssociationCommand(parts.quoted, parts.program, parts.arguments, out, sizeof out));
+        EXPECT_STREQ(c.rebuilt, out) << c.command;
+    }
+    // The longest program and arguments still fit 520 bytes; a line that does not fit is refused whole.
+    const std::string program(259, 'p'), arguments(257, 'a');
+    std::vector<char> line(520 + 8, '~');
+    EXPECT_TRUE(BuildAssociationCommand(true, program.c_str(), arguments.c_str(), line.data(), 520));
+    EXPECT_EQ("\"" + program + "\"" + arguments, std::string(line.data()));
+    EXPECT_FALSE(BuildAssociationCommand(false, program.c_str(), arguments.c_str(), line.data(), 300));
+    EXPECT_STREQ("", line.data()) << "a cut command line would start something else";
+    EXPECT_EQ(std::string(8, '~'), std::string(line.data() + 520, 8)) << "written past the buffer";
+}
+
 }  // namespace
