@@ -12,15 +12,23 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
     return *this;
 }
 
+// A failed call need not leave the handle empty: it is taken only on success.
 bool RegKey::Open(HKEY parent, const char* name, REGSAM rights) {
     Close();
-    return RegOpenKeyExA(parent, name, 0, rights, key_.put()) == ERROR_SUCCESS;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(parent, name, 0, rights, &key) != ERROR_SUCCESS) return false;
+    key_.reset(key);
+    return true;
 }
 
 bool RegKey::Create(HKEY parent, const char* name, REGSAM rights) {
     Close();
-    return RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, rights, nullptr, key_.put(),
-                           nullptr) == ERROR_SUCCESS;
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, rights, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    key_.reset(key);
+    return true;
 }
 
 void RegKey::Close() {

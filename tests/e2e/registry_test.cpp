@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 #include "e2e_helpers.h"
+#include "../registry/registry_fixtures.h"
 
 using namespace e2e;
 
@@ -69,22 +70,13 @@ Dump DumpOf(const std::vector<std::pair<HKEY, std::string>>& keys) {
     return out;
 }
 
-// Keys the system itself rewrites while programs start and end, whatever they do.
-bool Volatile(const std::string& line) {
-    static const char* const kPrefixes[] = {
-        "HKCU\\Software\\Wine\\",
-        "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\",
-        "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\",
-        "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Perflib",
-        "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
-        "HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Explorer\\",
-    };
-    for (const char* prefix : kPrefixes)
-        if (_strnicmp(line.c_str(), prefix, strlen(prefix)) == 0) return true;
-    return false;
+// Wine keeps its own temporary keys there while programs run, whatever they do.
+bool WineOwn(const std::string& line) {
+    static const char kWine[] = "HKCU\\Software\\Wine\\";
+    return _strnicmp(line.c_str(), kWine, sizeof kWine - 1) == 0;
 }
 
-// The lines in which two dumps differ, volatile keys left out.
+// The lines in which two dumps differ, Wine's own keys left out.
 std::string Difference(const Dump& before, const Dump& after) {
     std::string out;
     int shown = 0;
@@ -92,7 +84,7 @@ std::string Difference(const Dump& before, const Dump& after) {
         if (++shown <= 40) out += "  " + text + "\n";
     };
     for (const auto& b : before) {
-        if (Volatile(b.first)) continue;
+        if (WineOwn(b.first)) continue;
         auto a = after.find(b.first);
         if (a == after.end())
             note("gone:    " + b.first);
@@ -100,7 +92,7 @@ std::string Difference(const Dump& before, const Dump& after) {
             note("changed: " + b.first + " (" + b.second.substr(0, 40) + " -> " + a->second.substr(0, 40) + ")");
     }
     for (const auto& a : after)
-        if (!Volatile(a.first) && !before.count(a.first)) note("new:     " + a.first + " = " + a.second.substr(0, 60));
+        if (!WineOwn(a.first) && !before.count(a.first)) note("new:     " + a.first + " = " + a.second.substr(0, 60));
     if (shown > 40) out += "  ... " + std::to_string(shown - 40) + " more\n";
     return out;
 }
@@ -123,21 +115,6 @@ bool StartCommand(const std::string& command, PROCESS_INFORMATION* info) {
     std::vector<char> line(command.begin(), command.end());
     line.push_back(0);
     return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &startup, info) != FALSE;
-}
-
-std::string RegText(HKEY root, const std::string& key, const char* name) {
-    std::string value;
-    return stage::GetRegString(root, key.c_str(), name, &value) ? value : "<absent>";
-}
-
-std::string RegNumber(HKEY root, const std::string& key, const char* name) {
-    HKEY k;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) return "<no key>";
-    DWORD value = 0, size = sizeof value, type = 0;
-    LONG rc = RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-    RegCloseKey(k);
-    if (rc != ERROR_SUCCESS) return "<absent>";
-    return type == REG_DWORD ? std::to_string(value) : "<type " + std::to_string(type) + ">";
 }
 
 void RemoveKey(HKEY root, const std::string& key) { stage::DeleteRegTree(root, key.c_str()); }
@@ -226,19 +203,19 @@ TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsIt
         {"Publisher", "Setup Tests"},
         {"DisplayVersion", "1.2.3"},
     };
-    for (const auto& t : texts) EXPECT_EQ(t.want, RegText(HKEY_LOCAL_MACHINE, product, t.name)) << t.name;
+    for (const auto& t : texts) EXPECT_EQ(t.want, regtest::Value(HKEY_LOCAL_MACHINE, product, t.name)) << t.name;
     const struct {
         const char* name;
         const char* want;
     } numbers[] = {{"NoModify", "1"}, {"NoRepair", "1"}, {"EstimatedSize", "8"}};
-    for (const auto& n : numbers) EXPECT_EQ(n.want, RegNumber(HKEY_LOCAL_MACHINE, product, n.name)) << n.name;
+    for (const auto& n : numbers) EXPECT_EQ(n.want, regtest::Value(HKEY_LOCAL_MACHINE, product, n.name, true)) << n.name;
 
     const std::string settings = "Software\\SetupE2ECo\\RegCycle\\Settings";
-    EXPECT_EQ("dark", RegText(HKEY_CURRENT_USER, settings, "Theme"));
-    EXPECT_EQ(folder + "\\app.exe", RegText(HKEY_CURRENT_USER, settings, "Exe"));
-    EXPECT_EQ(folder + "\\data", RegText(HKEY_LOCAL_MACHINE, "SOFTWARE\\SetupE2ETool\\Paths", ""));
+    EXPECT_EQ("dark", regtest::Value(HKEY_CURRENT_USER, settings, "Theme"));
+    EXPECT_EQ(folder + "\\app.exe", regtest::Value(HKEY_CURRENT_USER, settings, "Exe"));
+    EXPECT_EQ(folder + "\\data", regtest::Value(HKEY_LOCAL_MACHINE, "SOFTWARE\\SetupE2ETool\\Paths", ""));
     EXPECT_TRUE(stage::RegKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\SetupE2ETool\\Empty\\Deep"));
-    EXPECT_EQ("1", RegText(HKEY_CURRENT_USER, "Software\\SetupE2EShared", "RegCycle"));
+    EXPECT_EQ("1", regtest::Value(HKEY_CURRENT_USER, "Software\\SetupE2EShared", "RegCycle"));
     const struct {
         const char* key;
         const char* name;
@@ -254,7 +231,7 @@ TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsIt
         {"RegE2EPrior\\shell\\open\\command", "", "prior.exe \"%1\""},
     };
     for (const auto& a : associations)
-        EXPECT_EQ(a.want, RegText(HKEY_CLASSES_ROOT, a.key, a.name)) << "HKEY_CLASSES_ROOT\\" << a.key << " " << a.name;
+        EXPECT_EQ(a.want, regtest::Value(HKEY_CLASSES_ROOT, a.key, a.name)) << "HKEY_CLASSES_ROOT\\" << a.key << " " << a.name;
     EXPECT_EQ("2", IniValue(folder + "\\Setup.ini", "Check", "Ext")) << "the record keeps the association made";
 
     // What the product itself keeps while it is used goes with it as well.
@@ -285,7 +262,7 @@ TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsIt
 
     // The uninstall, started by the registered command exactly as the system would.
     PROCESS_INFORMATION run{};
-    ASSERT_TRUE(StartCommand(RegText(HKEY_LOCAL_MACHINE, product, "UninstallString"), &run));
+    ASSERT_TRUE(StartCommand(regtest::Value(HKEY_LOCAL_MACHINE, product, "UninstallString"), &run));
     DWORD waited = WaitForSingleObject(run.hProcess, kRunWait);
     if (waited != WAIT_OBJECT_0) {
         Shot("uninstall-stuck");
@@ -297,21 +274,13 @@ TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsIt
     EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(folder); }, 40000, 200))
         << "the install folder is still there 40 s after the uninstall";
 
+    // The registration, the erase entries, the settings keys with the product's runtime
+    // key, the emptied company key and the associations are gone; the sibling product,
+    // the other program's value and the earlier type of the taken extension are back.
     EXPECT_FALSE(stage::RegKeyExists(HKEY_LOCAL_MACHINE, product.c_str())) << "the registration is gone";
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
-        EXPECT_FALSE(stage::RegKeyExists(root, "SOFTWARE\\SetupE2ECo\\RegCycle")) << "settings keys";
-    EXPECT_FALSE(stage::RegKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\SetupE2ECo")) << "the emptied company key";
-    EXPECT_FALSE(stage::RegKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\SetupE2ETool")) << "erased and pruned";
-    EXPECT_EQ("<absent>", RegText(HKEY_CURRENT_USER, "Software\\SetupE2EShared", "RegCycle")) << "the erased value";
-    EXPECT_EQ("keep", RegText(HKEY_CURRENT_USER, "Software\\SetupE2EShared", "Other"));
-    EXPECT_EQ("keep", RegText(HKEY_CURRENT_USER, "Software\\SetupE2ECo\\Sibling", "Mode"));
-
-    EXPECT_EQ("RegE2EPrior", RegText(HKEY_CLASSES_ROOT, ".rege2eold", "")) << "the earlier type is given back";
-    EXPECT_FALSE(stage::RegKeyExists(HKEY_CLASSES_ROOT, ".rege2e")) << "the new extension goes";
-    EXPECT_FALSE(stage::RegKeyExists(HKEY_CLASSES_ROOT, "RegE2EFile")) << "the product's file type goes";
     EXPECT_EQ("", Difference(typesBefore, DumpOf(typeKeys))) << "the file types differ after install and uninstall";
-    const Dump after = DumpOf(watched);
-    EXPECT_EQ("", Difference(before, after)) << "HKCU\\Software and HKLM\\SOFTWARE differ after install and uninstall";
+    EXPECT_EQ("", Difference(before, DumpOf(watched)))
+        << "HKCU\\Software and HKLM\\SOFTWARE differ after install and uninstall";
 
     RemoveKey(HKEY_CURRENT_USER, "Software\\SetupE2ECo");
     RemoveKey(HKEY_CURRENT_USER, "Software\\SetupE2EShared");
