@@ -55,5 +55,10 @@ rc=$?
 echo "Setup.exe ended with $rc"
 echo "installed into C:\\Program Files\\Sample Notes:"
 (cd "$prefix/drive_c/Program Files/Sample Notes" 2>/dev/null && find . -type f | sort) || echo "  (nothing)"
+for key in 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Sample Notes' \
+           'HKCU\Software\Sample Software' 'HKCR\.snote' 'HKCR\SampleNotes.Note' ; do
+    echo "registry: $key"
+    $wine reg query "$key" /s 2>/dev/null | tr -d '\r' | grep -v '^$' | sed 's/^/  /'
+done
 [ $headless = 1 ] && echo "screenshots: $out/dialog.png $out/progress.png"
 exit $rc

@@ -104,6 +104,12 @@ bool AnswerBrowser(HWND browser, int button) {
     return ui::WaitUntil([&] { return !IsWindow(browser) || !IsWindowVisible(browser); }, 5000);
 }
 
+// An install registers the product; a registration left by an earlier run would make
+// the next setup of the product a version-up into that run's folder.
+void ForgetRegistration() {
+    stage::DeleteRegTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\CmdApp");
+}
+
 // A small product installed from a stage folder into C:\CmdApp.
 std::string ProductScript(const std::string& extra = "") {
     return Crlf({"[Setup]", "Name=Cmd Product", "[Root]", "Name=CmdApp", "[CopyFile]", "0=app.txt", "[Check]",
@@ -232,6 +238,7 @@ TEST(Commands, BrowsingAppendsTheProductFolderOnce) {
 // [Menu] "Named" is written empty. A Run request that arrives during the run is ignored.
 TEST(Commands, EnterRunsTheInstallOnceWithProgressInOrder) {
     stage::DeleteTree("C:\\CmdApp");
+    ForgetRegistration();
     stage::Folder folder("enter");
     folder.Put("app.txt", "app");
     folder.WriteScript(ProductScript(Crlf({"[Menu]", "Name=Cmd Menu", "Named=C:\\Somewhere\\Old"})));
@@ -249,6 +256,7 @@ TEST(Commands, EnterRunsTheInstallOnceWithProgressInOrder) {
     EXPECT_EQ("", IniValue(folder.Script(), "Menu", "Named")) << "[Menu] \"Named\" after a run without a pick";
     EXPECT_EQ("app", stage::ReadFile("C:\\CmdApp\\app.txt")) << "the run should have copied the product";
     stage::DeleteTree("C:\\CmdApp");
+    ForgetRegistration();
 }
 
 // Installed state: the Uninstall box disables the option boxes and the location
@@ -278,6 +286,7 @@ TEST(Commands, InstalledStateRunsTheInstallWhileUninstallIsUnchecked) {
     EXPECT_TRUE(stage::Exists(folder.Path("Setup.exe")));
     // The end of an uninstall deletes the record before the program ends; an install run must not.
     EXPECT_EQ("2", IniValue(folder.Script(), "CopiedFile", "Count")) << "the record and its list stay";
+    ForgetRegistration();
 }
 
 // An uninstall, started by checking the box and Run or by the "uninstall" argument

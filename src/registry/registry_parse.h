@@ -1,0 +1,82 @@
+// Registry entries, key paths and association commands taken apart, and the name
+// tests of the guards that keep the user's own keys out of reach of a script.
+//
+// Pure code without a Windows header, so that it can be compiled and fuzzed on any
+// host. Backslashes are searched multibyte-aware (base/text.h): the trail byte 0x5C of
+// a double-byte character is never a separator.
+#pragma once
+#include <stddef.h>
+
+// Cut text at its first (last) backslash and return what follows it; null, with the
+// text unchanged, when it holds none.
+char* SplitAtFirstBackslash(char* text);
+char* SplitAtLastBackslash(char* text);
+
+// The predefined keys a registry entry may name. Any name outside the table,
+// "HKLM" and "HKEY_LOCAL_MACHINE" included, stands for HKEY_LOCAL_MACHINE.
+enum class RootKind { ClassesRoot, CurrentConfig, CurrentUser, Users, PerformanceData, DynData, LocalMachine };
+RootKind RootKindFromName(const char* name);
+
+// A make entry "root\key\path\\value\data", split in place.
+struct MakeEntryParts {
+    const char* root = nullptr;
+    char* keyPath = nullptr;          // single-backslash separated components; may be empty
+    const char* valueName = nullptr;  // null: the entry only creates its keys; "" the default value
+    const char* data = nullptr;       // may hold backslashes of its own
+};
+// False when the entry holds no backslash after its root name (nothing to do).
+bool SplitMakeEntry(char* entry, MakeEntryParts* parts);
+
+// ---- guards ---------------------------------------------------------------------
+
+// A name of exactly one key: not empty, no backslash, not "." or "..".
+bool IsSingleKeyName(const char* name);
+
+// The system's own subkeys of SOFTWARE ("Microsoft", "Classes", "Policies",
+// "Wow6432Node", "Clients"), compared without case.
+bool IsProtectedSoftwareKey(const char* name);
+
+// What removing the key at path (below root, components separated by single
+// backslashes) would hit.
+enum class KeyProtection {
+    None,
+    Structural,  // a root, a key directly below a root, or a path with an empty component
+    System,      // a key the system relies on; never removed, not even when empty
+};
+KeyProtection ProtectionOf(RootKind root, const char* path);
+// A key with everything below it may be removed only when nothing protects it.
+inline bool MayRemoveKeyTree(RootKind root, const char* path) {
+    return ProtectionOf(root, path) == KeyProtection::None;
+}
+// An emptied parent may be pruned unless the system relies on it.
+inline bool MayPruneKey(RootKind root, const char* path) {
+    return ProtectionOf(root, path) != KeyProtection::System;
+}
+
+// Whether the uninstall may remove SOFTWARE\company\product (product may be empty:
+// SOFTWARE\company with all below it) under the current user and the machine.
+bool MayRemoveSettingsKeys(const char* company, const char* product);
+
+// The system's own file types: text files, folders, drives, programs, every file,
+// the class identifiers. No association takes one of them, as type or as extension.
+bool IsSystemFileType(const char* name);
+// A "Kind" no association entry may claim as its own: empty, a system type, or an
+// extension (a name starting with a dot).
+bool IsRefusedFileType(const char* kind);
+
+// ---- association commands -------------------------------------------------------
+
+// "Command" of an association split in place into its program and arguments.
+// Quoted: the program runs to the next double quote (to the end without one) and the
+// arguments are what follows that quote, their leading blank included. Unquoted: the
+// program runs to the first blank or tab and the arguments follow that character.
+struct CommandParts {
+    bool quoted = false;
+    char* program = nullptr;
+    const char* arguments = nullptr;  // never null
+};
+void SplitAssociationCommand(char* command, CommandParts* parts);
+
+// The command line rebuilt around the expanded program: quoted, or followed by one
+// blank even without arguments. False, leaving out empty, when it does not fit in cap.
+bool BuildAssociationCommand(bool quoted, const char* program, const char* arguments, char* out, size_t cap);

@@ -1,0 +1,289 @@
+// The registry seen from outside: an install through the dialog registers the product
+// with every value of the list of installed programs, applies its [Reg] entries and
+// associates two extensions (one new, one taken over from another type); a later
+// install finds the earlier folder; the registered command uninstalls, which removes
+// the registration, the erase entries, the settings keys and the associations and
+// leaves every other key of the user's and the machine's software and of the file
+// types as it was.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <map>
+#include <string>
+#include <vector>
+#include "e2e_helpers.h"
+#include "../registry/registry_fixtures.h"
+
+using namespace e2e;
+
+namespace {
+
+constexpr DWORD kDialogWait = 25000;
+constexpr DWORD kRunWait = 60000;
+const std::string kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+std::wstring Pick(const wchar_t* english, const wchar_t* japanese) { return stage::Japanese() ? japanese : english; }
+std::wstring W(const std::string& text) { return ui::Widen(text.c_str()); }
+
+// ---- registry dumps ---------------------------------------------------------------
+
+// Every key below a key as a line of its own, every value as "key | name = type:bytes".
+using Dump = std::map<std::string, std::string>;
+
+std::string Hex(const BYTE* data, DWORD size) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (DWORD i = 0; i < size; ++i) out += {digits[data[i] >> 4], digits[data[i] & 15]};
+    return out;
+}
+
+void DumpKey(HKEY root, const std::wstring& path, const std::string& label, Dump* out) {
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    (*out)[label] = "(key)";
+    DWORD maxName = 0, maxData = 0, maxSub = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &maxSub, nullptr, nullptr, &maxName, &maxData, nullptr,
+                     nullptr);
+    std::vector<wchar_t> name(maxName + maxSub + 2);
+    std::vector<BYTE> data(maxData + 2);
+    for (DWORD i = 0;; ++i) {
+        DWORD n = (DWORD)name.size(), size = (DWORD)data.size(), type = 0;
+        if (RegEnumValueW(key, i, name.data(), &n, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) break;
+        (*out)[label + " | " + ui::Narrow(name.data())] = std::to_string(type) + ":" + Hex(data.data(), size);
+    }
+    std::vector<std::wstring> children;
+    for (DWORD i = 0;; ++i) {
+        DWORD n = (DWORD)name.size();
+        if (RegEnumKeyExW(key, i, name.data(), &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        children.push_back(name.data());
+    }
+    RegCloseKey(key);
+    for (const std::wstring& child : children)
+        DumpKey(root, path + L"\\" + child, label + "\\" + ui::Narrow(child), out);
+}
+
+Dump DumpOf(const std::vector<std::pair<HKEY, std::string>>& keys) {
+    Dump out;
+    for (const auto& k : keys) {
+        const char* root = k.first == HKEY_CURRENT_USER ? "HKCU\\" : k.first == HKEY_CLASSES_ROOT ? "HKCR\\" : "HKLM\\";
+        DumpKey(k.first, W(k.second), root + k.second, &out);
+    }
+    return out;
+}
+
+// Wine keeps its own temporary keys there while programs run, whatever they do.
+bool WineOwn(const std::string& line) {
+    static const char kWine[] = "HKCU\\Software\\Wine\\";
+    return _strnicmp(line.c_str(), kWine, sizeof kWine - 1) == 0;
+}
+
+// The lines in which two dumps differ, Wine's own keys left out.
+std::string Difference(const Dump& before, const Dump& after) {
+    std::string out;
+    int shown = 0;
+    auto note = [&](const std::string& text) {
+        if (++shown <= 40) out += "  " + text + "\n";
+    };
+    for (const auto& b : before) {
+        if (WineOwn(b.first)) continue;
+        auto a = after.find(b.first);
+        if (a == after.end())
+            note("gone:    " + b.first);
+        else if (a->second != b.second)
+            note("changed: " + b.first + " (" + b.second.substr(0, 40) + " -> " + a->second.substr(0, 40) + ")");
+    }
+    for (const auto& a : after)
+        if (!WineOwn(a.first) && !before.count(a.first)) note("new:     " + a.first + " = " + a.second.substr(0, 60));
+    if (shown > 40) out += "  ... " + std::to_string(shown - 40) + " more\n";
+    return out;
+}
+
+// ---- helpers ----------------------------------------------------------------------
+
+HWND OpenDialog(ui::Program& program, const stage::Folder& folder) {
+    if (!program.Start(folder.Path("Setup.exe"), "", folder.dir())) return nullptr;
+    return ui::WaitForMainDialog(program.pid(), kDialogWait);
+}
+
+void TypeFolder(HWND dialog, const std::string& folder) {
+    SendMessageW(GetDlgItem(dialog, 1007), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(folder).c_str()));
+}
+
+// Starts a command line as the list of installed programs would, from the root folder.
+bool StartCommand(const std::string& command, PROCESS_INFORMATION* info) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back(0);
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &startup, info) != FALSE;
+}
+
+void RemoveKey(HKEY root, const std::string& key) { stage::DeleteRegTree(root, key.c_str()); }
+
+}  // namespace
+
+TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsItWas) {
+    const std::string place = "C:\\RegE2EPlace", folder = place + "\\RegCycle", product = kUninstall + "RegCycle";
+    stage::DeleteTree(place);
+    stage::DeleteTree("C:\\RegCycle");
+    RemoveKey(HKEY_LOCAL_MACHINE, product);
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+        for (const char* key : {"SOFTWARE\\SetupE2ECo", "SOFTWARE\\SetupE2ETool", "SOFTWARE\\SetupE2EShared"})
+            RemoveKey(root, key);
+    const std::vector<std::string> types = {".rege2e", ".rege2eold", "RegE2EFile", "RegE2EPrior"};
+    for (const std::string& type : types) RemoveKey(HKEY_CLASSES_ROOT, type);
+    // An extension that another program registered first, and its type.
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, ".rege2eold", "", "RegE2EPrior"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, "RegE2EPrior", "", "Prior Document"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, "RegE2EPrior\\shell\\open\\command", "", "prior.exe \"%1\""));
+    // Keys of others that the product's entries touch: a sibling product of the same
+    // company and a shared key holding another program's value.
+    ASSERT_TRUE(stage::SetRegString(HKEY_CURRENT_USER, "Software\\SetupE2ECo\\Sibling", "Mode", "keep"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CURRENT_USER, "Software\\SetupE2EShared", "Other", "keep"));
+    const std::vector<std::pair<HKEY, std::string>> watched = {{HKEY_CURRENT_USER, "Software"},
+                                                              {HKEY_LOCAL_MACHINE, "SOFTWARE"}};
+    std::vector<std::pair<HKEY, std::string>> typeKeys;
+    for (const std::string& type : types) typeKeys.push_back({HKEY_CLASSES_ROOT, type});
+    const Dump before = DumpOf(watched), typesBefore = DumpOf(typeKeys);
+    ASSERT_GT(before.size(), 100u) << "the dump of the registry is too small to prove anything";
+    ASSERT_EQ(8u, typesBefore.size()) << "the prior extension and type: five keys, three values";
+
+    stage::Folder first("regcycle");
+    first.Put("app.exe", std::string(3000, 'a'));
+    first.Put("data\\big.dat", std::string(5000, 'b'));  // 8000 bytes: 8 KiB
+    const std::vector<std::string> script = {
+        "[Setup]", "Name=Reg Cycle", "Publisher=Setup Tests", "Version=1.2.3",
+        "[Root]", "Name=RegCycle",
+        "[Check]", "Menu=0", "Desktop=0", "Startup=0", "Ext=1", "Send=0", "Copy=0", "Del=0",
+        "[MakeDirectory]", "1=data",
+        "[CopyFile]", "0=app.exe", "1=data\\big.dat",
+        "[Del]", "Auto=1",
+        "[Registry]", "Company=SetupE2ECo", "Name=RegCycle",
+        "[Reg]",
+        "Make0=HKEY_CURRENT_USER\\Software\\SetupE2ECo\\RegCycle\\Settings\\\\Theme\\!dark",
+        "Make1=HKEY_CURRENT_USER\\Software\\SetupE2ECo\\RegCycle\\Settings\\\\Exe\\%root%app.exe",
+        "Make2=HKEY_LOCAL_MACHINE\\SOFTWARE\\SetupE2ETool\\Paths\\\\\\%root%data",
+        "Make3=HKLM\\SOFTWARE\\SetupE2ETool\\Empty\\Deep",
+        "Make4=hkey_current_user\\Software\\SetupE2EShared\\\\RegCycle\\!1",
+        "Erase0=HKEY_LOCAL_MACHINE\\SOFTWARE\\SetupE2ETool\\Paths",
+        "Erase1=HKEY_LOCAL_MACHINE\\SOFTWARE\\SetupE2ETool\\Empty",
+        "Erase2=HKEY_CURRENT_USER\\Software\\SetupE2EShared\\RegCycle",
+        "Erase3=HKEY_CURRENT_USER\\Software\\Microsoft",
+        "Erase4=HKEY_LOCAL_MACHINE\\SOFTWARE",
+        "[Ext0]", "Ext=.rege2e", "Kind=RegE2EFile", "Icon=%root%app.exe", "IconNo=0", "Verb=open",
+        "Command=\"\"%root%app.exe\" \"%1\"\"",
+        "[Ext1]", "Ext=.rege2eold", "Kind=RegE2EFile", "Verb=edit", "Command=%root%app.exe %1", "Force=1",
+    };
+    first.WriteScript(Crlf(script));
+
+    // Install through the dialog into a folder other than the default one.
+    {
+        ui::Program setup;
+        HWND dialog = OpenDialog(setup, first);
+        ASSERT_TRUE(dialog) << "no main dialog";
+        EXPECT_EQ(ui::ItemText(dialog, 1007), L"C:\\RegCycle") << "a first install offers the default folder";
+        TypeFolder(dialog, folder);
+        EXPECT_TRUE(ui::Visible(dialog, 1011) && !ui::Checked(dialog, 1011)) << "the association box, offered";
+        ui::Click(dialog, 1011);
+        ASSERT_TRUE(ui::WaitUntil([&] { return ui::Checked(dialog, 1011); }, 5000)) << "could not tick box 1011";
+        ui::Click(dialog, 1);
+        DWORD code = 99;
+        ASSERT_TRUE(setup.Wait(kRunWait, &code)) << "the install did not end";
+        EXPECT_EQ(code, 0u);
+    }
+    ASSERT_TRUE(stage::Exists(folder + "\\Setup.exe")) << "no uninstaller in " << folder;
+
+    const struct {
+        const char* name;
+        std::string want;
+    } texts[] = {
+        {"DisplayName", "Reg Cycle"},
+        {"UninstallString", folder + "\\Setup.exe uninstall"},
+        {"InstallLocation", folder},
+        {"DisplayIcon", folder + "\\Setup.exe"},
+        {"Publisher", "Setup Tests"},
+        {"DisplayVersion", "1.2.3"},
+    };
+    for (const auto& t : texts) EXPECT_EQ(t.want, regtest::Value(HKEY_LOCAL_MACHINE, product, t.name)) << t.name;
+    const struct {
+        const char* name;
+        const char* want;
+    } numbers[] = {{"NoModify", "1"}, {"NoRepair", "1"}, {"EstimatedSize", "8"}};
+    for (const auto& n : numbers) EXPECT_EQ(n.want, regtest::Value(HKEY_LOCAL_MACHINE, product, n.name, true)) << n.name;
+
+    const std::string settings = "Software\\SetupE2ECo\\RegCycle\\Settings";
+    EXPECT_EQ("dark", regtest::Value(HKEY_CURRENT_USER, settings, "Theme"));
+    EXPECT_EQ(folder + "\\app.exe", regtest::Value(HKEY_CURRENT_USER, settings, "Exe"));
+    EXPECT_EQ(folder + "\\data", regtest::Value(HKEY_LOCAL_MACHINE, "SOFTWARE\\SetupE2ETool\\Paths", ""));
+    EXPECT_TRUE(stage::RegKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\SetupE2ETool\\Empty\\Deep"));
+    EXPECT_EQ("1", regtest::Value(HKEY_CURRENT_USER, "Software\\SetupE2EShared", "RegCycle"));
+    const struct {
+        const char* key;
+        const char* name;
+        std::string want;
+    } associations[] = {
+        {".rege2e", "", "RegE2EFile"},
+        {"RegE2EFile", "", "RegE2EFile"},
+        {"RegE2EFile\\DefaultIcon", "", folder + "\\app.exe,0"},
+        {"RegE2EFile\\shell\\open\\command", "", "\"" + folder + "\\app.exe\" \"%1\""},
+        {"RegE2EFile\\shell\\edit\\command", "", folder + "\\app.exe %1"},
+        {".rege2eold", "", "RegE2EFile"},
+        {".rege2eold", "Old Name", "RegE2EPrior"},
+        {"RegE2EPrior\\shell\\open\\command", "", "prior.exe \"%1\""},
+    };
+    for (const auto& a : associations)
+        EXPECT_EQ(a.want, regtest::Value(HKEY_CLASSES_ROOT, a.key, a.name)) << "HKEY_CLASSES_ROOT\\" << a.key << " " << a.name;
+    EXPECT_EQ("2", IniValue(folder + "\\Setup.ini", "Check", "Ext")) << "the record keeps the association made";
+
+    // What the product itself keeps while it is used goes with it as well.
+    ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, "SOFTWARE\\SetupE2ECo\\RegCycle\\Runtime", "Runs", "3"));
+
+    // A new setup of the product offers the registered folder as a version-up, and the
+    // installed copy opens in its installed state.
+    {
+        stage::Folder second("regcycle-2");
+        second.WriteScript(Crlf(script));
+        ui::Program next, installed;
+        ASSERT_TRUE(next.Start(second.Path("Setup.exe"), "", second.dir()));
+        ASSERT_TRUE(installed.Start(folder + "\\Setup.exe", "", folder));
+        HWND d = ui::WaitForMainDialog(next.pid(), kDialogWait);
+        HWND i = ui::WaitForMainDialog(installed.pid(), kDialogWait);
+        ASSERT_TRUE(d && i) << "no main dialog of the new setup or of the installed copy";
+        EXPECT_EQ(ui::ItemText(d, 1007), W(folder)) << "the folder of the registered install";
+        EXPECT_EQ(ui::ItemText(d, 1013), Pick(L"&Folder to version up", L"(&F)バージョンアップ先"));
+        EXPECT_EQ(ui::ItemText(i, 1013), Pick(L"Installed", L"インストール済です．"));
+        EXPECT_EQ(ui::ItemText(i, 1007), W(folder));
+        Shot("installed-copy");  // the two dialogs lie on each other: one at a time
+        ui::Click(i, 2);
+        EXPECT_TRUE(installed.Wait(15000)) << "Cancel did not end the installed copy";
+        Shot("version-up");
+        ui::Click(d, 2);
+        EXPECT_TRUE(next.Wait(15000)) << "Cancel did not end the new setup";
+    }
+
+    // The uninstall, started by the registered command exactly as the system would.
+    PROCESS_INFORMATION run{};
+    ASSERT_TRUE(StartCommand(regtest::Value(HKEY_LOCAL_MACHINE, product, "UninstallString"), &run));
+    DWORD waited = WaitForSingleObject(run.hProcess, kRunWait);
+    if (waited != WAIT_OBJECT_0) {
+        Shot("uninstall-stuck");
+        TerminateProcess(run.hProcess, 99);
+    }
+    CloseHandle(run.hThread);
+    CloseHandle(run.hProcess);
+    ASSERT_EQ(waited, (DWORD)WAIT_OBJECT_0) << "the registered command did not uninstall within 60 s";
+    EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(folder); }, 40000, 200))
+        << "the install folder is still there 40 s after the uninstall";
+
+    // The registration, the erase entries, the settings keys with the product's runtime
+    // key, the emptied company key and the associations are gone; the sibling product,
+    // the other program's value and the earlier type of the taken extension are back.
+    EXPECT_FALSE(stage::RegKeyExists(HKEY_LOCAL_MACHINE, product.c_str())) << "the registration is gone";
+    EXPECT_EQ("", Difference(typesBefore, DumpOf(typeKeys))) << "the file types differ after install and uninstall";
+    EXPECT_EQ("", Difference(before, DumpOf(watched)))
+        << "HKCU\\Software and HKLM\\SOFTWARE differ after install and uninstall";
+
+    RemoveKey(HKEY_CURRENT_USER, "Software\\SetupE2ECo");
+    RemoveKey(HKEY_CURRENT_USER, "Software\\SetupE2EShared");
+    for (const std::string& type : types) RemoveKey(HKEY_CLASSES_ROOT, type);
+    stage::DeleteTree(place);
+}
