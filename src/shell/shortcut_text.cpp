@@ -16,6 +16,12 @@ const char* NextPart(const char* p, size_t* length) {
     return p;
 }
 
+// Whether the text ends in a backslash character; a trail byte 0x5C is none.
+bool EndsWithSeparator(const char* text) {
+    size_t length = strlen(text);
+    return length > 0 && FindLastBackslash(text) == text + length - 1;
+}
+
 bool OnlyDotsAndBlanks(const char* part, size_t length) {
     for (size_t i = 0; i < length; ++i)
         if (part[i] != '.' && part[i] != ' ') return false;
@@ -56,8 +62,7 @@ bool IsUsableLinkName(const char* name) {
     if (!p) return false;
     for (; p; p = NextPart(p + length, &length))
         if (OnlyDotsAndBlanks(p, length)) return false;
-    const char* last = FindLastBackslash(name);
-    return !(last && last[1] == 0);  // "Help\" names no link
+    return !EndsWithSeparator(name);  // "Help\" names no link
 }
 
 int LinkFolderDepth(const char* name) {
@@ -72,8 +77,7 @@ bool JoinNameParts(char* out, size_t cap, const char* base, const char* name, in
     size_t length = 0;
     const char* p = NextPart(name, &length);
     for (int i = 0; p && i < parts; ++i, p = NextPart(p + length, &length)) {
-        size_t used = strlen(out);
-        if (used > 0 && out[used - 1] != '\\' && !AppendBounded(out, cap, "\\")) return false;
+        if (out[0] && !EndsWithSeparator(out) && !AppendBounded(out, cap, "\\")) return false;
         if (!AppendBoundedN(out, cap, p, length)) return false;
     }
     return true;
