@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <algorithm>
-#include <map>
 #include <string>
 #include <vector>
 #include "stage.h"
@@ -72,17 +71,25 @@ inline std::string Describe(const Link& l) {
 }
 
 inline constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+inline constexpr char kUserShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
-// Points Shell Folders values at folders of the test and puts the old values back.
+// Points special folders at folders of the test and puts the old values back. Both
+// keys are set: Wine rewrites a "Shell Folders" value from "User Shell Folders"
+// whenever it looks the folder up itself (a shell link's target does that).
 class ShellFolders {
 public:
     ShellFolders() = default;
     ~ShellFolders() {
-        for (const auto& kv : saved_) {
-            if (kv.second.first)
-                stage::SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, kv.first.c_str(), kv.second.second.c_str());
+        for (const Saved& s : saved_) {
+            HKEY key;
+            if (RegOpenKeyExA(HKEY_CURRENT_USER, s.key, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
+            if (s.existed)
+                RegSetValueExA(key, s.name.c_str(), 0, s.type, reinterpret_cast<const BYTE*>(s.data.data()),
+                               (DWORD)s.data.size());
             else
-                Delete(kv.first);
+                RegDeleteValueA(key, s.name.c_str());
+            RegCloseKey(key);
         }
     }
     ShellFolders(const ShellFolders&) = delete;
@@ -90,32 +97,56 @@ public:
 
     // Sets the value to path; with make the folder is created (emptied first).
     void Set(const std::string& name, const std::string& path, bool make = true) {
-        Save(name);
         if (make) {
             stage::DeleteTree(path);
             stage::MakeFolders(path);
         }
-        stage::SetRegString(HKEY_CURRENT_USER, kShellFoldersKey, name.c_str(), path.c_str());
+        for (const char* keyName : {kShellFoldersKey, kUserShellFoldersKey}) {
+            Save(keyName, name);
+            HKEY key;
+            if (RegCreateKeyExA(HKEY_CURRENT_USER, keyName, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+                ERROR_SUCCESS)
+                continue;
+            RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                           (DWORD)path.size() + 1);
+            RegCloseKey(key);
+        }
     }
+    // Removes the value from "Shell Folders" (the program reads only that key).
     void Remove(const std::string& name) {
-        Save(name);
-        Delete(name);
-    }
-
-private:
-    void Save(const std::string& name) {
-        if (saved_.count(name)) return;
-        std::string old;
-        bool had = stage::GetRegString(HKEY_CURRENT_USER, kShellFoldersKey, name.c_str(), &old);
-        saved_[name] = {had, old};
-    }
-    static void Delete(const std::string& name) {
+        Save(kShellFoldersKey, name);
         HKEY key;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
         RegDeleteValueA(key, name.c_str());
         RegCloseKey(key);
     }
-    std::map<std::string, std::pair<bool, std::string>> saved_;
+
+private:
+    struct Saved {
+        const char* key;
+        std::string name;
+        bool existed;
+        DWORD type;
+        std::string data;
+    };
+    void Save(const char* keyName, const std::string& name) {
+        for (const Saved& s : saved_)
+            if (s.key == keyName && s.name == name) return;
+        Saved s{keyName, name, false, REG_SZ, ""};
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, keyName, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+            DWORD size = 0;
+            if (RegQueryValueExA(key, name.c_str(), nullptr, &s.type, nullptr, &size) == ERROR_SUCCESS) {
+                s.data.resize(size);
+                s.existed = RegQueryValueExA(key, name.c_str(), nullptr, &s.type,
+                                             reinterpret_cast<BYTE*>(&s.data[0]), &size) == ERROR_SUCCESS;
+                s.data.resize(size);
+            }
+            RegCloseKey(key);
+        }
+        saved_.push_back(s);
+    }
+    std::vector<Saved> saved_;
 };
 
 // The names in a folder (files and folders), sorted, as "a b c"; "(missing)" when it does not exist.
