@@ -52,5 +52,7 @@ rc=$?
 echo "Setup.exe ended with $rc"
 echo "installed into C:\\Program Files\\Sample Notes:"
 (cd "$prefix/drive_c/Program Files/Sample Notes" 2>/dev/null && find . -type f | sort) || echo "  (nothing)"
+echo "shortcuts of the prefix's user (Start menu, desktop):"
+(cd "$prefix/drive_c/users" && find . -name '*.lnk' -path '*Sample Notes*' | sort) || true
 [ $headless = 1 ] && echo "screenshots: $out/dialog.png $out/progress.png"
 exit $rc
