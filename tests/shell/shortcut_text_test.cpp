@@ -123,25 +123,6 @@ TEST(ShortcutText, LinkPathsThatWouldNotFitAreRefused) {
     EXPECT_FALSE(JoinNameParts(folder, sizeof folder, base.c_str(), std::string(10, 'f').append("\\x").c_str(), 1));
 }
 
-TEST(ShortcutText, FoldersBetweenBaseAndLink) {
-    const struct {
-        const char* name;
-        int parts;
-        const char* expected;
-    } cases[] = {
-        {"A\\B\\C", 0, "C:\\M"},
-        {"A\\B\\C", 1, "C:\\M\\A"},
-        {"A\\B\\C", 2, "C:\\M\\A\\B"},
-        {"\\A\\\\B\\C", 2, "C:\\M\\A\\B"},
-        {"Tool\\Viewer", 1, "C:\\M\\Tool"},
-    };
-    for (const auto& c : cases) {
-        char out[260];
-        ASSERT_TRUE(JoinNameParts(out, sizeof out, "C:\\M", c.name, c.parts)) << c.name;
-        EXPECT_EQ(c.expected, std::string(out)) << c.name << " with " << c.parts << " parts";
-    }
-}
-
 // In a double-byte code page the trail byte 0x5C of a character is no separator.
 TEST(ShortcutText, DoubleByteNamesKeepTheirTrailBytes) {
     if (!DoubleByteCodePage()) GTEST_SKIP() << "the ANSI code page has no double-byte characters";
