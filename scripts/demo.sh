@@ -60,5 +60,7 @@ for key in 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Sample Note
     echo "registry: $key"
     $wine reg query "$key" /s 2>/dev/null | tr -d '\r' | grep -v '^$' | sed 's/^/  /'
 done
+echo "shortcuts of the prefix's user (Start menu, desktop):"
+(cd "$prefix/drive_c/users" && find . -name '*.lnk' -path '*Sample Notes*' | sort) || true
 [ $headless = 1 ] && echo "screenshots: $out/dialog.png $out/progress.png"
 exit $rc

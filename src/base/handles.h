@@ -146,6 +146,21 @@ private:
     T* p_ = nullptr;
 };
 
+// COM for the current thread; uninitialised only when this guard's own call succeeded
+// (S_OK or S_FALSE), so a thread already in another apartment is left as it was.
+class ComInit {
+public:
+    ComInit() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComInit() {
+        if (initialised_) CoUninitialize();
+    }
+    ComInit(const ComInit&) = delete;
+    ComInit& operator=(const ComInit&) = delete;
+
+private:
+    bool initialised_;
+};
+
 // Heap memory of n bytes, zero-filled; empty when the allocation failed.
 class HeapBuffer {
 public:

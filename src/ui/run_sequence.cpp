@@ -39,7 +39,8 @@ void HideAndPause(HWND dialog, int id) {
 void RemoveRecordedMenuShortcuts(HWND dialog) {
     char record[kPathSize] = "";
     GetDlgItemTextA(dialog, IDC_FOLDER, record, sizeof record);
-    JoinPath(record, "Setup.ini");
+    // A cut path would read another file as the record (and an empty field one in the Windows folder).
+    if (!record[0] || !JoinPath(record, "Setup.ini")) return;
     RemoveStartMenuShortcuts(record);
 }
 

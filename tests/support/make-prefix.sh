@@ -21,7 +21,15 @@ if [ "${2:-}" = --run32 ]; then
 fi
 exec 9>"$prefix.lock"
 flock 9
-if [ -f "$prefix/.ready" ]; then exit 0; fi
+# Wine links the user's Desktop, Documents, ... to the host's home folder; shortcuts
+# and files that a test or the demo puts there must stay inside the prefix instead.
+keep_user_folders_inside() {
+    for link in "$prefix"/drive_c/users/*/*; do
+        [ -L "$link" ] || continue
+        rm -f "$link" && mkdir -p "$link"
+    done
+}
+if [ -f "$prefix/.ready" ]; then keep_user_folders_inside; exit 0; fi
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 timeout 300 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
 timeout 60 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
@@ -34,4 +42,5 @@ fonts=$prefix/fonts.reg
 } > "$fonts"
 timeout 60 /usr/lib/wine/wine64 regedit /S "$(/usr/lib/wine/wine64 winepath -w "$fonts" 2>/dev/null)" >/dev/null 2>&1
 timeout 60 /usr/lib/wine/wineserver -w
+keep_user_folders_inside
 touch "$prefix/.ready"

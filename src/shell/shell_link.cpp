@@ -1,0 +1,112 @@
+#include "shell/shell_link.h"
+#include <shlobj.h>
+#include <string.h>
+#include "base/handles.h"
+#include "base/text.h"
+#include "script/paths.h"
+#include "script/script.h"
+#include "shell/shortcut_text.h"
+
+namespace {
+
+// The entry's values, read and expanded before any object is made.
+struct LinkFields {
+    int show = kShowNormal;
+    char arguments[kLongValueSize] = "";
+    bool hasHotkey = false;
+    uint16_t hotkey = 0;
+    char target[kPathSize] = "";
+    bool hasIcon = false;
+    char icon[kPathSize] = "";
+    int iconIndex = 0;
+    char workFolder[kPathSize] = "";
+};
+
+// Reads a value that may be longer than a path, so that an overlong one is seen
+// whole by the bounded copies after it instead of arriving already cut.
+DWORD ReadLong(const char* section, const char* key, char* out, const char* script) {
+    return ReadText(section, key, out, kLongValueSize, script);
+}
+
+// False when some value would not fit: a cut target or folder names another file.
+bool ReadLinkFields(const char* section, const char* script, bool hotkeyAllowed, LinkFields* f) {
+    char value[kLongValueSize];
+    char installFolder[kPathSize];
+    ReadText("Root", "Named", installFolder, sizeof installFolder, script);
+    f->show = ShowCommandFromValue(ReadNumber(section, "Show", 0, script));
+    if (ReadLong(section, "Arg", f->arguments, script) >= kLongValueSize - 1) return false;
+    if (hotkeyAllowed) {
+        ReadLong(section, "Short", value, script);
+        f->hasHotkey = HotkeyFromText(value, &f->hotkey);
+    }
+    ReadLong(section, "Path", value, script);
+    if (!ExpandPath(value, installFolder, f->target, true)) return false;
+    // Without "Icon" the link shows its target's own icon: expanding the empty value
+    // would name the install folder as the icon file.
+    if (ReadLong(section, "Icon", value, script)) {
+        if (!ExpandPath(value, installFolder, f->icon, true)) return false;
+        f->hasIcon = true;
+        f->iconIndex = ReadNumber(section, "IconNo", 0, script);
+    }
+    ReadLong(section, "Work", value, script);
+    if (!value[0]) return CopyBounded(f->workFolder, kPathSize, installFolder);
+    if (value[0] == '!') return CopyBounded(f->workFolder, kPathSize, value + 1);
+    CopyBounded(f->workFolder, kPathSize, installFolder);
+    return JoinPath(f->workFolder, value);
+}
+
+}  // namespace
+
+bool WriteShortcut(const char* section, const char* linkPath, const char* scriptPath, bool hotkeyAllowed) {
+    wchar_t widePath[kPathSize];
+    if (strlen(linkPath) >= kPathSize ||
+        !MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, (int)(sizeof widePath / sizeof widePath[0])))
+        return false;
+    LinkFields f;
+    if (!ReadLinkFields(section, scriptPath, hotkeyAllowed, &f)) return false;
+
+    ComInit com;
+    ComPtr<IShellLinkA> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put_void())) ||
+        !link)
+        return false;
+    link->SetShowCmd(f.show);
+    link->SetArguments(f.arguments);
+    if (f.hasHotkey) link->SetHotkey(f.hotkey);
+    link->SetPath(f.target);
+    if (f.hasIcon) link->SetIconLocation(f.icon, f.iconIndex);
+    link->SetWorkingDirectory(f.workFolder);
+    ComPtr<IPersistFile> file;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void())) && file) file->Save(widePath, TRUE);
+    return true;
+}
+
+void MakeLinkFolders(const char* base, const char* name) {
+    int depth = LinkFolderDepth(name);
+    for (int parts = 1; parts <= depth; ++parts) {
+        char folder[kPathSize];
+        if (!JoinNameParts(folder, sizeof folder, base, name, parts)) return;
+        if (!PathExists(folder)) CreateDirectoryA(folder, nullptr);
+    }
+}
+
+void RemoveLinkFolders(const char* base, const char* name) {
+    for (int parts = LinkFolderDepth(name); parts >= 1; --parts) {
+        char folder[kPathSize];
+        if (JoinNameParts(folder, sizeof folder, base, name, parts)) RemoveDirectoryA(folder);
+    }
+}
+
+void DeleteLinkFile(const char* linkPath) {
+    SetFileAttributesA(linkPath, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(linkPath);
+}
+
+void RecordOptionMade(const char* key, const char* scriptPath) {
+    int state = ReadNumber("Check", key, 3, scriptPath);
+    if (state == 0 || state == 1) WriteText("Check", key, "2", scriptPath);
+}
+
+void RecordOptionRemoved(const char* key, const char* scriptPath) {
+    if (ReadNumber("Check", key, 0, scriptPath) != 0) WriteText("Check", key, "1", scriptPath);
+}

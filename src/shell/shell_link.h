@@ -1,0 +1,23 @@
+// Shortcut files: the one way a shortcut is filled and saved, the folders a link's
+// name nests it in, and the option states the shortcut steps record.
+#pragma once
+#include <windows.h>
+
+// Fills one shell link from the shortcut entry in `section` of the script and saves it
+// under linkPath (the caller builds it and makes its folders). "Short" is used only
+// when hotkeyAllowed. Returns whether the link object was created; false also when a
+// value would not fit its buffer (nothing is then made).
+bool WriteShortcut(const char* section, const char* linkPath, const char* scriptPath, bool hotkeyAllowed);
+
+// Makes the folders between base and the link that name nests in it; failures are
+// left for the save to meet.
+void MakeLinkFolders(const char* base, const char* name);
+// Removes those folders again, deepest first, as far as they are empty.
+void RemoveLinkFolders(const char* base, const char* name);
+// Clears a read-only attribute and deletes the link file; failures are ignored.
+void DeleteLinkFile(const char* linkPath);
+
+// [Check] states: "2" after making when the key reads 0 or 1 (an absent key stays
+// absent), "1" after removing when it reads non-zero.
+void RecordOptionMade(const char* key, const char* scriptPath);
+void RecordOptionRemoved(const char* key, const char* scriptPath);

@@ -1,0 +1,150 @@
+// Shortcuts as the real Setup.exe makes and removes them: one product with Start-menu,
+// desktop, startup and Send To shortcuts, installed, installed again with the
+// Start-menu box unchecked, and uninstalled. The user's special folders point at
+// folders of the test for its length.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "e2e_helpers.h"
+#include "shell_links.h"
+
+using namespace e2e;
+using links::Listing;
+
+namespace {
+
+constexpr DWORD kRunWait = 60000;
+const std::string kInstall = "C:\\ShellApp";
+const std::string kFolders = "C:\\ShellFolders";
+const std::string kPrograms = kFolders + "\\Programs", kDesktop = kFolders + "\\Desktop",
+                  kStartup = kFolders + "\\Startup", kSendTo = kFolders + "\\SendTo";
+
+std::vector<std::string> ProductScript(bool unattended) {
+    return {"[Setup]", "Name=Shell Product", std::string("Auto=") + (unattended ? "1" : "0"), "[Root]",
+            "Name=ShellApp", "[CopyFile]", "0=?app.exe", "1=?readme.txt", "[Check]", "Menu=2", "Desktop=2",
+            "Startup=2", "Send=3", "[Del]", "ShowError=1", "[Menu]", "Name=Shell Product",
+            // Start menu: a plain entry (its "Short" is not used there), one in a sub-folder, one beside
+            "[Menu0]", "Name=Shell App", "Path=app.exe", "Arg=/fresh", "Icon=app.exe", "IconNo=1", "Short=X",
+            "[Menu1]", "Name=Help\\Read me", "Path=app.exe", "Arg=readme.txt", "Work=docs",
+            "[Menu2]", "Name=\\Shell Home", "Path=app.exe", "Work=!C:\\ShellData", "Show=1",
+            "[Desktop]", "Name=Shell App", "Path=app.exe", "Short=S", "Show=1",
+            "[Startup]", "Name=Shell Agent", "Path=app.exe", "Arg=/background", "Short=\\113", "Show=2",
+            "[Send0]", "Name=Shell\\Send to App", "Path=app.exe", "Short=Q",
+            "[Send1]", "Name=Shell Quick", "Path=app.exe"};
+}
+
+// Runs the staged Setup.exe; an unattended run must end without any message box.
+std::string RunUnattended(const stage::Folder& folder) {
+    ui::Program program;
+    if (!program.Start(folder.Path("Setup.exe"), "", folder.dir())) return "Setup.exe did not start";
+    Outcome o = WaitForEndOrBox(program, kRunWait);
+    if (o.box) {
+        Shot("unexpected-box");
+        std::string text = ui::Narrow(ui::MessageBoxText(o.box));
+        program.Kill();
+        return "unexpected message box: " + text;
+    }
+    if (!o.ended) return "the install did not end in time";
+    return o.exitCode ? "exit code " + std::to_string(o.exitCode) : "";
+}
+
+links::Link Expect(std::string path, std::string arguments, std::string work, std::string icon, int iconIndex,
+                   int show, WORD hotkey) {
+    links::Link l;
+    l.loaded = true;
+    l.path = path, l.arguments = arguments, l.workFolder = work, l.icon = icon;
+    l.iconIndex = iconIndex, l.show = show, l.hotkey = hotkey;
+    return l;
+}
+
+}  // namespace
+
+TEST(Shell, ShortcutsAreMadeReplacedAndRemoved) {
+    stage::DeleteTree(kInstall);
+    stage::DeleteTree(kFolders);
+    links::ShellFolders folders;
+    folders.Set("Programs", kPrograms);
+    folders.Set("Desktop", kDesktop);
+    folders.Set("Startup", kStartup);
+    folders.Set("SendTo", kSendTo);
+    stage::Folder stage("shell");
+    stage.Put("app.exe", "app");
+    stage.Put("readme.txt", "readme");
+    stage.WriteScript(Crlf(ProductScript(true)));
+
+    // 1. Unattended install: every shortcut with its fields.
+    ASSERT_EQ("", RunUnattended(stage));
+    const std::string app = kInstall + "\\app.exe", menu = kPrograms + "\\Shell Product";
+    const struct {
+        std::string link;
+        links::Link expected;
+    } made[] = {
+        {menu + "\\Shell App.lnk", Expect(app, "/fresh", kInstall, app, 1, SW_SHOWNORMAL, 0)},
+        {menu + "\\Help\\Read me.lnk", Expect(app, "readme.txt", kInstall + "\\docs", "", 0, SW_SHOWNORMAL, 0)},
+        {kPrograms + "\\Shell Home.lnk", Expect(app, "", "C:\\ShellData", "", 0, SW_SHOWMAXIMIZED, 0)},
+        {kDesktop + "\\Shell App.lnk", Expect(app, "", kInstall, "", 0, SW_SHOWMAXIMIZED, 0x0653)},
+        {kStartup + "\\Shell Agent.lnk", Expect(app, "/background", kInstall, "", 0, SW_SHOWMINNOACTIVE, 0x0671)},
+        {kSendTo + "\\Shell\\Send to App.lnk", Expect(app, "", kInstall, "", 0, SW_SHOWNORMAL, 0)},
+        {kSendTo + "\\Shell Quick.lnk", Expect(app, "", kInstall, "", 0, SW_SHOWNORMAL, 0)},
+    };
+    for (const auto& m : made)
+        EXPECT_EQ(links::Describe(m.expected), links::Describe(links::Read(m.link))) << m.link;
+    EXPECT_EQ("Shell Home.lnk | Shell Product\\", Listing(kPrograms));
+    EXPECT_EQ("Help\\ | Shell App.lnk", Listing(menu));
+    const std::string record = kInstall + "\\Setup.ini";
+    EXPECT_EQ(kDesktop + "\\Shell App.lnk", IniValue(record, "LastGo", "Desktop"));
+    EXPECT_EQ(kStartup + "\\Shell Agent.lnk", IniValue(record, "LastGo", "Startup"));
+    for (const char* key : {"Menu", "Desktop", "Startup"}) EXPECT_EQ("2", IniValue(record, "Check", key)) << key;
+    EXPECT_EQ("3", IniValue(record, "Check", "Send")) << "a forced box keeps its mode";
+
+    // 2. The same product again into the same folder, its Start-menu box unchecked by the user.
+    stage.WriteScript(Crlf(ProductScript(false)));
+    {
+        ui::Program setup;
+        ASSERT_TRUE(setup.Start(stage.Path("Setup.exe"), "", stage.dir()));
+        HWND dialog = ui::WaitForMainDialog(setup.pid(), 20000);
+        ASSERT_TRUE(dialog) << "no main dialog for the second install";
+        ASSERT_TRUE(ui::Visible(dialog, 1004) && ui::Checked(dialog, 1004)) << "the Start-menu box should start checked";
+        ui::Click(dialog, 1004);
+        ASSERT_TRUE(ui::WaitUntil([&] { return !ui::Checked(dialog, 1004); }, 5000)) << "the box could not be unchecked";
+        Shot("menu-box-unchecked");
+        ui::Click(dialog, 1);
+        Outcome o = WaitForEndOrBox(setup, kRunWait);
+        ASSERT_FALSE(o.box) << "unexpected message box: " << ui::Narrow(ui::MessageBoxText(o.box));
+        ASSERT_TRUE(o.ended) << "the second install did not end in time";
+    }
+    EXPECT_EQ("(empty)", Listing(kPrograms)) << "the earlier Start-menu shortcuts and their folders are gone";
+    EXPECT_EQ("1", IniValue(record, "Check", "Menu"));
+    EXPECT_EQ("Shell App.lnk", Listing(kDesktop));
+    EXPECT_EQ("Shell Agent.lnk", Listing(kStartup));
+    EXPECT_EQ("Shell Quick.lnk | Shell\\", Listing(kSendTo));
+
+    // 3. Uninstall. Links the record names are put back in the Start menu (one read-only);
+    // a file of the user keeps the install folder, so the report shows while the record exists.
+    ASSERT_TRUE(stage::MakeFolders(menu));
+    ASSERT_TRUE(CopyFileA((kDesktop + "\\Shell App.lnk").c_str(), (menu + "\\Shell App.lnk").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((kDesktop + "\\Shell App.lnk").c_str(), (kPrograms + "\\Shell Home.lnk").c_str(), FALSE));
+    ASSERT_TRUE(SetFileAttributesA((menu + "\\Shell App.lnk").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(stage::WriteFile(kInstall + "\\user.txt", "mine"));
+    {
+        ui::Program uninstaller;
+        ASSERT_TRUE(uninstaller.Start(kInstall + "\\Setup.exe", "uninstall", kInstall));
+        Outcome report = WaitForEndOrBox(uninstaller, kRunWait);
+        ASSERT_TRUE(report.box) << "no leftover report for the user's file";
+        Shot("uninstall-report");
+        EXPECT_EQ("", IniValue(record, "LastGo", "Desktop")) << "the key stays, empty";
+        EXPECT_EQ("", IniValue(record, "LastGo", "Startup")) << "the key stays, empty";
+        for (const char* key : {"Desktop", "Startup", "Send"}) EXPECT_EQ("1", IniValue(record, "Check", key)) << key;
+        ui::Click(report.box, IDOK);
+        Outcome end = WaitForEndOrBox(uninstaller, kRunWait, report.box);
+        EXPECT_TRUE(end.ended && !end.box) << "the uninstaller did not end after the report";
+    }
+    for (const std::string& folder : {kPrograms, kDesktop, kStartup, kSendTo})
+        EXPECT_EQ("(empty)", Listing(folder)) << "left in " << folder;
+    EXPECT_TRUE(ui::WaitUntil([] { return !stage::Exists(kInstall + "\\Setup.exe"); }, 40000, 200))
+        << "the uninstaller did not remove itself";
+    EXPECT_EQ("mine", stage::ReadFile(kInstall + "\\user.txt"));
+    stage::DeleteTree(kInstall);
+    stage::DeleteTree(kFolders);
+}

@@ -1,0 +1,94 @@
+// A folder of its own for each shortcut test: an install folder, the user's special
+// folders pointed at test folders, and a script file written for the test.
+#pragma once
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+#include "e2e_helpers.h"
+#include "fixtures.h"
+#include "shell_links.h"
+#include "stage.h"
+
+// Answers every message box of this process with OK and keeps its caption and text,
+// so that a box nobody expected fails its test instead of hanging it.
+class BoxAnswerer {
+public:
+    struct Box {
+        std::wstring caption, text;
+    };
+    BoxAnswerer()
+        : thread_([this] {
+              while (!done_) {
+                  HWND box = ui::WaitForMessageBox(GetCurrentProcessId(), 100);
+                  if (!box) continue;
+                  Sleep(50);  // let the box finish its set-up
+                  Box seen{ui::Text(box), ui::MessageBoxText(box)};
+                  {
+                      std::lock_guard<std::mutex> lock(mutex_);
+                      boxes_.push_back(seen);
+                  }
+                  ui::Click(box, IDOK);
+                  ui::WaitUntil([&] { return !IsWindow(box); }, 5000);
+              }
+          }) {}
+    ~BoxAnswerer() {
+        done_ = true;
+        thread_.join();
+    }
+    std::vector<Box> Take() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<Box> out;
+        out.swap(boxes_);
+        return out;
+    }
+
+private:
+    std::atomic<bool> done_{false};
+    std::mutex mutex_;
+    std::vector<Box> boxes_;
+    std::thread thread_;
+};
+
+class ShellTest : public testing::Test {
+protected:
+    void SetUp() override {
+        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+        root_ = std::string("C:\\shelltest\\") + info->test_suite_name() + "_" + info->name();
+        stage::DeleteTree(root_);
+        install_ = root_ + "\\App";
+        stage::MakeFolders(install_);
+        for (const char* name : {"Programs", "SendTo", "Desktop", "Startup"}) folders_.Set(name, In(name));
+        script_ = In("Setup.ini");
+    }
+    void TearDown() override {
+        for (const BoxAnswerer::Box& box : boxes_.Take())
+            ADD_FAILURE() << "unexpected message box \"" << ui::Narrow(box.caption) << "\": " << ui::Narrow(box.text);
+        stage::DeleteTree(root_);
+    }
+
+    std::string In(const std::string& relative) const { return root_ + "\\" + relative; }
+    // The script: the given lines after the install folder of the test.
+    void WriteScript(const std::vector<std::string>& lines, const std::string& file = "Setup.ini") {
+        script_ = In(file);
+        std::vector<std::string> all = {"[Root]", "Named=" + install_};
+        all.insert(all.end(), lines.begin(), lines.end());
+        ASSERT_TRUE(stage::WriteFile(script_, Crlf(all)));
+    }
+    // A value as the file on disk holds it ("<absent>" without such a line).
+    std::string Value(const char* section, const char* key) const {
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, script_.c_str());
+        return e2e::IniValue(script_, section, key);
+    }
+    bool ReadOnly(const std::string& path) const {
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    }
+
+    std::string root_, install_, script_;
+    links::ShellFolders folders_;
+    BoxAnswerer boxes_;
+};
