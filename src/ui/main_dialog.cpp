@@ -5,6 +5,7 @@
 #include "base/handles.h"
 #include "res/resource.h"
 #include "script/path_rules.h"
+#include "script/paths.h"
 #include "script/script.h"
 #include "ui/dialog_items.h"
 #include "ui/readme_dialog.h"
@@ -25,7 +26,8 @@ void Close(HWND dialog) { PostMessageA(dialog, kCloseMessage, 0, 0); }
 }  // namespace
 
 // An install needs a complete folder that is not a drive root: a relative one would
-// land wherever the program happens to run. Otherwise the user is told, and the dialog
+// land wherever the program happens to run, and one too long for the uninstaller's own
+// name could never be uninstalled. Otherwise the user is told, and the dialog
 // stays open to correct it.
 static bool AcceptInstallFolder(HWND dialog) {
     char folder[kPathSize] = "";
@@ -33,14 +35,17 @@ static bool AcceptInstallFolder(HWND dialog) {
     char full[kPathSize];
     char* name = nullptr;
     DWORD n = IsAbsolutePath(folder) ? GetFullPathNameA(folder, sizeof full, full, &name) : 0;
-    if (n > 0 && n < sizeof full && IsUsableInstallFolder(full)) return true;
+    // The uninstaller and its record must fit beside the product, or it could never be removed.
+    char uninstaller[kPathSize];
+    CopyBounded(uninstaller, sizeof uninstaller, full);
+    if (n > 0 && n < sizeof full && IsUsableInstallFolder(full) && JoinPath(uninstaller, "Setup.exe")) return true;
     char caption[kValueSize];
     ReadText("Setup", "Name", caption, sizeof caption, Script());
     MessageBoxA(dialog,
                 Msg("Please choose a complete folder to install to, such as C:\\Program Files\\Product.\n"
-                    "A drive root or a relative folder cannot be used.",
+                    "A drive root, a relative folder or a folder of more than 249 characters cannot be used.",
                     "インストール先には C:\\Program Files\\製品名 のような完全なフォルダを指定してください．\n"
-                    "ドライブのルートや相対パスは使えません．"),
+                    "ドライブのルート、相対パス、249文字を超えるフォルダは使えません．"),
                 caption, MB_OK | MB_ICONWARNING);
     SetFocus(Item(dialog, IDC_FOLDER));
     return false;

@@ -360,5 +360,8 @@ TEST(Hostile, ScriptsEndByThemselvesAndTouchNothingForeign) {
         if (!old && !ours) scheduled += "  " + p.from + " -> '" + p.to + "'\n";
     }
     EXPECT_EQ("", scheduled) << "left for the restart outside what the installs made";
-    for (const Case& c : cases) stage::DeleteTree("C:\\" + c.name);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        stage::DeleteTree("C:\\" + cases[i].name);
+        if (!cases[i].record) stage::DeleteTree(Named(*stages[i], "C:\\" + cases[i].name));
+    }
 }
