@@ -22,6 +22,8 @@ public:
     SectionIndex& operator=(const SectionIndex&) = delete;
     // The value of key number, or null when it is missing or empty.
     const char* Get(int number) const;
+    // One past the highest key number present: every key from there on is missing.
+    int Count() const { return count_; }
 
 private:
     GrowableText text_;
