@@ -130,7 +130,8 @@ LOGFONTW WesternFont(int points) {
     return TemplateSized(metrics.lfMessageFont, points);
 }
 
-LOGFONTW JapaneseFont(const wchar_t* face, int points) {
+// A face at the template's size, as the dialog manager makes it.
+LOGFONTW FaceFont(const wchar_t* face, int points) {
     LOGFONTW font{};
     font.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
@@ -165,18 +166,21 @@ std::string Join(const std::vector<int>& v) {
     return out;
 }
 
-// The control's characters stand where the expected font puts them, and not where the
-// other one would: English dialogs get the system's message font, Japanese ones keep
-// the template's face.
+// The control's characters stand where the expected font puts them, and not where
+// another would: English dialogs get the system's message font, Japanese ones keep the
+// template's face (compared with a Western face, since under code page 932 the
+// system's message font may place them like the template's).
 void ExpectFontOf(HWND dialog, int id, const std::wstring& text, int points, const wchar_t* templateFace) {
-    const LOGFONTW western = WesternFont(points), japanese = JapaneseFont(templateFace, points);
-    const std::vector<int> w = LeftsWith(western, text), j = LeftsWith(japanese, text);
-    ASSERT_NE(Join(w), Join(j)) << "the two fonts place \"" << ui::Narrow(text) << "\" alike: no way to tell them apart";
-    const std::vector<int> shown = FromFirst(ui::CharacterLefts(dialog, id, (int)text.size()));
     const bool english = !stage::Japanese();
-    EXPECT_EQ(Join(shown), Join(english ? w : j))
-        << "control " << id << " should use " << ui::Narrow(english ? western.lfFaceName : japanese.lfFaceName)
-        << "; the other font would give " << Join(english ? j : w);
+    const LOGFONTW expected = english ? WesternFont(points) : FaceFont(templateFace, points);
+    LOGFONTW other = english ? FaceFont(templateFace, points) : FaceFont(L"Tahoma", points);
+    if (!english) other.lfCharSet = ANSI_CHARSET;  // or the font mapper finds a Japanese face
+    const std::vector<int> want = LeftsWith(expected, text), unwanted = LeftsWith(other, text);
+    ASSERT_NE(Join(want), Join(unwanted)) << ui::Narrow(expected.lfFaceName) << " and " << ui::Narrow(other.lfFaceName)
+                                          << " place \"" << ui::Narrow(text) << "\" alike: no way to tell them apart";
+    const std::vector<int> shown = FromFirst(ui::CharacterLefts(dialog, id, (int)text.size()));
+    EXPECT_EQ(Join(shown), Join(want)) << "control " << id << " should use " << ui::Narrow(expected.lfFaceName) << "; "
+                                       << ui::Narrow(other.lfFaceName) << " would give " << Join(unwanted);
 }
 
 // ---- the agreement ---------------------------------------------------------------------
