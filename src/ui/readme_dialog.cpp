@@ -122,7 +122,8 @@ void ShowReadmePage(HWND dialog, ReadmeDialogData& d, int32_t identifier) {
     }
     Show(dialog, IDC_README_END, true);
     // Only this page's entries: the drawing also stops at a bare "page" line.
-    if (d.surface.dc() && end > start) RunDrawingCommands(d.surface.dc(), d.pageArea, d.baseFolder, lines + start, end - start);
+    if (d.surface.dc() && end > start)
+        RunDrawingCommands(d.surface.dc(), d.pageArea, d.baseFolder, lines + start, end - start);
     InvalidateRect(dialog, nullptr, FALSE);
 }
 

@@ -205,7 +205,8 @@ TEST(Agreement, MustBeAcceptedBeforeAnythingIsInstalled) {
     Add(all, "agree-auto-yes", AgreementScript("Agree Auto Yes", "Auto=1\n"));
     // An install record whose agreement opens at start: refusing it must not touch the install.
     Add(all, "agree-installed",
-        AgreementScript("AgreeInst", "", "Named=" + record + "\n") + "[CopiedFile]\nCount=1\n0=" + record + "\\app.txt\n");
+        AgreementScript("AgreeInst", "", "Named=" + record + "\n") + "[CopiedFile]\nCount=1\n0=" + record +
+            "\\app.txt\n");
     for (auto& p : all) {
         p->folder.Put("license.txt", kLicense);
         p->folder.Put("app.txt", "app");
@@ -282,7 +283,8 @@ TEST(Agreement, MustBeAcceptedBeforeAnythingIsInstalled) {
 TEST(PlainReadme, FillsTheDialogShowsTheFileAndClosesEveryWay) {
     const std::string readme = "Plain Notes\n===========\n\n\tA tab, a path: C:\\Program Files\\Plain\nlast line";
     Products all;
-    Add(all, "plain", "[Setup]\nName=Plain App\n[Root]\nName=%programs%\\Plain App\n[Readme]\nDone=1\nFile=docs\\readme.txt\n");
+    Add(all, "plain",
+        "[Setup]\nName=Plain App\n[Root]\nName=%programs%\\Plain App\n[Readme]\nDone=1\nFile=docs\\readme.txt\n");
     all[0]->folder.Put("docs\\readme.txt", readme);
     Product& p = *all[0];
     ASSERT_TRUE(p.Start());
