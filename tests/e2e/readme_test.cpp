@@ -508,6 +508,8 @@ TEST(HostileReadme, HugeListsOverlongLinesAndUnusableFilesOpenSafely) {
         if (main) ui::Click(main, 2);
         EXPECT_EQ(p->EndCode(15000), 0u) << p->folder.dir();
     }
+    held.Release();
+    stage::DeleteTree(all[4]->folder.dir());  // 50 MB the prefix need not keep
 }
 
 }  // namespace
