@@ -176,6 +176,10 @@ BOOL OnInit(HWND dialog, ReadmeDialogData& d) {
         }
     }
     SetFocus(dialog);
+    // On picture pages the focus would land on button 1, where Enter presses it, and in an
+    // agreement that is "I agree": on the end button Enter does what Enter should. Posted,
+    // so that it follows the dialog manager's own choice when the dialog is activated.
+    if (d.pictures) PostMessageA(dialog, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(dialog, IDC_README_END), TRUE);
     ShowWindow(dialog, SW_SHOW);
     SendDlgItemMessageA(dialog, IDC_README_TEXT, EM_SETSEL, 0, 0);
     SendDlgItemMessageA(dialog, IDC_README_TEXT, EM_SCROLLCARET, 0, 0);

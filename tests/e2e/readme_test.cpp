@@ -191,7 +191,8 @@ std::string AgreementScript(const std::string& name, const std::string& setup = 
 }
 
 TEST(Agreement, MustBeAcceptedBeforeAnythingIsInstalled) {
-    const char* names[] = {"Agree Escape", "Agree Two", "Agree One", "Agree Auto No", "Agree Auto Yes", "AgreeInst"};
+    const char* names[] = {"Agree Escape", "Agree Two", "Agree One", "Agree Auto No", "Agree Auto Yes", "AgreeInst",
+                           "Agree Pictures"};
     for (const char* name : names) stage::DeleteTree(std::string("C:\\") + name);
     const std::string record = "C:\\AgreeInst", installedLicense = kLicense + "(installed copy)\r\n";
     ASSERT_TRUE(stage::WriteFile(record + "\\app.txt", "installed earlier"));
@@ -207,6 +208,11 @@ TEST(Agreement, MustBeAcceptedBeforeAnythingIsInstalled) {
     Add(all, "agree-installed",
         AgreementScript("AgreeInst", "", "Named=" + record + "\n") + "[CopiedFile]\nCount=1\n0=" + record +
             "\\app.txt\n");
+    // An agreement on picture pages: its buttons 1 and 2 agree and refuse.
+    Add(all, "agree-pictures",
+        "[Setup]\nName=Agree Pictures\n[Root]\nName=Agree Pictures\n[Go]\nAgree=1\n[Readme]\nDone=2\n"
+        "File=ReadMe.Special\nNo=5\n0=page,install\n1=mode,whole\n2=fill,0,0,160\n3=button1,2,I &agree\n"
+        "4=button2,install,&Refuse\n[CopyFile]\n0=app.txt\n");
     for (auto& p : all) {
         p->folder.Put("license.txt", kLicense);
         p->folder.Put("app.txt", "app");
@@ -225,18 +231,19 @@ TEST(Agreement, MustBeAcceptedBeforeAnythingIsInstalled) {
     RECT text = ui::ItemRect(d, kText), agree = ui::ItemRect(d, kButton1);
     EXPECT_LE(text.bottom, agree.top) << "the text box keeps its place above the buttons: " << Str(text);
     EXPECT_EQ(ui::Selection(d, kText), 0u) << "caret at the start, nothing selected";
+    EXPECT_EQ(ui::FocusId(d), kText) << "the focus in the text";
     EXPECT_EQ(ui::WaitForMainDialog(esc.program.pid(), 0), nullptr) << "the agreement comes before the main dialog";
     ExpectFontOf(d, kText, L"LICENSE AGREEMENT", 10, L"ＭＳ ゴシック");
     e2e::Shot("agreement");
 
     // Enter, the end button and typing do nothing; Escape refuses.
-    ui::Key(d, VK_RETURN);
+    EXPECT_TRUE(ui::KeyToFocus(d, VK_RETURN)) << "no focus in the agreement";
     EXPECT_TRUE(StaysOpen(d)) << "Enter closed the agreement";
     Command(d, kEnd);
     EXPECT_TRUE(StaysOpen(d)) << "the end button closed the agreement";
     ui::Type(GetDlgItem(d, kText), L'x');
     EXPECT_TRUE(StaysOpen(d)) << "typing closed the agreement";
-    ui::Key(d, VK_ESCAPE);
+    ui::KeyToFocus(d, VK_ESCAPE);
     EXPECT_EQ(esc.EndCode(15000), 0u) << "Escape refuses: the program ends with 0";
     ExpectNothingInstalled(esc, "C:\\Agree Escape");
 
@@ -276,6 +283,21 @@ TEST(Agreement, MustBeAcceptedBeforeAnythingIsInstalled) {
     EXPECT_EQ(inst.Ini("CopiedFile", "Count"), "1") << "the record still lists its file";
     EXPECT_EQ(inst.Ini("CopiedFile", "0"), record + "\\app.txt");
     EXPECT_EQ(inst.Ini("Root", "Named"), record);
+
+    // Picture pages: Enter and the end button do nothing, button 2 refuses.
+    Product& pictures = *all[6];
+    d = pictures.readme;
+    EXPECT_EQ(ui::ItemText(d, kButton1), L"I &agree");
+    EXPECT_EQ(ui::ItemText(d, kButton2), L"&Refuse");
+    EXPECT_TRUE(ui::Visible(d, kButton1) && ui::Visible(d, kButton2) && ui::Visible(d, kEnd) && !ui::Visible(d, kButton3));
+    EXPECT_EQ(ui::FocusId(d), kEnd) << "the focus on button 1 would make Enter agree";
+    EXPECT_TRUE(ui::KeyToFocus(d, VK_RETURN)) << "no focus on the picture agreement";
+    EXPECT_TRUE(StaysOpen(d)) << "Enter agreed or closed";
+    ui::Click(d, kEnd);
+    EXPECT_TRUE(StaysOpen(d)) << "the end button closed the agreement";
+    ui::Click(d, kButton2);
+    EXPECT_EQ(pictures.EndCode(15000), 0u);
+    ExpectNothingInstalled(pictures, "C:\\Agree Pictures");
 }
 
 // ---- a plain read-me ---------------------------------------------------------------------
@@ -300,8 +322,8 @@ TEST(PlainReadme, FillsTheDialogShowsTheFileAndClosesEveryWay) {
         const char* way;
         void (*act)(HWND);
     } ways[] = {
-        {"Escape", [](HWND d) { ui::Key(d, VK_ESCAPE); }},
-        {"Enter", [](HWND d) { ui::Key(d, VK_RETURN); }},
+        {"Escape", [](HWND d) { ui::KeyToFocus(d, VK_ESCAPE); }},
+        {"Enter", [](HWND d) { ui::KeyToFocus(d, VK_RETURN); }},
         {"the close box", [](HWND d) { ui::CloseBox(d); }},
         {"the end button", [](HWND d) { Command(d, kEnd); }},
         {"typing", [](HWND d) { ui::Type(GetDlgItem(d, kText), L'q'); }},
@@ -398,7 +420,7 @@ TEST(PicturePages, StartPerSituationButtonsAndPagesDrawnOverEachOther) {
     EXPECT_TRUE(ui::Visible(d, kEnd));
 
     // Escape closes; opened again it starts afresh at "install"; Enter closes, and so does the end button.
-    ui::Key(d, VK_ESCAPE);
+    ui::KeyToFocus(d, VK_ESCAPE);
     EXPECT_TRUE(Closes(d));
     for (const char* way : {"Enter", "end button"}) {
         ui::Click(mains[0], 3);
@@ -407,7 +429,7 @@ TEST(PicturePages, StartPerSituationButtonsAndPagesDrawnOverEachOther) {
         EXPECT_TRUE(ShowsColour(d, 250, 150, kBlue)) << way << ": a fresh surface shows page install alone";
         EXPECT_EQ(ui::ItemText(d, kButton1), L"&Next");
         if (way[0] == 'E') {
-            ui::Key(d, VK_RETURN);
+            EXPECT_TRUE(ui::KeyToFocus(d, VK_RETURN)) << "no focus in the read-me";
         } else {
             ui::Click(d, kEnd);
         }
@@ -502,7 +524,7 @@ TEST(HostileReadme, HugeListsOverlongLinesAndUnusableFilesOpenSafely) {
     EXPECT_EQ(ui::ItemText(all[6]->readme, kText), L"") << "a file held by another program";
 
     for (auto& p : all) {
-        ui::Key(p->readme, VK_ESCAPE);
+        ui::KeyToFocus(p->readme, VK_ESCAPE);
         HWND main = ui::WaitForMainDialog(p->program.pid(), 10000);
         EXPECT_NE(main, nullptr) << p->folder.dir() << ": no main dialog after the read-me";
         if (main) ui::Click(main, 2);

@@ -176,6 +176,31 @@ void Key(HWND window, WPARAM virtualKey) {
     PostMessageW(window, WM_KEYUP, virtualKey, 0xC0000001);
 }
 
+namespace {
+// The window with the focus in the dialog's program, once the dialog is in front; null: none.
+HWND FocusIn(HWND dialog) {
+    SetForegroundWindow(dialog);
+    HWND focus = nullptr;
+    bool found = WaitUntil([&] {
+        GUITHREADINFO info{sizeof info};
+        if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info)) focus = info.hwndFocus;
+        return focus && (focus == dialog || IsChild(dialog, focus));
+    }, 3000);
+    return found ? focus : nullptr;
+}
+}  // namespace
+
+bool KeyToFocus(HWND dialog, WPARAM virtualKey) {
+    HWND focus = FocusIn(dialog);
+    Key(focus ? focus : dialog, virtualKey);
+    return focus != nullptr;
+}
+
+int FocusId(HWND dialog) {
+    HWND focus = FocusIn(dialog);
+    return focus ? GetDlgCtrlID(focus) : -1;
+}
+
 void Type(HWND window, wchar_t character) { PostMessageW(window, WM_CHAR, character, 1); }
 
 void CloseBox(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }

@@ -42,6 +42,12 @@ RECT ItemRect(HWND dialog, int id);  // in the dialog's client coordinates
 RECT WindowRect(HWND window);
 void Click(HWND dialog, int id);  // posted, so a click that starts a long run never blocks
 void Key(HWND window, WPARAM virtualKey);
+// A key as the keyboard gives it: to the control that has the focus in the dialog's
+// program (the dialog is brought to the front first, since a program in the background
+// reports no focus). False when no focus was found: the key then goes to the dialog.
+bool KeyToFocus(HWND dialog, WPARAM virtualKey);
+// The control id of the dialog's focus (the dialog is brought to the front); -1: none.
+int FocusId(HWND dialog);
 void Type(HWND window, wchar_t character);  // a typed character, as the keyboard would post it
 void CloseBox(HWND window);                 // the caption's close box (the system menu's Close)
 // An edit control's selection: start in the low word, end in the high word.
