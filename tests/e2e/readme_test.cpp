@@ -89,8 +89,13 @@ std::string Str(const RECT& r) {
            std::to_string(r.bottom);
 }
 
-// The colour the screen shows at a point of a window's client area.
+// The colour the screen shows at a point of a window's client area; the window is
+// brought to the front first, since the dialogs of several products overlap.
 COLORREF ClientPixel(HWND window, int x, int y) {
+    if (GetForegroundWindow() != window) {
+        SetForegroundWindow(window);
+        Sleep(300);  // its repaint
+    }
     POINT p = {x, y};
     ClientToScreen(window, &p);
     draw_test::Surface one(1, 1);
