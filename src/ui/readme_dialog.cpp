@@ -83,18 +83,14 @@ UniqueFile OpenForReading(const char* path) {
 // base folder), else by the part after the last backslash in the current folder.
 UniqueFile OpenReadmeFile(const char* file, const char* baseFolder) {
     char path[kPathSize];
-    bool usable = true;
-    if (baseFolder[0]) {
-        usable = ExpandPath(file, baseFolder, path, false);  // a cut path names another file
-    } else {
-        usable = CopyBounded(path, sizeof path, file);
+    // A cut path would name another file: then only the bare name is tried.
+    bool whole = baseFolder[0] ? ExpandPath(file, baseFolder, path, false) : CopyBounded(path, sizeof path, file);
+    if (whole) {
+        UniqueFile opened = OpenForReading(path);
+        if (opened || !FindLastBackslash(path)) return opened;
+        return OpenForReading(LastComponent(path));
     }
-    UniqueFile opened;
-    if (usable) opened = OpenForReading(path);
-    if (opened) return opened;
-    const char* name = usable ? path : file;
-    if (!FindLastBackslash(name)) return usable ? UniqueFile() : OpenForReading(name);
-    return OpenForReading(LastComponent(name));
+    return OpenForReading(LastComponent(file));
 }
 
 // Moves the dialog onto the desktop in each direction in which it is larger.
