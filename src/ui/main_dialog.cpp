@@ -7,6 +7,7 @@
 #include "script/path_rules.h"
 #include "script/paths.h"
 #include "script/script.h"
+#include "ui/dialog_font.h"
 #include "ui/dialog_items.h"
 #include "ui/readme_dialog.h"
 
@@ -20,6 +21,9 @@ constexpr UINT kCloseMessage = WM_APP + 1;
 const int kOptionControls[] = {IDC_MENU, IDC_SHORTCUT, IDC_STARTUP, IDC_EXT, IDC_SENDTO, IDC_LOCATION};
 
 bool g_runStarted = false;
+// Once the agreement is refused no run may start, whatever commands are still queued.
+bool g_agreementRefused = false;
+HFONT g_font = nullptr;  // the Western font of the English texts, if any
 
 void Close(HWND dialog) { PostMessageA(dialog, kCloseMessage, 0, 0); }
 
@@ -52,7 +56,7 @@ static bool AcceptInstallFolder(HWND dialog) {
 }
 
 static void OnRun(HWND dialog) {
-    if (g_runStarted) return;  // the dialog runs at most once
+    if (g_runStarted || g_agreementRefused) return;  // the dialog runs at most once
     bool uninstall = Run().stage == Stage::Installed && IsChecked(dialog, IDC_COPY);
     if (!uninstall && !AcceptInstallFolder(dialog)) {
         // An automatic run shows no buttons to go on with: it ends without installing.
@@ -81,9 +85,13 @@ static void OnCancel(HWND dialog) {
 static void OnReadme(HWND dialog) {
     RunState& run = Run();
     SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)run.smallIcon);
-    INT_PTR result = DialogBoxParamA(run.instance, MAKEINTRESOURCEA(IDD_README), dialog, ReadmeDialogProc, 0);
-    if (result == 0) Close(dialog);  // the agreement was declined
+    INT_PTR result = OpenReadmeDialog(dialog);
     SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)run.largeIcon);
+    if (result == 0) {
+        // Refused: the dialog ends at once, before any step and before a queued run.
+        g_agreementRefused = true;
+        EndDialog(dialog, 0);
+    }
 }
 
 static void OnUninstallBox(HWND dialog) {
@@ -117,9 +125,16 @@ static void OnPaint(HWND dialog) {
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG: SetUpMainDialog(dialog); break;
+    case WM_INITDIALOG:
+        g_font = ApplyWesternFont(dialog);
+        SetUpMainDialog(dialog);
+        break;
     case WM_PAINT: OnPaint(dialog); break;
     case WM_DESTROY: PostQuitMessage(0); break;
+    case WM_NCDESTROY:  // the controls are gone: nothing uses the font any more
+        if (g_font) DeleteObject(g_font);
+        g_font = nullptr;
+        break;
     case WM_COMMAND: OnCommand(dialog, LOWORD(wParam)); break;
     case kCloseMessage: EndDialog(dialog, 0); break;
     }
