@@ -1,6 +1,7 @@
 #!/bin/bash
 # Builds build/x64/Setup.exe (runs here under Wine) and build/x86/Setup.exe
-# (the 32-bit target), then prints their sizes and imported DLLs.
+# (the 32-bit target), each with the author's SetupTool.exe beside it, then prints
+# their sizes and imported DLLs.
 # With --tests both builds also build the test programs (the i686 ones run under
 # scripts/run32.sh).
 set -eu
@@ -14,12 +15,12 @@ cmake -S . -B $root/x64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_
 cmake --build $root/x64 -j "$jobs" >> $root-x64.log || { tail -50 $root-x64.log; exit 1; }
 cmake -S . -B $root/x86 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
       -DSETUP_BUILD_TESTS=$tests > $root-x86.log
-target="--target Setup"
+target="--target Setup --target SetupTool"
 [ $tests = ON ] && target=""
 cmake --build $root/x86 -j "$jobs" $target >> $root-x86.log || { tail -50 $root-x86.log; exit 1; }
 rm -f $root-x64.log $root-x86.log
-for arch in x64 x86; do
-    exe=$root/$arch/Setup.exe
+for exe in $root/x64/Setup.exe $root/x64/SetupTool.exe $root/x86/Setup.exe $root/x86/SetupTool.exe; do
+    arch=${exe#$root/}; arch=${arch%%/*}
     objdump=x86_64-w64-mingw32-objdump
     [ $arch = x86 ] && objdump=i686-w64-mingw32-objdump
     imports=$($objdump -p "$exe" | awk '/DLL Name/ {print $3}' | tr '\n' ' ')

@@ -75,36 +75,6 @@ static void AskForRestart(const char* english, const char* japanese) {
     if (answer == IDYES) RestartSystem();
 }
 
-// The backdrop picture in a memory surface as large as the desktop.
-struct BackdropSurface {
-    UniqueMemDC dc;
-    UniqueGdiObject bitmap;
-    HGDIOBJ previous = nullptr;
-
-    void Prepare(const RECT& area) {
-        {
-            HWND desktop = GetDesktopWindow();
-            WindowDC screen(desktop);
-            dc.reset(CreateCompatibleDC(screen.get()));
-            bitmap.reset(CreateCompatibleBitmap(screen.get(), area.right - area.left,
-                                                area.bottom - area.top));
-        }
-        if (!dc || !bitmap) {
-            dc.reset();
-            bitmap.reset();
-            return;
-        }
-        previous = SelectObject(dc.get(), bitmap.get());
-        FillRect(dc.get(), &area, (HBRUSH)GetStockObject(BLACK_BRUSH));
-        char named[kValueSize];
-        ReadText("Root", "Named", named, sizeof named, Script());
-        PaintBackdrop(dc.get(), area.left, area.top, area.right, area.bottom, named, Script());
-    }
-    ~BackdropSurface() {
-        if (dc && previous) SelectObject(dc.get(), previous);  // before the bitmap goes
-    }
-};
-
 // COM for the folder browsers and the shell's shortcut object.
 class ComScope {
 public:
@@ -203,7 +173,7 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
     {
         ComScope com;
         BackdropSurface surface;
-        if (ReadNumber("Back", "Do", 0, Script()) != 0) surface.Prepare(run.screenRect);
+        if (ReadNumber("Back", "Do", 0, Script()) != 0) surface.Prepare(run.screenRect, Script());
         run.backdropDC = surface.dc.get();
         HWND backdrop = CreateBackdropWindow(instance);
         if (backdrop) RunMessageLoop(backdrop);

@@ -23,3 +23,22 @@ void PaintBackdrop(HDC surface, int left, int top, int right, int bottom, const 
     RECT area = {left, top, right, bottom};
     RunDrawingCommands(surface, area, baseFolder, list, count);
 }
+
+void BackdropSurface::Prepare(const RECT& area, const char* scriptPath) {
+    {
+        HWND desktop = GetDesktopWindow();
+        WindowDC screen(desktop);
+        dc.reset(CreateCompatibleDC(screen.get()));
+        bitmap.reset(CreateCompatibleBitmap(screen.get(), area.right - area.left, area.bottom - area.top));
+    }
+    if (!dc || !bitmap) {
+        dc.reset();
+        bitmap.reset();
+        return;
+    }
+    previous = SelectObject(dc.get(), bitmap.get());
+    FillRect(dc.get(), &area, (HBRUSH)GetStockObject(BLACK_BRUSH));
+    char named[kValueSize];
+    ReadText("Root", "Named", named, sizeof named, scriptPath);
+    PaintBackdrop(dc.get(), area.left, area.top, area.right, area.bottom, named, scriptPath);
+}

@@ -1,4 +1,5 @@
 #include "install/copy.h"
+#include "install/copy_entry.h"
 #include <string.h>
 #include "app/run_state.h"
 #include "base/handles.h"
@@ -82,14 +83,13 @@ bool ReadCopyEntry(CopyRun& run, int k, CopyEntry& entry) {
     char value[kValueSize];
     entry = CopyEntry();
     entry.whole = CopyBounded(value, sizeof value, text);
-    const char* p = value;
-    if (*p == '!') entry.noRecord = true, ++p;
-    if (*p == '&') entry.keepNewer = true, ++p;
-    if (*p == '?') entry.overwrite = true, ++p;
-    if (*p == '*') entry.ignoreFail = true, ++p;
-    entry.whole &= ExpandPath(p, run.installFolder, entry.destination, false);
-    entry.whole &= CopyBounded(entry.source, sizeof entry.source, run.sourceFolder);
-    entry.whole &= JoinPath(entry.source, p);
+    CopyPrefixes prefixes;
+    const char* path = ParseCopyPrefixes(value, &prefixes);
+    entry.noRecord = prefixes.noRecord;
+    entry.keepNewer = prefixes.keepNewer;
+    entry.overwrite = prefixes.overwrite;
+    entry.ignoreFail = prefixes.ignoreFail;
+    entry.whole &= CopyEntryPaths(path, run.installFolder, run.sourceFolder, entry.destination, entry.source);
     return true;
 }
 
@@ -250,10 +250,7 @@ void MakeFolders(CopyRun& run) {
     CopyBounded(folder, sizeof folder, run.installFolder);
     int n = MakeFolderTree(folder, 0, made);
     ForEachNumberedKey(run.script, "MakeDirectory", 1, [&](int, const char* value) {
-        CopyBounded(folder, sizeof folder, run.installFolder);
-        // A cut name is another folder, and one that climbs out of the install folder is
-        // not the product's to make (nor, later, to remove).
-        if (JoinPath(folder, value) && IsInsideFolder(folder, run.installFolder)) n = MakeFolderTree(folder, n, made);
+        if (ExtraFolderPath(run.installFolder, value, folder)) n = MakeFolderTree(folder, n, made);
         return true;
     });
     made.WriteCount(n);
@@ -266,14 +263,33 @@ void CopySelf(CopyRun& run) {
     if (ReadNumber("Check", "Copy", 0, run.script) != 2 || !ReadText("CopyFile", "Self", self, sizeof self, run.script))
         return;
     char destination[kPathSize];
-    CopyBounded(destination, sizeof destination, run.installFolder);
-    if (!LastComponent(self)[0] || !JoinPath(destination, LastComponent(self))) return;
+    if (!SelfDestination(run.installFolder, self, destination)) return;
     const char* ahead[] = {destination};
     run.copied->WriteAhead(ahead, 1);
     if (CopyFileA(self, destination, FALSE)) run.copied->Add(destination);
 }
 
 }  // namespace
+
+bool CopyEntryPaths(const char* path, const char* installFolder, const char* sourceFolder, char* destination,
+                    char* source) {
+    bool whole = ExpandPath(path, installFolder, destination, false);
+    whole &= CopyBounded(source, kPathSize, sourceFolder);
+    whole &= JoinPath(source, path);
+    return whole;
+}
+
+bool ExtraFolderPath(const char* installFolder, const char* name, char* folder) {
+    CopyBounded(folder, kPathSize, installFolder);
+    // A cut name is another folder, and one that climbs out of the install folder is
+    // not the product's to make (nor, later, to remove).
+    return JoinPath(folder, name) && IsInsideFolder(folder, installFolder);
+}
+
+bool SelfDestination(const char* installFolder, const char* self, char* destination) {
+    CopyBounded(destination, kPathSize, installFolder);
+    return LastComponent(self)[0] && JoinPath(destination, LastComponent(self));
+}
 
 int CompareFileAge(const char* destination, const char* source) {
     UniqueFile dst(CreateFileA(destination, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));

@@ -35,26 +35,14 @@ bool MakePath(char* out, const char* first, const char* second) {
     return CopyBounded(out, kPathSize, first) && JoinPath(out, second);
 }
 
-// The type key is ours only while it still carries the name this entry gave it.
-bool OwnsFileType(const char* kind) {
-    RegKey key;
-    char current[kValueSize];
-    return key.Open(HKEY_CLASSES_ROOT, kind, KEY_QUERY_VALUE) &&
-           QueryText(key.get(), nullptr, current, sizeof current, nullptr) && strcmp(current, kind) == 0;
-}
-
 // Whose is the extension: with "Force" another type's name is kept as "Old Name" and the
 // extension taken over, else the entry adds only its second verb to that type.
 void TestOwnership(Association& a, bool force) {
-    RegKey key;
-    if (!key.Open(HKEY_CLASSES_ROOT, a.ext, kExtensionRights)) return;
     char current[kValueSize];
-    // An extension without a type name belongs to no one.
-    if (!QueryText(key.get(), nullptr, current, sizeof current, nullptr) || !current[0] ||
-        lstrcmpiA(current, a.kind) == 0)
-        return;
+    if (FindExtensionOwner(a.ext, a.kind, current) != ExtensionOwner::Other) return;
     if (force) {
-        a.changed |= key.SetText("Old Name", current);
+        RegKey key;
+        if (key.Open(HKEY_CLASSES_ROOT, a.ext, kExtensionRights)) a.changed |= key.SetText("Old Name", current);
     } else {
         a.foreign = true;
         CopyBounded(a.kind, sizeof a.kind, current);
@@ -92,9 +80,7 @@ void RemoveExtension(Association& a) {
 void MakeIcon(Association& a) {
     char path[kPathSize], icon[kPathSize];
     if (!MakePath(path, a.kind, "DefaultIcon\\")) return;
-    // A cut path or index would name another icon.
-    if (!ExpandPath(a.icon, a.installFolder, icon, true)) return;
-    if (a.iconNo[0] && !(AppendBounded(icon, sizeof icon, ",") && AppendBounded(icon, sizeof icon, a.iconNo))) return;
+    if (!AssociationIconValue(a.icon, a.iconNo, a.installFolder, icon)) return;
     a.changed |= SetClassesValue(path, icon) != 0;
 }
 
@@ -112,11 +98,8 @@ void MakeVerb(Association& a) {
         return;
     char command[kValueSize];
     if (!ReadText(a.section, "Command", command, sizeof command, a.script)) return;
-    CommandParts parts;
-    SplitAssociationCommand(command, &parts);
-    char program[kPathSize], line[kExpandedSize];
-    if (!ExpandPath(parts.program, a.installFolder, program, true)) return;
-    if (!BuildAssociationCommand(parts.quoted, program, parts.arguments, line, sizeof line)) return;
+    char line[kExpandedSize];
+    if (!AssociationCommandLine(command, a.installFolder, line)) return;
     a.changed |= SetClassesValue(path, line) != 0;
 }
 
@@ -141,8 +124,7 @@ void RemoveVerb(Association& a) {
 }
 
 void ApplyAssociation(Association& a, bool make) {
-    if (!IsSingleKeyName(a.ext) || IsSystemFileType(a.ext)) return;
-    if (!IsSingleKeyName(a.kind) || IsRefusedFileType(a.kind)) return;
+    if (!IsAcceptedAssociation(a.ext, a.kind)) return;
     TestOwnership(a, ReadNumber(a.section, "Force", 0, a.script) != 0);
     if (a.foreign) {
         ReadText(a.section, "Verb2", a.verb, sizeof a.verb, a.script);
@@ -167,6 +149,43 @@ void ApplyAssociation(Association& a, bool make) {
 }
 
 }  // namespace
+
+bool IsAcceptedAssociation(const char* ext, const char* kind) {
+    return IsSingleKeyName(ext) && !IsSystemFileType(ext) && IsSingleKeyName(kind) && !IsRefusedFileType(kind);
+}
+
+ExtensionOwner FindExtensionOwner(const char* ext, const char* kind, char* current) {
+    current[0] = 0;
+    RegKey key;
+    if (!key.Open(HKEY_CLASSES_ROOT, ext, KEY_QUERY_VALUE)) return ExtensionOwner::Free;
+    // An extension without a type name belongs to no one.
+    if (!QueryText(key.get(), nullptr, current, kValueSize, nullptr) || !current[0]) return ExtensionOwner::Free;
+    return lstrcmpiA(current, kind) == 0 ? ExtensionOwner::Kind : ExtensionOwner::Other;
+}
+
+// The type key is ours only while it still carries the name this entry gave it.
+bool OwnsFileType(const char* kind) {
+    RegKey key;
+    char current[kValueSize];
+    return key.Open(HKEY_CLASSES_ROOT, kind, KEY_QUERY_VALUE) &&
+           QueryText(key.get(), nullptr, current, sizeof current, nullptr) && strcmp(current, kind) == 0;
+}
+
+bool AssociationIconValue(const char* icon, const char* iconNo, const char* installFolder, char* out) {
+    // A cut path or index would name another icon.
+    if (!ExpandPath(icon, installFolder, out, true)) return false;
+    return !iconNo[0] || (AppendBounded(out, kPathSize, ",") && AppendBounded(out, kPathSize, iconNo));
+}
+
+bool AssociationCommandLine(const char* command, const char* installFolder, char* out) {
+    char text[kValueSize];
+    if (!CopyBounded(text, sizeof text, command)) return false;
+    CommandParts parts;
+    SplitAssociationCommand(text, &parts);
+    char program[kPathSize];
+    return ExpandPath(parts.program, installFolder, program, true) &&
+           BuildAssociationCommand(parts.quoted, program, parts.arguments, out, kExpandedSize);
+}
 
 int SetClassesValue(const char* path, const char* data, HKEY base) {
     char keys[kPathSize];

@@ -23,10 +23,8 @@ void MakeEntry(char* entry, const char* installFolder) {
         component = rest;
     }
     if (!parts.valueName) return;
-    char expanded[kPathSize];
-    // A cut expansion names another file: better no value than a wrong one.
-    if (!ExpandPath(parts.data, installFolder, expanded, true)) return;
-    const char* text = expanded[0] ? expanded : parts.data;
+    char text[kPathSize];
+    if (!RegistryDataText(parts.data, installFolder, text)) return;
     if (key) {
         key.SetText(parts.valueName, text);
     } else if (RegSetValueExA(root, parts.valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
@@ -54,6 +52,12 @@ void PruneEmptyParents(RootKind kind, HKEY root, char* parentPath) {
 }
 
 }  // namespace
+
+bool RegistryDataText(const char* data, const char* installFolder, char* out) {
+    // A cut expansion names another file: better no value than a wrong one.
+    if (!ExpandPath(data, installFolder, out, true)) return false;
+    return out[0] || CopyBounded(out, kPathSize, data);
+}
 
 void MakeRegistryEntry(char* entry) {
     char installFolder[kPathSize];

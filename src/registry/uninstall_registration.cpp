@@ -40,38 +40,51 @@ void DisplayIcon(const char* script, const char* installFolder, const char* unin
     if (!AppendBounded(icon, kPathSize, suffix)) icon[0] = 0;
 }
 
-void WriteProductValues(RegKey& product, const char* script) {
-    char text[kPathSize];
-    if (ReadText("Setup", "Name", text, sizeof text, script)) product.SetText("DisplayName", text);
-    char folder[kPathSize], uninstaller[kPathSize] = "";
-    if (ReadText("Root", "Named", folder, sizeof folder, script)) {
-        CopyBounded(uninstaller, sizeof uninstaller, folder);
+void WriteProductValues(RegKey& product, const ProductRegistration& r) {
+    if (r.displayName[0]) product.SetText("DisplayName", r.displayName);
+    if (r.command[0]) product.SetText("UninstallString", r.command);
+    SetOrClear(product, "InstallLocation", r.location);
+    SetOrClear(product, "DisplayIcon", r.icon);
+    // The uninstaller offers neither a change nor a repair of the install.
+    product.SetNumber("NoModify", 1);
+    product.SetNumber("NoRepair", 1);
+    if (r.sizeKnown)
+        product.SetNumber("EstimatedSize", r.sizeKiB);
+    else
+        product.DeleteValue("EstimatedSize");
+    SetOrClear(product, "Publisher", r.publisher);
+    SetOrClear(product, "DisplayVersion", r.version);
+}
+
+}  // namespace
+
+bool ReadProductRegistration(const char* script, const char* keyName, const char* installFolder,
+                             ProductRegistration* r) {
+    *r = ProductRegistration();
+    // The dialog leaves the last component of the folder in [Root] "Name"; anything else
+    // would name the Uninstall key itself or a key below another product.
+    if (!IsSingleKeyName(keyName)) return false;
+    CopyBounded(r->keyName, sizeof r->keyName, keyName);
+    ReadText("Setup", "Name", r->displayName, sizeof r->displayName, script);
+    char uninstaller[kPathSize] = "";
+    if (installFolder[0]) {
+        CopyBounded(r->location, sizeof r->location, installFolder);
+        CopyBounded(uninstaller, sizeof uninstaller, installFolder);
         if (!JoinPath(uninstaller, "Setup.exe")) uninstaller[0] = 0;  // a cut path names another program
     }
     if (uninstaller[0]) {
         // Never quoted: the earlier-install lookup takes the folder before the last backslash.
-        char command[kPathSize];
-        CopyBounded(command, sizeof command, uninstaller);
-        if (ReadNumber("Del", "Auto", 0, script) == 0 || AppendBounded(command, sizeof command, " uninstall"))
-            product.SetText("UninstallString", command);
+        CopyBounded(r->command, sizeof r->command, uninstaller);
+        if (ReadNumber("Del", "Auto", 0, script) != 0 && !AppendBounded(r->command, sizeof r->command, " uninstall"))
+            r->command[0] = 0;
     }
-    SetOrClear(product, "InstallLocation", folder);
-    DisplayIcon(script, folder, uninstaller, text);
-    SetOrClear(product, "DisplayIcon", text);
-    // The uninstaller offers neither a change nor a repair of the install.
-    product.SetNumber("NoModify", 1);
-    product.SetNumber("NoRepair", 1);
-    if (ReadCount("CopiedFile", script) > 0)
-        product.SetNumber("EstimatedSize", RecordedFilesKiB(script));
-    else
-        product.DeleteValue("EstimatedSize");
-    ReadText("Setup", "Publisher", text, sizeof text, script);
-    SetOrClear(product, "Publisher", text);
-    ReadText("Setup", "Version", text, sizeof text, script);
-    SetOrClear(product, "DisplayVersion", text);
+    DisplayIcon(script, installFolder, uninstaller, r->icon);
+    r->sizeKnown = ReadCount("CopiedFile", script) > 0;
+    if (r->sizeKnown) r->sizeKiB = RecordedFilesKiB(script);
+    ReadText("Setup", "Publisher", r->publisher, sizeof r->publisher, script);
+    ReadText("Setup", "Version", r->version, sizeof r->version, script);
+    return true;
 }
-
-}  // namespace
 
 DWORD RecordedFilesKiB(const char* scriptPath) {
     unsigned long long bytes = 0;
@@ -92,15 +105,15 @@ void RegisterUninstall() {
     if (!version.Create(HKEY_LOCAL_MACHINE, kVersionKey, KEY_CREATE_SUB_KEY)) return;
     if (!uninstall.Create(version.get(), "Uninstall", KEY_CREATE_SUB_KEY)) return;
     version.Changed();
-    char name[kValueSize];
+    char name[kValueSize], folder[kPathSize];
     ReadText("Root", "Name", name, sizeof name, script);
-    // The dialog leaves the last component of the folder here; anything else would
-    // name the Uninstall key itself or a key below another product.
-    if (!IsSingleKeyName(name)) return;
+    ReadText("Root", "Named", folder, sizeof folder, script);
+    ProductRegistration values;
+    if (!ReadProductRegistration(script, name, folder, &values)) return;
     RegKey product;
-    if (!product.Create(uninstall.get(), name, KEY_SET_VALUE)) return;
+    if (!product.Create(uninstall.get(), values.keyName, KEY_SET_VALUE)) return;
     uninstall.Changed();
-    WriteProductValues(product, script);
+    WriteProductValues(product, values);
 }
 
 void RemoveProductKeys() {
@@ -114,24 +127,32 @@ void RemoveProductKeys() {
             DeleteKeyTree(uninstall.get(), name))
             uninstall.Changed();
     }
-    char company[kValueSize], product[kValueSize];
-    if (!ReadText("Registry", "Company", company, sizeof company, script)) return;
-    ReadText("Registry", "Name", product, sizeof product, script);
-    if (!MayRemoveSettingsKeys(company, product)) return;
-    char path[kPathSize] = "SOFTWARE";
-    const char* leaf = company;
-    if (product[0]) {
-        if (!JoinPath(path, company)) return;
-        leaf = product;
-    }
+    SettingsKeys keys;
+    if (!ReadSettingsKeys(script, &keys)) return;
     const HKEY roots[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
     for (HKEY root : roots) {
         {
             RegKey settings;
-            if (settings.Open(root, path, kTreeRights) && DeleteKeyTree(settings.get(), leaf)) settings.Changed();
+            if (settings.Open(root, keys.path, kTreeRights) && DeleteKeyTree(settings.get(), keys.leaf))
+                settings.Changed();
         }
         RegKey software;
-        if (software.Open(root, "SOFTWARE", kTreeRights) && DeleteKeyIfEmpty(software.get(), company))
+        if (software.Open(root, "SOFTWARE", kTreeRights) && DeleteKeyIfEmpty(software.get(), keys.company))
             software.Changed();
     }
+}
+
+bool ReadSettingsKeys(const char* script, SettingsKeys* keys) {
+    *keys = SettingsKeys();
+    char product[kValueSize];
+    if (!ReadText("Registry", "Company", keys->company, sizeof keys->company, script)) return false;
+    ReadText("Registry", "Name", product, sizeof product, script);
+    if (!MayRemoveSettingsKeys(keys->company, product)) return false;
+    CopyBounded(keys->path, sizeof keys->path, "SOFTWARE");
+    CopyBounded(keys->leaf, sizeof keys->leaf, keys->company);
+    if (product[0]) {
+        if (!JoinPath(keys->path, keys->company)) return false;
+        CopyBounded(keys->leaf, sizeof keys->leaf, product);
+    }
+    return true;
 }

@@ -26,16 +26,21 @@ bool ReadShellFolder(const char* valueName, char* out) {
 }
 
 void FindStartMenuFolder(const char* scriptPath, char* startMenu, char* programs) {
+    char named[kPathSize], name[kValueSize];
+    // A value that fills the buffer may have been cut, and a cut path names another folder.
+    DWORD length = ReadText("Menu", "Named", named, sizeof named, scriptPath);
+    if (length >= kPathSize - 1) named[0] = 0;
+    ReadText("Menu", "Name", name, sizeof name, scriptPath);
+    StartMenuFolderOf(length ? named : nullptr, name, startMenu, programs);
+}
+
+void StartMenuFolderOf(const char* named, const char* menuName, char* startMenu, char* programs) {
     startMenu[0] = 0;
     programs[0] = 0;
-    // A value that fills the buffer may have been cut, and a cut path names another folder.
-    DWORD named = ReadText("Menu", "Named", startMenu, kPathSize, scriptPath);
-    if (named >= kPathSize - 1) startMenu[0] = 0;
+    if (named) CopyBounded(startMenu, kPathSize, named);
     if (!ReadShellFolder("Programs", programs) || named) return;
-    char name[kValueSize];
-    ReadText("Menu", "Name", name, sizeof name, scriptPath);
     CopyBounded(startMenu, kPathSize, programs);
-    if (name[0] && !JoinPath(startMenu, name)) startMenu[0] = 0;  // a cut path is another folder
+    if (menuName[0] && !JoinPath(startMenu, menuName)) startMenu[0] = 0;  // a cut path is another folder
 }
 
 bool SameFolder(const char* a, const char* b) {

@@ -9,30 +9,18 @@
 
 namespace {
 
-// The entry's values, read and expanded before any object is made.
-struct LinkFields {
-    int show = kShowNormal;
-    char arguments[kLongValueSize] = "";
-    bool hasHotkey = false;
-    uint16_t hotkey = 0;
-    char target[kPathSize] = "";
-    bool hasIcon = false;
-    char icon[kPathSize] = "";
-    int iconIndex = 0;
-    char workFolder[kPathSize] = "";
-};
-
 // Reads a value that may be longer than a path, so that an overlong one is seen
 // whole by the bounded copies after it instead of arriving already cut.
 DWORD ReadLong(const char* section, const char* key, char* out, const char* script) {
     return ReadText(section, key, out, kLongValueSize, script);
 }
 
-// False when some value would not fit: a cut target or folder names another file.
-bool ReadLinkFields(const char* section, const char* script, bool hotkeyAllowed, LinkFields* f) {
+}  // namespace
+
+bool ReadShortcutFields(const char* section, const char* script, const char* installFolder, bool hotkeyAllowed,
+                        ShortcutFields* f) {
+    *f = ShortcutFields();
     char value[kLongValueSize];
-    char installFolder[kPathSize];
-    ReadText("Root", "Named", installFolder, sizeof installFolder, script);
     f->show = ShowCommandFromValue(ReadNumber(section, "Show", 0, script));
     if (ReadLong(section, "Arg", f->arguments, script) >= kLongValueSize - 1) return false;
     if (hotkeyAllowed) {
@@ -55,15 +43,15 @@ bool ReadLinkFields(const char* section, const char* script, bool hotkeyAllowed,
     return JoinPath(f->workFolder, value);
 }
 
-}  // namespace
-
 bool WriteShortcut(const char* section, const char* linkPath, const char* scriptPath, bool hotkeyAllowed) {
     wchar_t widePath[kPathSize];
     if (strlen(linkPath) >= kPathSize ||
         !MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, (int)(sizeof widePath / sizeof widePath[0])))
         return false;
-    LinkFields f;
-    if (!ReadLinkFields(section, scriptPath, hotkeyAllowed, &f)) return false;
+    char installFolder[kPathSize];
+    ReadText("Root", "Named", installFolder, sizeof installFolder, scriptPath);
+    ShortcutFields f;
+    if (!ReadShortcutFields(section, scriptPath, installFolder, hotkeyAllowed, &f)) return false;
 
     ComInit com;
     ComPtr<IShellLinkA> link;

@@ -2,6 +2,27 @@
 // name nests it in, and the option states the shortcut steps record.
 #pragma once
 #include <windows.h>
+#include <stdint.h>
+#include "script/script.h"
+
+// A shortcut entry's values as the link gets them, read and expanded before any object
+// is made.
+struct ShortcutFields {
+    int show = 1;  // SW_SHOWNORMAL
+    char arguments[kLongValueSize] = "";
+    bool hasHotkey = false;
+    uint16_t hotkey = 0;
+    char target[kPathSize] = "";
+    bool hasIcon = false;
+    char icon[kPathSize] = "";
+    int iconIndex = 0;
+    char workFolder[kPathSize] = "";
+};
+// Reads the entry in `section` of the script against the install folder. False when
+// some value would not fit: a cut target or folder names another file, and no link is
+// then made.
+bool ReadShortcutFields(const char* section, const char* script, const char* installFolder, bool hotkeyAllowed,
+                        ShortcutFields* fields);
 
 // Fills one shell link from the shortcut entry in `section` of the script and saves it
 // under linkPath (the caller builds it and makes its folders). "Short" is used only

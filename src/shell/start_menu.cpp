@@ -21,9 +21,7 @@ struct MenuFolders {
 bool BesideProductFolder(const char* name) { return name[0] == '\\'; }
 
 bool MenuLinkPath(const MenuFolders& folders, const char* name, char* linkPath) {
-    if (BesideProductFolder(name))
-        return folders.programs[0] && BuildLinkPath(linkPath, kPathSize, folders.programs, name);
-    return BuildLinkPath(linkPath, kPathSize, folders.startMenu, name);
+    return StartMenuLinkPath(folders.startMenu, folders.programs, name, linkPath);
 }
 
 bool IsFolder(const char* path) {
@@ -80,6 +78,11 @@ void DeleteMenuShortcuts(const char* script, const MenuFolders& folders, bool ne
 }
 
 }  // namespace
+
+bool StartMenuLinkPath(const char* startMenu, const char* programs, const char* name, char* linkPath) {
+    if (BesideProductFolder(name)) return programs[0] && BuildLinkPath(linkPath, kPathSize, programs, name);
+    return BuildLinkPath(linkPath, kPathSize, startMenu, name);
+}
 
 void SetStartMenuShortcuts(HWND owner, const char* scriptPath, bool make) {
     MenuFolders folders;

@@ -59,31 +59,6 @@ void SetUpIcon(HWND dialog) {
     SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)large);
 }
 
-// The folder of an earlier registered install; false when there is none.
-bool FindEarlierInstall(const char* productName, char* folder) {
-    folder[0] = 0;
-    UniqueKey uninstall;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, uninstall.put()) != ERROR_SUCCESS)
-        return false;
-    UniqueKey product;
-    // Opened, not created: a cancelled set-up must not leave an empty key behind.
-    if (RegOpenKeyExA(uninstall.get(), productName, 0, KEY_READ, product.put()) != ERROR_SUCCESS)
-        return false;
-    if (!QueryText(product.get(), "UninstallString", folder, kPathSize, nullptr)) return false;
-    if (folder[0] == '"') {  // a quoted command: the program is what the quotes hold
-        char* close = FindFirstChar(folder + 1, '"');
-        if (close) *close = 0;
-        memmove(folder, folder + 1, strlen(folder + 1) + 1);
-    }
-    char* bs = FindLastBackslash(folder);
-    if (!bs) {
-        folder[0] = 0;
-        return false;
-    }
-    *bs = 0;
-    return true;
-}
-
 // The mode of an option box; returns whether its row was removed.
 bool ApplyBoxMode(HWND dialog, int id, int mode) {
     switch (mode) {
@@ -167,14 +142,12 @@ void SetUpLeftColumn(HWND dialog, SetUpState& s) {
     const int count = (int)(sizeof kLeftColumn / sizeof kLeftColumn[0]);
     for (int i = 0; i < count; ++i) {
         int id = kLeftColumn[i];
-        int mode = ReadNumber("Check", kLeftColumnKeys[i], 0, script);
         if (id == IDC_MENU && s.versionUp) {
             char named[kValueSize];
             if (ReadText("Menu", "Named", named, sizeof named, s.earlierRecord))
                 WriteText("Menu", "Change", named, script);
         }
-        if (s.versionUp && (mode == 1 || mode == 2))
-            mode = ReadNumber("Check", kLeftColumnKeys[i], 0, s.earlierRecord) > 1 ? 2 : 1;
+        int mode = OfferedBoxMode(script, kLeftColumnKeys[i], s.versionUp, s.earlierRecord);
         bool removed = ApplyBoxMode(dialog, id, mode);
         if (id == IDC_MENU && mode >= 0 && mode <= 3) Show(dialog, IDC_LOCATION, mode == 2);
         if (removed) {
@@ -229,6 +202,36 @@ void SetUpFinalSize(HWND dialog, const SetUpState& s) {
 }
 
 }  // namespace
+
+bool FindEarlierInstall(const char* productName, char* folder) {
+    folder[0] = 0;
+    UniqueKey uninstall;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, uninstall.put()) != ERROR_SUCCESS)
+        return false;
+    UniqueKey product;
+    // Opened, not created: a cancelled set-up must not leave an empty key behind.
+    if (RegOpenKeyExA(uninstall.get(), productName, 0, KEY_READ, product.put()) != ERROR_SUCCESS)
+        return false;
+    if (!QueryText(product.get(), "UninstallString", folder, kPathSize, nullptr)) return false;
+    if (folder[0] == '"') {  // a quoted command: the program is what the quotes hold
+        char* close = FindFirstChar(folder + 1, '"');
+        if (close) *close = 0;
+        memmove(folder, folder + 1, strlen(folder + 1) + 1);
+    }
+    char* bs = FindLastBackslash(folder);
+    if (!bs) {
+        folder[0] = 0;
+        return false;
+    }
+    *bs = 0;
+    return true;
+}
+
+int OfferedBoxMode(const char* script, const char* key, bool versionUp, const char* earlierRecord) {
+    int mode = ReadNumber("Check", key, 0, script);
+    if (versionUp && (mode == 1 || mode == 2)) mode = ReadNumber("Check", key, 0, earlierRecord) > 1 ? 2 : 1;
+    return mode;
+}
 
 void SetUpMainDialog(HWND dialog) {
     const char* script = Script();

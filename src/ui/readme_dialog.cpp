@@ -117,9 +117,7 @@ void ShowReadmePage(HWND dialog, ReadmeDialogData& d, int32_t identifier) {
         Show(dialog, kButtonIds[b], ButtonShown(page.target[b]));
     }
     Show(dialog, IDC_README_END, true);
-    // Only this page's entries: the drawing also stops at a bare "page" line.
-    if (d.surface.dc() && end > start)
-        RunDrawingCommands(d.surface.dc(), d.pageArea, d.baseFolder, lines + start, end - start);
+    if (d.surface.dc()) DrawReadmePage(d.surface.dc(), d.pageArea, d.baseFolder, lines, count, identifier);
     InvalidateRect(dialog, nullptr, FALSE);
 }
 
@@ -239,7 +237,32 @@ INT_PTR CALLBACK ReadmeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     return FALSE;
 }
 
+// Measures the hidden dialog as the opening places it.
+INT_PTR CALLBACK MeasureDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
+    if (message != WM_INITDIALOG) return FALSE;
+    FitDialogOnScreen(dialog);
+    GetClientRect(dialog, reinterpret_cast<RECT*>(lParam));
+    return TRUE;
+}
+
 }  // namespace
+
+void DrawReadmePage(HDC surface, const RECT& area, const char* baseFolder, const char* const* lines, int count,
+                    int32_t identifier) {
+    const int start = FindPageStart(lines, count, identifier);
+    const int end = FindPageEnd(lines, count, start);
+    // Only this page's entries: the drawing also stops at a bare "page" line.
+    if (end > start) RunDrawingCommands(surface, area, baseFolder, lines + start, end - start);
+}
+
+bool MeasureReadmePageArea(HINSTANCE instance, RECT* area) {
+    *area = RECT{};
+    HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_README), nullptr, MeasureDialogProc,
+                                     reinterpret_cast<LPARAM>(area));
+    if (!dialog) return false;
+    DestroyWindow(dialog);
+    return area->right > area->left && area->bottom > area->top;
+}
 
 INT_PTR OpenReadmeDialog(HWND owner) {
     ReadmeDialogData data;

@@ -2,6 +2,7 @@
 // pages drawn from the [Readme] list with up to three buttons between them.
 #pragma once
 #include <windows.h>
+#include <stdint.h>
 #include "base/growable_text.h"
 #include "base/handles.h"
 
@@ -11,6 +12,15 @@ constexpr DWORD kMaxReadmeBytes = 1u << 20;
 // Opens the dialog modally. 1: setup may go on (the read-me was closed, or the user
 // agreed); 0: the agreement was refused, or could not be shown.
 INT_PTR OpenReadmeDialog(HWND owner);
+
+// Draws the picture page `identifier` of the list over what surface holds, as the dialog
+// shows it: the entries after its page line (after entry 0 when no page line carries it)
+// up to the next page line.
+void DrawReadmePage(HDC surface, const RECT& area, const char* baseFolder, const char* const* lines, int count,
+                    int32_t identifier);
+// The page area of the dialog (its client rectangle once placed on this screen), from
+// the dialog template in instance's resources, created hidden. False when it fails.
+bool MeasureReadmePageArea(HINSTANCE instance, RECT* area);
 
 // The picture pages' list: [Readme] "0" .. No - 1 read from one read of the section,
 // each entry cut to 259 bytes, a missing key an empty entry. Entries beyond the highest

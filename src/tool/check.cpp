@@ -1,0 +1,611 @@
+#include "tool/check.h"
+#include <windows.h>
+#include <string.h>
+#include <vector>
+#include "base/handles.h"
+#include "base/text.h"
+#include "draw/bmp_layout.h"
+#include "draw/draw_parse.h"
+#include "draw/drawing_files.h"
+#include "install/copy.h"
+#include "install/copy_entry.h"
+#include "registry/registry.h"
+#include "registry/registry_parse.h"
+#include "script/paths.h"
+#include "script/script.h"
+#include "script/section.h"
+#include "shell/shell_link.h"
+#include "shell/shortcut_text.h"
+#include "tool/check_rules.h"
+#include "tool/choices.h"
+#include "tool/ini_text.h"
+#include "tool/vocabulary.h"
+#include "ui/readme_dialog.h"
+#include "ui/readme_pages.h"
+#include "uninstall/removal_plan.h"
+
+namespace {
+
+constexpr DWORD kMaxScriptBytes = 64u << 20;
+
+std::string Num(long long n) { return std::to_string(n); }
+std::string Section(const std::string& name) { return "[" + name + "]"; }
+
+bool ReadWholeFile(const std::string& path, std::string* bytes) {
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    if (!file) return false;
+    DWORD high = 0, size = GetFileSize(file.get(), &high);
+    if (size == INVALID_FILE_SIZE || high || size > kMaxScriptBytes) return false;
+    bytes->assign(size, '\0');
+    for (DWORD done = 0; done < size;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), &(*bytes)[done], size - done, &got, nullptr) || !got) return false;
+        done += got;
+    }
+    return true;
+}
+
+bool IsFolder(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+class Checker {
+public:
+    Checker(const std::string& folder, Findings& out) : folder_(folder), out_(out) {
+        script_ = folder_;
+        if (!script_.empty() && script_.back() != '\\') script_ += "\\";
+        script_ += "Setup.ini";
+    }
+
+    bool Run() {
+        std::string bytes;
+        if (!ReadWholeFile(script_, &bytes)) {
+            out_.Error(0, "cannot be read (no such file, or larger than 64 MiB)");
+            return false;
+        }
+        ini_ = ParseIni(bytes.data(), bytes.size());
+        // Relative names resolve as for a Setup.exe started from its own folder.
+        SetCurrentDirectoryA(folder_.c_str());
+        ReadDialogChoices(script(), &choices_);
+        ReadText("Root", "Named", base_, sizeof base_, script());
+        CheckStructure();
+        CheckRoot();
+        CheckBoxes();
+        CheckCopyList();
+        CheckFolders();
+        CheckBackdrop();
+        CheckReadme();
+        CheckShortcuts();
+        CheckLastGo();
+        CheckRegistry();
+        CheckAssociations();
+        CheckRemoval();
+        return true;
+    }
+
+private:
+    const char* script() const { return script_.c_str(); }
+    int Line(const std::string& section, const std::string& key) const {
+        return ini_.LineOf(section.c_str(), key.empty() ? nullptr : key.c_str());
+    }
+    // Whether a read of the key gives a non-empty value.
+    bool Present(const std::string& section, const std::string& key) const {
+        const IniKey* k = ini_.Find(section.c_str(), key.c_str());
+        return k && !ReadValue(k->value).empty();
+    }
+    // The first number from `first` whose key prefix+number reads as absent.
+    int ListEnd(const std::string& section, const char* prefix, int first) const {
+        int n = first;
+        while (Present(section, prefix + Num(n))) ++n;
+        return n;
+    }
+    int FamilyEnd(const char* family, const char* listKey) const {
+        int n = 0;
+        while (Present(family + Num(n), listKey)) ++n;
+        return n;
+    }
+
+    void CheckStructure();
+    void CheckKey(const IniSection& section, const SectionSpec& spec, const IniKey& key);
+    void CheckRoot();
+    void CheckBoxes();
+    void CheckCopyList();
+    void CheckFolders();
+    void CheckBackdrop();
+    void CheckPictureLine(const char* section, int number, const char* line, bool readme, bool lastOfList);
+    void CheckPictureFile(int line, DrawKeyword keyword, const char* name);
+    void CheckReadme();
+    void CheckShortcut(const char* section, bool hotkey);
+    void CheckShortcuts();
+    void CheckLastGo();
+    void CheckRegistry();
+    void CheckAssociations();
+    void CheckRemoval();
+
+    std::string folder_, script_;
+    Findings& out_;
+    IniFile ini_;
+    DialogChoices choices_;
+    char base_[kPathSize] = "";
+};
+
+void Checker::CheckStructure() {
+    for (const IniNote& note : ini_.notes) {
+        switch (note.kind) {
+        case IniNoteKind::OutsideSection:
+            out_.Warn(note.line, "line before the first section header: it is never read");
+            break;
+        case IniNoteKind::NoEquals:
+            out_.Warn(note.line, Quoted(note.text) + " is not a key=value line: it is never read");
+            break;
+        case IniNoteKind::OpenBracket:
+            out_.Warn(note.line, Quoted(note.text) + " has no closing ']': it is no section header, and it is never read");
+            break;
+        case IniNoteKind::ByteOrderMark:
+            out_.Warn(note.line, "the file starts with a UTF-8 byte-order mark: a script is text in the system's "
+                                 "code page, and some systems read the mark into the first line");
+            break;
+        }
+    }
+    for (const IniSection& s : ini_.sections) {
+        if (s.firstOf >= 0) {
+            out_.Warn(s.line, "section " + Section(s.name) + " appears again (first at line " +
+                                  Num(ini_.sections[s.firstOf].line) + "): only the first is read, so its keys "
+                                  "here are never read");
+            continue;
+        }
+        int number = -1;
+        const SectionSpec* spec = FindSection(s.name, &number);
+        if (!spec) {
+            std::string nearest = SuggestSection(s.name);
+            out_.Warn(s.line, "unknown section " + Section(s.name) + (nearest.empty() ? "" : "; did you mean " + Section(nearest) + "?"));
+            continue;
+        }
+        if (spec->family) {
+            int end = FamilyEnd(spec->name, spec->listKey);
+            if (number > end)
+                out_.Warn(s.line, "section " + Section(s.name) + " comes after the gap at " + Section(spec->name + Num(end)) +
+                                      " (no " + Quoted(spec->listKey) + "): the list ends there, and this section is never read");
+        }
+        for (size_t i = 0; i < s.keys.size(); ++i) {
+            const IniKey& k = s.keys[i];
+            bool again = false;
+            for (size_t j = 0; j < i && !again; ++j) {
+                if (SameName(s.keys[j].name, k.name.c_str())) {
+                    out_.Warn(k.line, "key " + Quoted(k.name) + " appears again in " + Section(s.name) + " (first at line " +
+                                          Num(s.keys[j].line) + "): only the first is read");
+                    again = true;
+                }
+            }
+            if (!again) CheckKey(s, *spec, k);
+        }
+    }
+}
+
+void Checker::CheckKey(const IniSection& s, const SectionSpec& spec, const IniKey& k) {
+    const KeySpec* key = FindKey(spec, k.name);
+    const char* prefix = "";
+    int number = -1;
+    bool listed = !key && IsListKey(spec, k.name, &prefix, &number);
+    if (!key && !listed) {
+        int n = DecimalNumber(k.name);
+        if (spec.list == ListShape::Numbered && n >= 0 && n < spec.firstNumber) {
+            out_.Warn(k.line, Section(s.name) + " is numbered from " + Num(spec.firstNumber) + ": key " + Quoted(k.name) +
+                                  " is never read");
+            return;
+        }
+        std::string nearest = SuggestKey(spec, k.name);
+        out_.Warn(k.line, "unknown key " + Quoted(k.name) + " in " + Section(s.name) +
+                              (nearest.empty() ? "" : "; did you mean " + Quoted(nearest) + "?"));
+        return;
+    }
+    const std::string value = ReadValue(k.value);
+    const size_t limit = key ? key->limit : spec.listLimit;
+    if (limit > 0 && value.size() > limit)
+        out_.Error(k.line, "the value of " + Quoted(k.name) + " is " + Num((long long)value.size()) +
+                               " bytes long: the program reads at most " + Num((long long)limit) + " and cuts the rest");
+    if (HasDroppedQuotes(k.value))
+        out_.Warn(k.line, "the value of " + Quoted(k.name) + " begins and ends with " +
+                              (k.value[0] == '"' ? "a double" : "a single") +
+                              " quote: the program drops both, so they are not part of the value");
+    if (!listed || value.empty()) return;
+    if (spec.list == ListShape::Numbered || spec.list == ListShape::Prefixed) {
+        int first = spec.list == ListShape::Numbered ? spec.firstNumber : 0;
+        int end = ListEnd(s.name, prefix, first);
+        if (number > end)
+            out_.Warn(k.line, "key " + Quoted(k.name) + " comes after the gap at " + Quoted(prefix + Num(end)) +
+                                  ": the list ends there, and this key is never read");
+    } else if (spec.list == ListShape::ByCount) {
+        int count = ReadNumber(s.name.c_str(), "No", 0, script());
+        if (number >= count)
+            out_.Warn(k.line, "key " + Quoted(k.name) + " lies beyond " + Section(s.name) + " \"No\" = " + Num(count) +
+                                  ": only keys 0 to No - 1 are read");
+    }
+}
+
+void Checker::CheckRoot() {
+    if (choices_.record) return;  // the folder of an installed copy is its own
+    if (!choices_.folderUsable) {
+        char name[kValueSize];
+        ReadText("Root", "Name", name, sizeof name, script());
+        out_.Error(Line("Root", "Name"), std::string(name[0] ? "[Root] \"Name\" gives the install folder " : "without [Root] \"Name\" the install folder is ") +
+                                            Quoted(choices_.installFolder) +
+                                            ", which the dialog refuses (a drive root or no complete path)");
+    }
+}
+
+void Checker::CheckBoxes() {
+    static const char* const kKeys[] = {"Menu", "Desktop", "Startup", "Ext", "Send", "Copy", "Del"};
+    for (const char* key : kKeys) {
+        if (!ini_.Find("Check", key)) continue;
+        int mode = ReadNumber("Check", key, 0, script());
+        if (mode < 0 || mode > 3)
+            out_.Warn(Line("Check", key), "box mode " + Num(mode) + " of " + Quoted(key) +
+                                              " means nothing: the modes are 0 (hidden, off), 1 (shown), 2 (shown, "
+                                              "checked) and 3 (hidden, on); the box stays as the dialog template shows it");
+    }
+}
+
+void Checker::CheckCopyList() {
+    char source[kPathSize];
+    if (!GetCurrentDirectoryA(sizeof source, source)) source[0] = 0;
+    SectionIndex list("CopyFile", script());
+    for (int k = 0;; ++k) {
+        const char* text = list.Get(k);
+        if (!text) break;
+        const int line = Line("CopyFile", Num(k));
+        char value[kValueSize];
+        CopyBounded(value, sizeof value, text);
+        CopyPrefixes prefixes;
+        const char* path = ParseCopyPrefixes(value, &prefixes);
+        if (char misplaced = MisplacedCopyPrefix(path)) {
+            out_.Error(line, std::string("prefix '") + misplaced + "' comes too late (the order is ! & ? *, each once): it "
+                                                                   "is taken as part of the file name " + Quoted(path));
+            continue;
+        }
+        char destination[kPathSize], from[kPathSize];
+        if (!CopyEntryPaths(path, choices_.installFolder, source, destination, from)) {
+            out_.Error(line, "the destination or the source of " + Quoted(path) +
+                                 " is longer than 259 bytes: the copy fails");
+            continue;
+        }
+        if (IsFolder(from)) {
+            out_.Error(line, "the source " + Quoted(from) + " is a folder: only files are copied");
+        } else if (!PathExists(from)) {
+            std::string text = "the source file " + Quoted(from) + " is missing";
+            if (prefixes.ignoreFail)
+                out_.Warn(line, text + ": with '*' the failed copy goes unreported");
+            else
+                out_.Error(line, text + ": the install lists it as not copied");
+        }
+    }
+    char self[kValueSize];
+    if (ReadText("CopyFile", "Self", self, sizeof self, script())) {
+        const int line = Line("CopyFile", "Self");
+        char destination[kPathSize];
+        int mode = choices_.boxes[kBoxCopy].mode;
+        if (!SelfDestination(choices_.installFolder, self, destination)) {
+            out_.Error(line, "\"Self\" " + Quoted(self) + " names no file, or its destination does not fit 259 bytes");
+        } else if (!PathExists(self) || IsFolder(self)) {
+            std::string text = "the \"Self\" file " + Quoted(self) + " is missing";
+            if (mode == 0)
+                out_.Warn(line, text + " (the Copy box is hidden and off, so it is not copied)");
+            else
+                out_.Error(line, text + ": with the Copy box checked it is not copied");
+        }
+    }
+}
+
+void Checker::CheckFolders() {
+    SectionIndex list("MakeDirectory", script());
+    for (int k = 1;; ++k) {
+        const char* value = list.Get(k);
+        if (!value) break;
+        char folder[kPathSize];
+        if (!ExtraFolderPath(choices_.installFolder, value, folder))
+            out_.Error(Line("MakeDirectory", Num(k)), "the folder " + Quoted(value) +
+                                                          " is refused: it leaves the install folder or does not fit 259 bytes");
+    }
+}
+
+void Checker::CheckPictureFile(int line, DrawKeyword keyword, const char* name) {
+    if (keyword == DrawKeyword::Meta) {
+        if (!LoadDrawingMetaFile(name, base_))
+            out_.Error(line, "the metafile " + Quoted(name) + " is missing or no enhanced metafile: nothing is drawn");
+        return;
+    }
+    UniqueFile file = OpenDrawingFile(name, base_);
+    if (!file) {
+        out_.Error(line, std::string(keyword == DrawKeyword::Bitmap ? "the image " : "the text file ") + Quoted(name) +
+                             " is missing: nothing is drawn");
+        return;
+    }
+    DWORD high = 0, low = GetFileSize(file.get(), &high);
+    uint64_t size = low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR ? 0 : ((uint64_t)high << 32) | low;
+    if (keyword == DrawKeyword::Text) {
+        if (size > kMaxTextFileBytes) out_.Warn(line, "the text file " + Quoted(name) + " is over 16 MiB: it is not drawn");
+        return;
+    }
+    uint8_t head[kBmpHeadersSize] = {};
+    DWORD got = 0;
+    if (!ReadFile(file.get(), head, sizeof head, &got, nullptr)) got = 0;
+    std::string why = BmpRejection(head, got, size);
+    if (!why.empty()) out_.Error(line, "the image " + Quoted(name) + " is not drawn: " + why);
+}
+
+// One drawing line of [Back] or of the read-me's picture pages.
+void Checker::CheckPictureLine(const char* section, int number, const char* text, bool readme, bool lastOfList) {
+    const int line = Line(section, Num(number));
+    if (readme) {
+        ButtonLine button;
+        if (IsPageLine(text, nullptr) || ParseButtonLine(text, &button)) return;
+    }
+    char work[kCommandSize];
+    CopyBounded(work, sizeof work, text);
+    DrawCommand command;
+    if (!SplitDrawCommand(work, &command)) {
+        const char* comma = strchr(text, ',');
+        if (!comma) {
+            out_.Warn(line, Quoted(text) + " has no comma: the drawing skips it (even a command without "
+                                           "parameters needs one)");
+            return;
+        }
+        std::string keyword(text, comma);
+        std::string nearest = SuggestDrawKeyword(keyword, readme);
+        out_.Warn(line, "unknown drawing command " + Quoted(keyword) + ": the line is skipped" +
+                            (nearest.empty() ? "" : "; did you mean " + Quoted(nearest) + "?"));
+        return;
+    }
+    switch (command.keyword) {
+    case DrawKeyword::Mode:
+        if (ParseDrawMode(command.params) == DrawMode::WholeArea) {
+            std::string nearest = SuggestModeWord(command.params);
+            if (!nearest.empty())
+                out_.Warn(line, "mode word " + Quoted(command.params) + " selects the whole-area mode; did you mean " +
+                                    Quoted(nearest) + "?");
+        }
+        break;
+    case DrawKeyword::Page:
+        if (!readme && !lastOfList) out_.Warn(line, "a page line ends the backdrop picture: the commands after it are never drawn");
+        break;
+    case DrawKeyword::Bitmap:
+    case DrawKeyword::Text:
+    case DrawKeyword::Meta: CheckPictureFile(line, command.keyword, command.params); break;
+    default: break;
+    }
+}
+
+void Checker::CheckBackdrop() {
+    std::vector<std::string> lines;
+    ForEachNumberedKey(script(), "Back", 0, [&](int, const char* value) {
+        lines.push_back(value);
+        return true;
+    });
+    if (!lines.empty() && ReadNumber("Back", "Do", 0, script()) == 0)
+        out_.Warn(Line("Back", "Do"), "[Back] holds drawing commands, but \"Do\" is 0: no backdrop is shown");
+    for (size_t i = 0; i < lines.size(); ++i)
+        CheckPictureLine("Back", (int)i, lines[i].c_str(), false, i + 1 == lines.size());
+}
+
+void Checker::CheckReadme() {
+    const int done = ReadNumber("Readme", "Done", 0, script());
+    const bool agreement = ReadNumber("Go", "Agree", 0, script()) != 0;
+    if (agreement && done != 2)
+        out_.Warn(Line("Go", "Agree"), "an agreement opens only by itself, with [Readme] \"Done\" = 2; otherwise the "
+                                       "ReadMe button is hidden and setup goes on without it");
+    char file[kValueSize];
+    if (!ReadText("Readme", "File", file, sizeof file, script())) {
+        if (agreement)
+            out_.Error(Line("Go", "Agree"), "an agreement without [Readme] \"File\": the dialog has no \"I agree\" "
+                                            "button, so setup can never go on");
+        else if (done != 0)
+            out_.Error(Line("Readme", "Done"), "[Readme] \"Done\" offers the read-me, but \"File\" is missing: the "
+                                               "read-me box is empty");
+        return;
+    }
+    if (!EqualsAsciiNoCase(file, "ReadMe.Special")) {
+        if (!ReadReadmeText(file, base_))
+            out_.Error(Line("Readme", "File"), "the read-me file " + Quoted(file) + " is missing: the read-me box is empty");
+        return;
+    }
+    ReadmePageList list;
+    list.Read(script());
+    if (list.count() == 0) {
+        out_.Warn(Line("Readme", ini_.Find("Readme", "No") ? "No" : "File"),
+                  "picture pages without lines (\"No\" is 0 or no line is present): the read-me is a black page");
+        return;
+    }
+    const char* const* lines = list.lines();
+    std::vector<int32_t> pages;
+    for (int i = 0; i < list.count(); ++i) {
+        int32_t id = 0;
+        if (IsPageLine(lines[i], &id)) pages.push_back(id);
+    }
+    for (int i = 0; i < list.count(); ++i) {
+        if (!lines[i][0]) continue;
+        CheckPictureLine("Readme", i, lines[i], true, false);
+        ButtonLine button;
+        if (!ParseButtonLine(lines[i], &button) || button.target == kPageNone || button.target < kPageNone) continue;
+        bool known = false;
+        for (int32_t id : pages) known |= id == button.target;
+        if (!known)
+            out_.Warn(Line("Readme", Num(i)), "button" + Num(button.button + 1) + " leads to page " + Num(button.target) +
+                                                  ", which no page line carries: it shows the lines from 1 on");
+    }
+
+}
+
+void Checker::CheckShortcut(const char* section, bool hotkey) {
+    char name[kValueSize];
+    ReadText(section, "Name", name, sizeof name, script());
+    const int line = Line(section, "Name");
+    if (!IsUsableLinkName(name)) {
+        out_.Error(line, "the shortcut name " + Quoted(name) + " is not usable (an empty part, \"..\", ':' or '/'): "
+                                                               "the shortcut is skipped");
+        return;
+    }
+    ShortcutFields fields;
+    if (!ReadShortcutFields(section, script(), choices_.installFolder, hotkey, &fields))
+        out_.Error(line, "a value of " + Section(section) + " does not fit once expanded (259 bytes for a path, 1,038 "
+                                                            "for \"Arg\"): the shortcut is not made");
+    else if (!ini_.Find(section, "Path"))
+        out_.Warn(line, Section(section) + " has no \"Path\": the shortcut has no target");
+}
+
+void Checker::CheckShortcuts() {
+    ForEachNumberedSection(script(), "Menu%d", "Name", [&](int, const char* section, const char*) {
+        CheckShortcut(section, false);
+        return true;
+    });
+    ForEachNumberedSection(script(), "Send%d", "Name", [&](int, const char* section, const char*) {
+        CheckShortcut(section, false);
+        return true;
+    });
+    for (const char* word : {"Desktop", "Startup"}) {
+        char name[kValueSize];
+        if (ReadText(word, "Name", name, sizeof name, script())) CheckShortcut(word, true);
+    }
+}
+
+void Checker::CheckLastGo() {
+    std::vector<std::string> menu;
+    ForEachNumberedSection(script(), "Menu%d", "Name", [&](int, const char*, const char* name) {
+        menu.push_back(name);
+        return true;
+    });
+    char menuName[kValueSize];
+    const bool menuFolder = ReadText("Menu", "Name", menuName, sizeof menuName, script()) || choices_.menuNamedSet;
+    bool any = false;
+    ForEachNumberedKey(script(), "LastGo", 0, [&](int k, const char* value) {
+        any = true;
+        bool found = false;
+        for (const std::string& m : menu) found |= lstrcmpiA(m.c_str(), value) == 0;
+        if (!found)
+            out_.Warn(Line("LastGo", Num(k)), Quoted(value) + " names no Start-menu entry ([MenuN] \"Name\"): the "
+                                                              "final launch opens nothing");
+        return true;
+    });
+    for (const char* word : {"Startup", "Desktop"}) {
+        std::string key = std::string(word) + "AndGo";
+        if (ReadNumber("LastGo", key.c_str(), 0, script()) == 0) continue;
+        any = true;
+        char name[kValueSize];
+        if (!ReadText(word, "Name", name, sizeof name, script()))
+            out_.Warn(Line("LastGo", key), Quoted(key) + " is set, but " + Section(word) +
+                                               " has no \"Name\": no such shortcut is made, so none is opened");
+    }
+    if (any && !menuFolder)
+        out_.Warn(Line("LastGo", ""), "[LastGo] needs a Start-menu folder: without [Menu] \"Name\" the final launch "
+                                      "opens nothing at all");
+}
+
+void Checker::CheckRegistry() {
+    ForEachPrefixedKey(script(), "Reg", "Make", kLongValueSize, [&](int k, char* entry) {
+        const int line = Line("Reg", "Make" + Num(k));
+        const bool valueText = strstr(entry, "\\\\") != nullptr;
+        MakeEntryParts parts;
+        if (!SplitMakeEntry(entry, &parts)) {
+            out_.Warn(line, "the entry has no backslash after its root: it does nothing");
+            return true;
+        }
+        std::string nearest = SuggestRootName(parts.root);
+        if (RootKindFromName(parts.root) == RootKind::LocalMachine && !nearest.empty())
+            out_.Warn(line, "root " + Quoted(parts.root) + " is not a root name: it stands for HKEY_LOCAL_MACHINE; did "
+                                                         "you mean " + Quoted(nearest) + "?");
+        if (!parts.valueName && valueText) {
+            out_.Warn(line, "the value name is not followed by a backslash and data: only the keys are made");
+        } else if (parts.valueName) {
+            char data[kPathSize];
+            if (!RegistryDataText(parts.data, choices_.installFolder, data))
+                out_.Error(line, "the data " + Quoted(parts.data) + " expands to more than 259 bytes: nothing is written");
+        }
+        return true;
+    });
+    ForEachPrefixedKey(script(), "Reg", "Erase", kLongValueSize, [&](int k, char* entry) {
+        const int line = Line("Reg", "Erase" + Num(k));
+        char* path = SplitAtFirstBackslash(entry);
+        if (!path) {
+            out_.Warn(line, "the entry has no backslash after its root: it does nothing");
+            return true;
+        }
+        std::string nearest = SuggestRootName(entry);
+        if (RootKindFromName(entry) == RootKind::LocalMachine && !nearest.empty())
+            out_.Warn(line, "root " + Quoted(entry) + " is not a root name: it stands for HKEY_LOCAL_MACHINE; did you "
+                                                    "mean " + Quoted(nearest) + "?");
+        KeyProtection protection = ProtectionOf(RootKindFromName(entry), path);
+        if (protection != KeyProtection::None)
+            out_.Error(line, "the uninstall refuses to erase " + Quoted(path) +
+                                 (protection == KeyProtection::System ? ": the system relies on that key"
+                                                                      : ": a root, a key right below a root, or an empty component"));
+        return true;
+    });
+    char company[kValueSize], product[kValueSize];
+    ReadText("Registry", "Company", company, sizeof company, script());
+    ReadText("Registry", "Name", product, sizeof product, script());
+    if (company[0] && !MayRemoveSettingsKeys(company, product))
+        out_.Error(Line("Registry", "Company"), "the uninstall refuses the settings keys SOFTWARE\\" + std::string(company) +
+                                                    (product[0] ? "\\" + std::string(product) : "") +
+                                                    ": they must be single key names, and not the system's own");
+    else if (!company[0] && product[0])
+        out_.Warn(Line("Registry", "Name"), "[Registry] \"Name\" without \"Company\": no settings key is removed");
+}
+
+void Checker::CheckAssociations() {
+    ForEachNumberedSection(script(), "Ext%d", "Ext", [&](int, const char* section, const char* ext) {
+        char kind[kValueSize], verb[256], command[kValueSize], icon[kPathSize], iconNo[kValueSize];
+        ReadText(section, "Kind", kind, sizeof kind, script());
+        ReadText(section, "Verb", verb, sizeof verb, script());
+        ReadText(section, "Command", command, sizeof command, script());
+        ReadText(section, "Icon", icon, sizeof icon, script());
+        ReadText(section, "IconNo", iconNo, sizeof iconNo, script());
+        const int line = Line(section, "Ext");
+        if (!IsAcceptedAssociation(ext, kind)) {
+            bool extBad = !IsSingleKeyName(ext) || IsSystemFileType(ext);
+            out_.Error(extBad ? line : Line(section, "Kind"),
+                       std::string("the association step refuses ") +
+                           (extBad ? "the extension " + Quoted(ext) : "the file type " + Quoted(kind)) +
+                           ": " + (extBad ? "it must be one key name and not a system type"
+                                          : "it must be one key name, not empty, not an extension and not a system type "
+                                            "such as txtfile or Folder"));
+            return true;
+        }
+        if (ext[0] != '.') out_.Warn(line, "the extension " + Quoted(ext) + " has no leading dot");
+        char out[kExpandedSize];
+        if (icon[0] && !AssociationIconValue(icon, iconNo, choices_.installFolder, out))
+            out_.Error(Line(section, "Icon"), "the icon does not fit 259 bytes once expanded: no icon is written");
+        if (command[0] && !verb[0])
+            out_.Warn(Line(section, "Command"), "\"Command\" without \"Verb\" is never written");
+        if (command[0] && verb[0] && !AssociationCommandLine(command, choices_.installFolder, out))
+            out_.Error(Line(section, "Command"), "the command does not fit once its program is expanded: no verb is written");
+        return true;
+    });
+}
+
+void Checker::CheckRemoval() {
+    RemovalGuards guards(script(), nullptr);
+    SectionIndex patterns("Del", script());
+    for (int k = 0;; ++k) {
+        const char* pattern = patterns.Get(k);
+        if (!pattern) break;
+        char expanded[kPathSize];
+        const int line = Line("Del", Num(k));
+        if (!ExpandPath(pattern, choices_.installFolder, expanded, false)) {
+            out_.Error(line, "the pattern " + Quoted(pattern) + " expands to more than 259 bytes: the uninstall skips it");
+            continue;
+        }
+        char folder[kPathSize];
+        FolderPart(expanded, folder, sizeof folder);
+        if (!guards.MayApplyPattern(folder, expanded + strlen(folder)))
+            out_.Warn(line, "the uninstall refuses the wildcard pattern " + Quoted(expanded) +
+                                ": no pattern sweeps the Windows folder or a system or user folder");
+    }
+}
+
+}  // namespace
+
+bool CheckScript(const std::string& folder, Findings& findings) {
+    Checker checker(folder, findings);
+    return checker.Run();
+}

@@ -1,0 +1,74 @@
+#include "tool/check_rules.h"
+#include <vector>
+#include "base/text.h"
+#include "draw/bmp_layout.h"
+#include "tool/vocabulary.h"
+
+namespace {
+
+uint32_t U32(const uint8_t* p) {
+    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+}
+uint16_t U16(const uint8_t* p) { return (uint16_t)(p[0] | (p[1] << 8)); }
+
+std::string Nearest(const std::string& word, const std::vector<const char*>& candidates, int allowed) {
+    std::string best;
+    int bestDistance = allowed + 1;
+    for (const char* c : candidates) {
+        int d = NameDistance(word, c);
+        if (d == 0) return "";
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = c;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+char MisplacedCopyPrefix(const char* path) {
+    const char c = path[0];
+    return c == '!' || c == '&' || c == '?' || c == '*' ? c : 0;
+}
+
+std::string BmpRejection(const uint8_t* head, size_t headSize, uint64_t fileSize) {
+    BmpLayout layout;
+    if (ParseBmpLayout(head, headSize, fileSize, &layout)) return "";
+    if (headSize < kBmpHeadersSize || fileSize < kBmpHeadersSize) return "too short for a BMP file";
+    if (fileSize > kMaxImageFileBytes) return "larger than 512 MiB";
+    if (head[0] != 'B' || head[1] != 'M') return "not a BMP file";
+    const uint8_t* info = head + kBmpFileHeaderSize;
+    const uint32_t infoSize = U32(info);
+    const int32_t height = (int32_t)U32(info + 8);
+    const uint16_t bits = U16(info + 14);
+    if (infoSize != kBmpInfoHeaderSize)
+        return "an information header of " + std::to_string(infoSize) + " bytes (only the 40-byte one is read)";
+    if (U32(info + 16) != 0) return "compressed";
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24)
+        return std::to_string(bits) + " bits per pixel (1, 4, 8 and 24 are drawn)";
+    if (height < 0) return "stored top-down";
+    if ((int32_t)U32(info + 4) <= 0 || height == 0) return "no pixels";
+    return "the colour table is not complete or the pixel rows do not follow it inside the file";
+}
+
+std::string SuggestDrawKeyword(const std::string& keyword, bool readmePage) {
+    std::vector<const char*> words = {"mode", "page", "rect", "gradation", "fill", "height",
+                                      "font", "meta", "bitmap", "text", "string"};
+    if (readmePage) words.insert(words.end(), {"button1", "button2", "button3"});
+    return Nearest(keyword, words, keyword.size() <= 4 ? 1 : 2);
+}
+
+std::string SuggestModeWord(const std::string& word) {
+    return Nearest(word, {"point", "left", "top", "right", "bottom", "center", "rect"}, word.size() <= 4 ? 1 : 2);
+}
+
+std::string SuggestRootName(const std::string& name) {
+    if (EqualsAsciiNoCase(name.c_str(), "HKLM") || EqualsAsciiNoCase(name.c_str(), "HKEY_LOCAL_MACHINE")) return "";
+    static const char* const kShort[][2] = {{"HKCR", "HKEY_CLASSES_ROOT"}, {"HKCC", "HKEY_CURRENT_CONFIG"},
+                                            {"HKCU", "HKEY_CURRENT_USER"}, {"HKU", "HKEY_USERS"}};
+    for (const auto& s : kShort)
+        if (EqualsAsciiNoCase(name.c_str(), s[0])) return s[1];
+    return Nearest(name, {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG", "HKEY_CURRENT_USER", "HKEY_USERS",
+                          "HKEY_PERFORMANCE_DATA", "HKEY_DYN_DATA", "HKEY_LOCAL_MACHINE"}, 3);
+}

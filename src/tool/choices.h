@@ -1,0 +1,32 @@
+// What the main dialog offers on this machine before the user changes anything: the
+// install folder, an earlier install, the option boxes, the Start-menu location. Read
+// only: it looks at the registry and the script, and writes nowhere.
+#pragma once
+#include <windows.h>
+#include "script/script.h"
+
+struct BoxChoice {
+    const char* key;    // the [Check] key
+    const char* label;  // how the plan names it
+    int mode;           // as the dialog applies it (a version-up may change 1 and 2)
+    bool checked() const { return mode == 2 || mode == 3; }
+    bool offered() const { return mode == 1 || mode == 2; }
+};
+
+enum BoxIndex { kBoxMenu, kBoxDesktop, kBoxStartup, kBoxExt, kBoxSend, kBoxCopy, kBoxDel, kBoxCount };
+
+struct DialogChoices {
+    bool record = false;     // the script is an install record (installed state)
+    bool versionUp = false;  // an earlier install of the product is registered
+    char earlierFolder[kPathSize] = "";
+    char earlierRecord[kPathSize] = "";
+    char installFolder[kPathSize] = "";  // the folder field
+    char rootName[kValueSize] = "";      // [Root] "Name" once the dialog has set it
+    bool folderUsable = false;           // Run accepts the folder
+    bool menuNamedSet = false;           // [Menu] "Named" after Run takes the location
+    char menuNamed[kPathSize] = "";
+    BoxChoice boxes[kBoxCount] = {};
+};
+
+// The choices for the script at scriptPath.
+void ReadDialogChoices(const char* scriptPath, DialogChoices* choices);

@@ -1,0 +1,540 @@
+// The plan of an install: every step of the install run in its order, each predicted
+// from the same readers and path rules the step itself uses.
+#include <windows.h>
+#include <string.h>
+#include <string>
+#include <vector>
+#include "base/handles.h"
+#include "base/text.h"
+#include "install/copy.h"
+#include "install/copy_entry.h"
+#include "registry/registry.h"
+#include "registry/registry_parse.h"
+#include "script/paths.h"
+#include "script/script.h"
+#include "script/section.h"
+#include "shell/shell_folders.h"
+#include "shell/shell_link.h"
+#include "shell/shortcut_text.h"
+#include "tool/choices.h"
+#include "tool/plan.h"
+#include "tool/plan_output.h"
+
+namespace {
+
+std::string JoinText(const std::string& folder, const std::string& name) {
+    char path[kPathSize];
+    CopyBounded(path, sizeof path, folder.c_str());
+    if (!JoinPath(path, name.c_str())) return "";
+    return path;
+}
+
+bool IsFolder(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+unsigned long long FileBytes(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    return ((unsigned long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+}
+
+std::string OnOff(const BoxChoice& box) {
+    std::string text = std::string(box.label) + (box.checked() ? " on" : " off");
+    if (!box.offered()) text += box.mode == 0 || box.mode == 3 ? " (hidden)" : " (mode " + std::to_string(box.mode) + ")";
+    return text;
+}
+
+class InstallPlanner {
+public:
+    InstallPlanner(const std::string& folder, PlanText& plan) : folder_(folder), plan_(plan) {
+        script_ = JoinText(folder, "Setup.ini");
+    }
+    void Run();
+
+private:
+    const char* script() const { return script_.c_str(); }
+    const char* install() const { return c_.installFolder; }
+    void Header();
+    void EarlierMenuShortcuts();
+    void Folders();
+    void Files();
+    void CopyOutcome(int k, const char* text);
+    void Self();
+    void StartMenu();
+    void FolderShortcut(const char* word, bool make);
+    void Associations();
+    void SendTo();
+    void Registration();
+    void RegistryEntries();
+    void Uninstaller();
+    void FinalLaunchPlan();
+    void Link(const char* section, const std::string& linkPath, bool hotkey);
+    void RemoveLink(const std::string& linkPath);
+    void MakeFolder(const std::string& folder) {
+        if (PathExists(folder.c_str()) || plan_.Made(folder)) return;
+        plan_.Item("make", folder);
+        plan_.Make(folder);
+    }
+
+    std::string folder_, script_;
+    PlanText& plan_;
+    DialogChoices c_;
+    char programs_[kPathSize] = "";
+    char startMenu_[kPathSize] = "";
+    char menuName_[kValueSize] = "";
+    unsigned long long copiedBytes_ = 0;
+    std::vector<std::string> folderLinks_[2];  // the startup and desktop links made
+};
+
+void InstallPlanner::Header() {
+    char name[kValueSize];
+    ReadText("Setup", "Name", name, sizeof name, script());
+    plan_.Title("Plan of an install of \"" + std::string(name) + "\" from " + script_ +
+                " on this machine, with the dialog's default choices.");
+    plan_.Title("Nothing has been changed. Files are taken from " + folder_ + " (Setup.exe started from its folder).");
+    plan_.Heading("Install folder");
+    plan_.Note(std::string(install()) + (PathExists(install()) ? " (exists)" : " (new)"));
+    if (c_.record) plan_.Note("the script is an install record: the run copies no files, and its uninstall is "
+                              "\"plan --uninstall\"");
+    if (c_.versionUp)
+        plan_.Note(std::string("version-up of the install registered in ") + c_.earlierFolder +
+                   ": its choices are offered again");
+    else
+        plan_.Note("no earlier install of this product is registered");
+    if (!c_.folderUsable) plan_.Note("the dialog refuses this folder (a drive root or no complete path): OK does nothing");
+    std::string boxes;
+    for (int i = 0; i < kBoxCount; ++i) boxes += (i ? ", " : "") + OnOff(c_.boxes[i]);
+    plan_.Heading("Options");
+    plan_.Note(boxes);
+    if (ReadNumber("Setup", "Auto", 0, script()) != 0) plan_.Note("[Setup] \"Auto\": the run starts by itself");
+}
+
+void InstallPlanner::RemoveLink(const std::string& linkPath) {
+    if (PathExists(linkPath.c_str())) plan_.Item("remove", linkPath);
+}
+
+void InstallPlanner::EarlierMenuShortcuts() {
+    std::string record = JoinText(install(), "Setup.ini");
+    if (record.empty() || !PathExists(record.c_str())) return;
+    char startMenu[kPathSize], programs[kPathSize];
+    FindStartMenuFolder(record.c_str(), startMenu, programs);
+    if (!startMenu[0]) return;
+    plan_.Heading("Start-menu shortcuts of the install already in this folder (removed first)");
+    ForEachNumberedSection(record.c_str(), "Menu%d", "Name", [&](int, const char*, const char* name) {
+        char link[kPathSize];
+        if (StartMenuLinkPath(startMenu, programs, name, link)) RemoveLink(link);
+        return true;
+    });
+}
+
+void InstallPlanner::Folders() {
+    plan_.Heading("Folders (each is recorded; the uninstall removes those it finds empty)");
+    auto make = [&](const char* path) {
+        // Missing parents are made first, as far up as needed.
+        std::vector<std::string> missing;
+        std::string at = path;
+        while (!at.empty() && !PathExists(at.c_str()) && !plan_.Made(at)) {
+            missing.push_back(at);
+            const char* bs = FindLastBackslash(at.c_str());
+            if (!bs) break;
+            at.resize((size_t)(bs - at.c_str()));
+        }
+        if (missing.empty()) plan_.Item("exists", path);
+        for (size_t i = missing.size(); i-- > 0;) {
+            plan_.Item("make", missing[i]);
+            plan_.Make(missing[i]);
+        }
+    };
+    if (c_.record) {
+        plan_.Note("none: an install record copies nothing");
+        return;
+    }
+    make(install());
+    SectionIndex list("MakeDirectory", script());
+    for (int k = 1;; ++k) {
+        const char* value = list.Get(k);
+        if (!value) break;
+        char folder[kPathSize];
+        if (ExtraFolderPath(install(), value, folder))
+            make(folder);
+        else
+            plan_.Item("refused", value, "(leaves the install folder, or longer than 259 bytes)");
+    }
+}
+
+void InstallPlanner::CopyOutcome(int, const char* text) {
+    char value[kValueSize];
+    CopyBounded(value, sizeof value, text);
+    CopyPrefixes prefixes;
+    const char* path = ParseCopyPrefixes(value, &prefixes);
+    char destination[kPathSize], source[kPathSize];
+    if (!CopyEntryPaths(path, install(), folder_.c_str(), destination, source)) {
+        plan_.Item(prefixes.ignoreFail ? "fails-quietly" : "fails", path, "(longer than 259 bytes: listed as not copied)");
+        return;
+    }
+    const std::string from = "<- " + std::string(source);
+    const char* recorded = prefixes.noRecord ? "  (not recorded: the uninstall leaves it)" : "";
+    if (!PathExists(source) || IsFolder(source)) {
+        plan_.Item(prefixes.ignoreFail ? "missing-quietly" : "missing", destination,
+                   from + (prefixes.ignoreFail ? "  (not copied, not reported)" : "  (not copied: listed as not copied)"));
+        return;
+    }
+    auto copied = [&](const char* outcome, const std::string& note) {
+        plan_.Item(outcome, destination, from + note + recorded);
+        if (!prefixes.noRecord) {
+            copiedBytes_ += FileBytes(source);
+        }
+    };
+    switch (CompareFileAge(destination, source)) {
+    case 2: copied(PathExists(destination) ? "replace" : "new", ""); break;
+    case 1: copied("replace", "  (the file there is older)"); break;
+    default:
+        if (prefixes.keepNewer)
+            plan_.Item("keep", destination, from + "  (the file there is as new or newer: kept, \"&\")");
+        else if (prefixes.overwrite)
+            copied("overwrite", "  (the file there is as new or newer: overwritten, \"?\")");
+        else
+            copied("ask", "  (the file there is as new or newer: the user is asked; copied on Yes)");
+    }
+}
+
+void InstallPlanner::Files() {
+    plan_.Heading("Files");
+    if (c_.record) {
+        plan_.Note("none: an install record copies nothing");
+        return;
+    }
+    SectionIndex list("CopyFile", script());
+    int k = 0;
+    for (; list.Get(k); ++k) CopyOutcome(k, list.Get(k));
+    if (k == 0 && list.Size() > 0) plan_.Note("[CopyFile] has no key 0: nothing is copied");
+    if (ReadNumber("CopyFile", "Reboot", 0, script()) != 0)
+        plan_.Note("[CopyFile] \"Reboot\": a file in use is replaced at the next restart");
+    Self();
+}
+
+void InstallPlanner::Self() {
+    char self[kValueSize];
+    if (!ReadText("CopyFile", "Self", self, sizeof self, script()) || !c_.boxes[kBoxCopy].checked()) return;
+    char destination[kPathSize];
+    if (!SelfDestination(install(), self, destination)) {
+        plan_.Item("fails", self, "(\"Self\" names no file, or it does not fit)");
+        return;
+    }
+    std::string from = std::string("<- ") + folder_ + "\\" + self;
+    if (!PathExists(self) || IsFolder(self)) {
+        plan_.Item("missing", destination, from + "  (\"Self\": not copied, not recorded)");
+        return;
+    }
+    plan_.Item(PathExists(destination) ? "replace" : "new", destination, from + "  (\"Self\", the Copy box is checked)");
+    copiedBytes_ += FileBytes(self);
+}
+
+void InstallPlanner::Link(const char* section, const std::string& linkPath, bool hotkey) {
+    ShortcutFields f;
+    if (!ReadShortcutFields(section, script(), install(), hotkey, &f)) {
+        plan_.Item("refused", linkPath, "(a value does not fit once expanded: not made)");
+        return;
+    }
+    std::string detail = "-> " + std::string(f.target);
+    if (f.arguments[0]) detail += " " + std::string(f.arguments);
+    detail += "  (in " + std::string(f.workFolder) + ")";
+    plan_.Item(PathExists(linkPath.c_str()) ? "replace" : "new", linkPath, detail);
+}
+
+void InstallPlanner::StartMenu() {
+    plan_.Heading("Start-menu shortcuts");
+    ReadText("Menu", "Name", menuName_, sizeof menuName_, script());
+    StartMenuFolderOf(c_.menuNamedSet ? c_.menuNamed : nullptr, menuName_, startMenu_, programs_);
+    if (!startMenu_[0]) {
+        plan_.Note("no Start-menu folder (the Programs folder cannot be read): nothing is done");
+        return;
+    }
+    const bool make = c_.boxes[kBoxMenu].checked();
+    if (!make) plan_.Note("the Start-menu box is off: shortcuts of these names are removed");
+    bool any = false;
+    ForEachNumberedSection(script(), "Menu%d", "Name", [&](int, const char* section, const char* name) {
+        char link[kPathSize];
+        if (!StartMenuLinkPath(startMenu_, programs_, name, link)) {
+            plan_.Item("refused", name, "(an unusable name or a path over 259 bytes)");
+            return true;
+        }
+        if (!make) {
+            RemoveLink(link);
+            return true;
+        }
+        if (!any) MakeFolder(startMenu_);
+        any = true;
+        if (name[0] != '\\') {
+            for (int parts = 1; parts <= LinkFolderDepth(name); ++parts) {
+                char sub[kPathSize];
+                if (JoinNameParts(sub, sizeof sub, startMenu_, name, parts)) MakeFolder(sub);
+            }
+        }
+        Link(section, link, false);
+        return true;
+    });
+    if (make && !any) plan_.Note("no [Menu0] \"Name\": no shortcut is made");
+}
+
+void InstallPlanner::FolderShortcut(const char* word, bool make) {
+    char folder[kPathSize], name[kValueSize], link[kPathSize];
+    if (!ReadText(word, "Name", name, sizeof name, script())) return;
+    plan_.Heading(std::string(word) + " shortcut");
+    if (!ReadShellFolder(word, folder)) {
+        plan_.Note(std::string("the ") + word + " folder cannot be read: nothing is done");
+        return;
+    }
+    if (!BuildLinkPath(link, sizeof link, folder, name)) {
+        plan_.Item("refused", name, "(an unusable name or a path over 259 bytes)");
+        return;
+    }
+    if (!make) {
+        plan_.Note(std::string("the box is off: a shortcut of this name is removed"));
+        RemoveLink(link);
+        return;
+    }
+    Link(word, link, true);
+    folderLinks_[word[0] == 'D' ? 1 : 0].push_back(link);
+}
+
+void InstallPlanner::SendTo() {
+    char sendTo[kPathSize];
+    char first[kValueSize];
+    if (!ReadText("Send0", "Name", first, sizeof first, script())) return;
+    plan_.Heading("Send To shortcuts");
+    if (!ReadShellFolder("SendTo", sendTo)) {
+        plan_.Note("the Send To folder cannot be read: nothing is done");
+        return;
+    }
+    const bool make = c_.boxes[kBoxSend].checked();
+    if (!make) plan_.Note("the Send To box is off: shortcuts of these names are removed");
+    ForEachNumberedSection(script(), "Send%d", "Name", [&](int, const char* section, const char* name) {
+        char link[kPathSize];
+        if (!BuildLinkPath(link, sizeof link, sendTo, name)) {
+            plan_.Item("refused", name, "(an unusable name or a path over 259 bytes)");
+            return true;
+        }
+        if (!make) {
+            RemoveLink(link);
+            return true;
+        }
+        for (int parts = 1; parts <= LinkFolderDepth(name); ++parts) {
+            char sub[kPathSize];
+            if (JoinNameParts(sub, sizeof sub, sendTo, name, parts)) MakeFolder(sub);
+        }
+        Link(section, link, false);
+        return true;
+    });
+}
+
+void InstallPlanner::Associations() {
+    char first[256];
+    if (!ReadText("Ext0", "Ext", first, sizeof first, script())) return;
+    const bool make = c_.boxes[kBoxExt].checked();
+    plan_.Heading(make ? "File associations" : "File associations (the box is off: what an earlier install made is removed; "
+                                               "\"plan --uninstall\" shows such removals)");
+    if (!make) return;
+    const RegPath classes{RootKind::ClassesRoot, ""};
+    ForEachNumberedSection(script(), "Ext%d", "Ext", [&](int, const char* section, const char* ext) {
+        char kind[kValueSize], icon[kPathSize], iconNo[kValueSize], verb[256], current[kValueSize];
+        ReadText(section, "Kind", kind, sizeof kind, script());
+        ReadText(section, "Icon", icon, sizeof icon, script());
+        ReadText(section, "IconNo", iconNo, sizeof iconNo, script());
+        ReadText(section, "Verb", verb, sizeof verb, script());
+        if (!IsAcceptedAssociation(ext, kind)) {
+            plan_.Item("refused", std::string(ext) + " -> " + kind, "(the association step refuses this extension or type)");
+            return true;
+        }
+        const bool force = ReadNumber(section, "Force", 0, script()) != 0;
+        ExtensionOwner owner = FindExtensionOwner(ext, kind, current);
+        const std::string type = owner == ExtensionOwner::Other && !force ? current : kind;
+        if (owner == ExtensionOwner::Other && !force) {
+            ReadText(section, "Verb2", verb, sizeof verb, script());
+            plan_.Note(std::string(ext) + " belongs to " + current + ": it stays there" +
+                       (IsSingleKeyName(verb) ? ", and the verb \"" + std::string(verb) + "\" is added to that type"
+                                              : "; without \"Verb2\" nothing is written"));
+        } else {
+            plan_.Note(std::string(ext) + (owner == ExtensionOwner::Other ? " is taken over from " + std::string(current) +
+                                                                                 ", which is kept as \"Old Name\""
+                                           : owner == ExtensionOwner::Kind ? " already belongs to " + std::string(kind)
+                                                                            : " is new") +
+                       ": its type is " + kind);
+            RegPath extKey = classes.Child(ext), typeKey = classes.Child(kind);
+            PlanCreateKeys(plan_, extKey);
+            if (owner == ExtensionOwner::Other) PlanSetValue(plan_, extKey, "Old Name", current);
+            PlanSetValue(plan_, extKey, "", kind);
+            PlanCreateKeys(plan_, typeKey);
+            PlanSetValue(plan_, typeKey, "", kind);
+            char value[kExpandedSize];
+            if (icon[0]) {
+                RegPath iconKey = typeKey.Child("DefaultIcon");
+                if (AssociationIconValue(icon, iconNo, install(), value)) {
+                    PlanCreateKeys(plan_, iconKey);
+                    PlanSetValue(plan_, iconKey, "", value);
+                } else {
+                    plan_.Item("refused", iconKey.Display(), "(the icon does not fit once expanded)");
+                }
+            }
+        }
+        if (!IsSingleKeyName(verb)) return true;
+        RegPath commandKey = classes.Child(type).Child("shell").Child(verb).Child("command");
+        char command[kValueSize], line[kExpandedSize];
+        if (!ReadText(section, "Command", command, sizeof command, script())) {
+            plan_.Item("nothing", commandKey.Display(), "(no \"Command\": the verb is not written)");
+        } else if (!AssociationCommandLine(command, install(), line)) {
+            plan_.Item("refused", commandKey.Display(), "(the command does not fit once expanded)");
+        } else {
+            PlanCreateKeys(plan_, commandKey);
+            PlanSetValue(plan_, commandKey, "", line);
+        }
+        return true;
+    });
+}
+
+void InstallPlanner::Registration() {
+    plan_.Heading("Uninstall registration (the list of installed programs)");
+    // The run gives the script the folder and the root name before this step reads them.
+    char folder[kPathSize];
+    CopyBounded(folder, sizeof folder, install());
+    ProductRegistration r;
+    if (!ReadProductRegistration(script(), c_.rootName, folder, &r)) {
+        plan_.Note("[Root] \"Name\" cannot name a key: the product is not registered");
+        return;
+    }
+    RegPath key{RootKind::LocalMachine, std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + r.keyName};
+    PlanCreateKeys(plan_, key);
+    if (r.displayName[0]) PlanSetValue(plan_, key, "DisplayName", r.displayName);
+    if (r.command[0]) PlanSetValue(plan_, key, "UninstallString", r.command);
+    auto setOrClear = [&](const char* name, const char* text) {
+        std::string old;
+        bool isText;
+        if (text[0])
+            PlanSetValue(plan_, key, name, text);
+        else if (ReadRegValue(key, name, &old, &isText))
+            plan_.Item("remove-value", key.Display(), "\"" + std::string(name) + "\"");
+    };
+    setOrClear("InstallLocation", r.location);
+    setOrClear("DisplayIcon", r.icon);
+    PlanSetNumber(plan_, key, "NoModify", 1);
+    PlanSetNumber(plan_, key, "NoRepair", 1);
+    // The script carries a record by now: the size is that of the files recorded.
+    PlanSetNumber(plan_, key, "EstimatedSize", (unsigned long)((copiedBytes_ + 1023) / 1024));
+    setOrClear("Publisher", r.publisher);
+    setOrClear("DisplayVersion", r.version);
+}
+
+void InstallPlanner::RegistryEntries() {
+    bool any = false;
+    ForEachPrefixedKey(script(), "Reg", "Make", kLongValueSize, [&](int, char* entry) {
+        if (!any) plan_.Heading("Registry entries ([Reg] \"Make\")");
+        any = true;
+        std::string written = entry;
+        MakeEntryParts parts;
+        if (!SplitMakeEntry(entry, &parts)) {
+            plan_.Item("nothing", written, "(no backslash after the root)");
+            return true;
+        }
+        RegPath key{RootKindFromName(parts.root), ""};
+        // The keys are made one component at a time, as the step makes them.
+        for (char* component = parts.keyPath; component && *component;) {
+            char* rest = SplitAtFirstBackslash(component);
+            key = key.Child(component);
+            component = rest;
+        }
+        PlanCreateKeys(plan_, key);
+        if (!parts.valueName) return true;
+        char data[kPathSize];
+        if (!RegistryDataText(parts.data, install(), data))
+            plan_.Item("refused", key.Display(), ValueText(parts.valueName, parts.data) + " (longer than 259 bytes expanded)");
+        else
+            PlanSetValue(plan_, key, parts.valueName, data);
+        return true;
+    });
+}
+
+void InstallPlanner::Uninstaller() {
+    plan_.Heading("Uninstaller");
+    std::string exe = JoinText(install(), "Setup.exe"), record = JoinText(install(), "Setup.ini");
+    std::string source = JoinText(folder_, "Setup.exe");
+    if (exe.empty() || record.empty() || !c_.folderUsable) {
+        plan_.Note("the install folder cannot hold the uninstaller: none is placed");
+        return;
+    }
+    if (PathExists(source.c_str()))
+        plan_.Item(PathExists(exe.c_str()) ? "replace" : "new", exe, "<- " + source);
+    else
+        plan_.Item("missing", exe, "<- " + source + "  (no Setup.exe beside the script: no uninstaller)");
+    if (PathExists(record.c_str()))
+        plan_.Item("replace", record, "(the install record; the lists of the one there are merged into it)");
+    else
+        plan_.Item("new", record, "(the install record)");
+}
+
+void InstallPlanner::FinalLaunchPlan() {
+    std::vector<std::string> opened;
+    char first[kValueSize];
+    bool entries = ReadText("LastGo", "0", first, sizeof first, script()) != 0;
+    bool startup = ReadNumber("LastGo", "StartupAndGo", 0, script()) != 0;
+    bool desktop = ReadNumber("LastGo", "DesktopAndGo", 0, script()) != 0;
+    if (!entries && !startup && !desktop) return;
+    plan_.Heading("Final launch ([LastGo])");
+    if (!programs_[0] || !startMenu_[0] || (!c_.menuNamedSet && !menuName_[0])) {
+        plan_.Note("no Start-menu folder ([Menu] \"Name\"): nothing is opened");
+        return;
+    }
+    ForEachNumberedKey(script(), "LastGo", 0, [&](int, const char* value) {
+        char link[kPathSize];
+        CopyBounded(link, sizeof link, startMenu_);
+        bool whole = JoinPath(link, value) && AppendBounded(link, sizeof link, ".lnk");
+        plan_.Item("open", whole ? link : value, value[0] == '$' ? "(then deleted)" : "");
+        return true;
+    });
+    auto openMade = [&](bool asked, const std::vector<std::string>& links, const char* word) {
+        if (!asked) return;
+        if (links.empty()) {
+            plan_.Note(std::string("no ") + word + " shortcut is made: none is opened");
+            return;
+        }
+        char stem[kPathSize];
+        CopyBounded(stem, sizeof stem, LastComponent(links[0].c_str()));
+        plan_.Item("open", links[0], stem[0] == '$' ? "(then deleted)" : "");
+    };
+    openMade(startup, folderLinks_[0], "startup");
+    openMade(desktop, folderLinks_[1], "desktop");
+}
+
+void InstallPlanner::Run() {
+    ReadDialogChoices(script(), &c_);
+    SetCurrentDirectoryA(folder_.c_str());
+    Header();
+    EarlierMenuShortcuts();
+    Folders();
+    Files();
+    StartMenu();
+    FolderShortcut("Desktop", c_.boxes[kBoxDesktop].checked());
+    FolderShortcut("Startup", c_.boxes[kBoxStartup].checked());
+    Associations();
+    SendTo();
+    Registration();
+    RegistryEntries();
+    Uninstaller();
+    FinalLaunchPlan();
+}
+
+}  // namespace
+
+bool PlanInstall(const std::string& folder, std::string* out, std::string* errors) {
+    std::string script = JoinText(folder, "Setup.ini");
+    if (script.empty() || !PathExists(script.c_str())) {
+        *errors += script + ": no such file\n";
+        return false;
+    }
+    PlanText plan;
+    InstallPlanner(folder, plan).Run();
+    *out = plan.text();
+    return true;
+}

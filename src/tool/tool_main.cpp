@@ -1,0 +1,135 @@
+// SetupTool: check a Setup.ini, preview its pictures, plan an install and an uninstall.
+#include <windows.h>
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+#include "tool/check.h"
+#include "tool/console.h"
+#include "tool/plan.h"
+#include "tool/preview.h"
+
+namespace {
+
+constexpr int kUsageError = 3;
+
+const char kUsage[] =
+    "usage: SetupTool check [FOLDER]\n"
+    "       SetupTool preview [FOLDER] [--size WxH] --out DIR\n"
+    "       SetupTool plan [--uninstall] [FOLDER]\n"
+    "FOLDER holds Setup.ini and the product's files (default: the current folder).\n"
+    "check   prints one line per finding, FILE:LINE: error|warning: text; exit status 0 clean,\n"
+    "        1 warnings, 2 errors.\n"
+    "preview draws the backdrop ([Back], 1024x768 unless --size) and every read-me picture\n"
+    "        page into BMP files in DIR.\n"
+    "plan    tells what an install with the dialog's default choices would do on this machine,\n"
+    "        or with --uninstall what the uninstall of the installed copy would remove.\n"
+    "        Nothing is changed.\n";
+
+int Usage(const std::string& problem) {
+    if (!problem.empty()) PrintError("SetupTool: " + problem + "\n");
+    PrintError(kUsage);
+    return kUsageError;
+}
+
+// The folder as a complete path without a trailing backslash (a root keeps its own).
+std::string FullFolder(const std::string& folder) {
+    char full[MAX_PATH];
+    char* name = nullptr;
+    DWORD n = GetFullPathNameA(folder.empty() ? "." : folder.c_str(), sizeof full, full, &name);
+    if (n == 0 || n >= sizeof full) return "";
+    std::string out = full;
+    while (out.size() > 3 && out.back() == '\\') out.pop_back();
+    return out;
+}
+
+bool ParseSize(const char* text, int* w, int* h) {
+    char* end = nullptr;
+    long width = strtol(text, &end, 10);
+    if (!end || (*end != 'x' && *end != 'X')) return false;
+    long height = strtol(end + 1, &end, 10);
+    if (!end || *end || width < 1 || height < 1 || width > 16384 || height > 16384) return false;
+    *w = (int)width;
+    *h = (int)height;
+    return true;
+}
+
+int RunCheck(int argc, char** argv) {
+    if (argc > 3) return Usage("check takes one folder");
+    std::string given = argc == 3 ? argv[2] : "";
+    std::string folder = FullFolder(given);
+    if (folder.empty()) return Usage("the folder does not fit a path");
+    std::string label = given.empty() ? "Setup.ini"
+                                      : given + (given.back() == '\\' || given.back() == '/' ? "" : "\\") + "Setup.ini";
+    Findings findings;
+    CheckScript(folder, findings);
+    Print(findings.Format(label));
+    size_t errors = findings.Count(Severity::Error), warnings = findings.Count(Severity::Warning);
+    if (errors || warnings)
+        PrintError(std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") + std::to_string(warnings) +
+                   (warnings == 1 ? " warning\n" : " warnings\n"));
+    return findings.ExitStatus();
+}
+
+int RunPreview(int argc, char** argv) {
+    PreviewOptions options;
+    std::string given;
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--size" && i + 1 < argc) {
+            if (!ParseSize(argv[++i], &options.width, &options.height)) return Usage("--size takes WIDTHxHEIGHT");
+        } else if (arg == "--out" && i + 1 < argc) {
+            options.outFolder = argv[++i];
+        } else if (arg.compare(0, 2, "--") != 0 && given.empty()) {
+            given = arg;
+        } else {
+            return Usage("unknown argument " + arg);
+        }
+    }
+    if (options.outFolder.empty()) return Usage("preview needs --out DIR");
+    std::string folder = FullFolder(given);
+    options.outFolder = FullFolder(options.outFolder);
+    if (folder.empty() || options.outFolder.empty()) return Usage("a folder does not fit a path");
+    std::string report, errors;
+    bool ok = PreviewScript(GetModuleHandleA(nullptr), folder, options, &report, &errors);
+    Print(report);
+    PrintError(errors);
+    return ok ? 0 : 2;
+}
+
+int RunPlan(int argc, char** argv) {
+    bool uninstall = false;
+    std::string given;
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--uninstall")
+            uninstall = true;
+        else if (arg.compare(0, 2, "--") != 0 && given.empty())
+            given = arg;
+        else
+            return Usage("unknown argument " + arg);
+    }
+    std::string folder = FullFolder(given);
+    if (folder.empty()) return Usage("the folder does not fit a path");
+    std::string out, errors;
+    bool ok = uninstall ? PlanUninstall(folder, &out, &errors) : PlanInstall(folder, &out, &errors);
+    Print(out);
+    PrintError(errors);
+    return ok ? 0 : 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A missing disk must not stop the tool with a system error box.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    if (argc < 2) return Usage("");
+    std::string command = argv[1];
+    if (command == "check") return RunCheck(argc, argv);
+    if (command == "preview") return RunPreview(argc, argv);
+    if (command == "plan") return RunPlan(argc, argv);
+    if (command == "help" || command == "--help" || command == "/?") {
+        Print(kUsage);
+        return 0;
+    }
+    return Usage("unknown command " + command);
+}

@@ -1,0 +1,156 @@
+// What the removal of installed files acts on, read before anything goes, and what it
+// must never touch. Shared by the uninstall run and by anything that predicts it.
+#pragma once
+#include <windows.h>
+#include <string.h>
+#include "base/growable_text.h"
+#include "base/text.h"
+#include "script/paths.h"
+#include "script/script.h"
+#include "script/section.h"
+
+// The full form of path (".." and "." resolved; 260 bytes); false when it cannot be had whole.
+bool FullPath(const char* path, char* out);
+
+// What the removal must never touch, whatever the record or the script says: its own
+// record and executable (they go last, with the self-removal), and the folders that
+// belong to the system or the user as a whole.
+class RemovalGuards {
+public:
+    // record: the uninstall's own record; executable: its own Setup.exe.
+    RemovalGuards(const char* record, const char* executable);
+    RemovalGuards(const RemovalGuards&) = delete;
+    RemovalGuards& operator=(const RemovalGuards&) = delete;
+
+    // A file the removal may delete: not the record, not the uninstaller.
+    bool MayDeleteFile(const char* path) const;
+    // A folder the removal may remove (when empty) or list: no drive root, no system
+    // or shell folder itself.
+    bool MayRemoveFolder(const char* path) const;
+    // A wildcard pattern may not sweep a protected folder nor anything in the Windows
+    // folder; a single named file there stays allowed.
+    bool MayApplyPattern(const char* folder, const char* name) const;
+
+private:
+    struct Own {
+        char path[kPathSize];
+        BY_HANDLE_FILE_INFORMATION info;
+        bool identified;
+    };
+    void AddOwn(const char* path);
+    void AddProtected(const char* path);
+    void AddRegistryFolders(HKEY root, const char* subkey);
+
+    Own own_[2];
+    int ownCount_ = 0;
+    char windows_[kPathSize] = "";
+    GrowableText protected_;  // zero-separated full paths
+};
+
+// Everything the removal acts on, read before the first file goes: on Windows the
+// profile calls reread the file, so whatever a step deletes must not change what
+// the next step reads.
+struct RemovalPlan {
+    // script: the install record; executable: the uninstaller (null: the running program).
+    RemovalPlan(const char* script, const char* executable);
+    RemovalPlan(const RemovalPlan&) = delete;
+    RemovalPlan& operator=(const RemovalPlan&) = delete;
+
+    const char* script;
+    char installFolder[kPathSize] = "";
+    bool force;
+    bool reboot;
+    SectionIndex patterns;
+    SectionIndex copied;
+    SectionIndex removeFolders;
+    SectionIndex made;
+    // A "Count" beyond the highest key present walks nothing more.
+    int copiedCount;
+    int madeCount;
+    RemovalGuards guards;
+};
+
+// Whether the folder holds anything but the uninstaller's own files and dot names.
+bool HoldsForeignFiles(const char* folder);
+
+// Calls visit(path, whole) for every non-folder match of each [Del] pattern whose long
+// name really matches (the search also matches short 8.3 names), and visit(pattern,
+// false) for a pattern that does not fit a path.
+template <typename Visit>
+void ForEachPatternMatch(const RemovalPlan& plan, Visit visit);
+// Recorded files, newest first: visit(path, whole).
+template <typename Visit>
+void ForEachRecordedFile(const RemovalPlan& plan, Visit visit);
+// [DirRemove] folders, expanded: visit(path, whole).
+template <typename Visit>
+void ForEachRemoveFolder(const RemovalPlan& plan, Visit visit);
+// Made folders, children first, entry 0 (the install folder) left out.
+template <typename Visit>
+void ForEachMadeFolder(const RemovalPlan& plan, Visit visit);
+
+// ---- implementation of the templates ------------------------------------------
+#include "base/handles.h"
+#include "uninstall/removal_rules.h"
+
+// A value of a list as a path: false when it is too long to be one (it would be cut
+// into the name of something else).
+inline bool PathValue(const char* value, char* out) { return CopyBounded(out, kPathSize, value); }
+
+template <typename Visit>
+void ForEachPatternMatch(const RemovalPlan& plan, Visit visit) {
+    for (int k = 0;; ++k) {
+        const char* pattern = plan.patterns.Get(k);
+        if (!pattern) break;
+        char expanded[kPathSize];
+        if (!ExpandPath(pattern, plan.installFolder, expanded, false)) {
+            visit(expanded, false);
+            continue;
+        }
+        char folder[kPathSize];
+        FolderPart(expanded, folder, sizeof folder);
+        const char* name = expanded + strlen(folder);
+        if (!plan.guards.MayApplyPattern(folder, name)) continue;
+        WIN32_FIND_DATAA found;
+        UniqueFind find(FindFirstFileA(expanded, &found));
+        if (!find) continue;
+        do {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            if (!MatchesPattern(found.cFileName, name)) continue;  // matched by its short name only
+            char path[kPathSize];
+            CopyBounded(path, sizeof path, folder);
+            if (!AppendBounded(path, sizeof path, found.cFileName)) continue;  // never act on a cut path
+            visit(path, true);
+        } while (FindNextFileA(find.get(), &found));
+    }
+}
+
+template <typename Visit>
+void ForEachRecordedFile(const RemovalPlan& plan, Visit visit) {
+    for (int k = plan.copiedCount - 1; k >= 0; --k) {
+        const char* value = plan.copied.Get(k);
+        if (!value) continue;
+        char path[kPathSize];
+        visit(path, PathValue(value, path));
+    }
+}
+
+template <typename Visit>
+void ForEachRemoveFolder(const RemovalPlan& plan, Visit visit) {
+    for (int k = 1;; ++k) {
+        const char* value = plan.removeFolders.Get(k);
+        if (!value) break;
+        char expanded[kPathSize];
+        bool whole = ExpandPath(value, plan.installFolder, expanded, false);
+        visit(expanded, whole);
+    }
+}
+
+template <typename Visit>
+void ForEachMadeFolder(const RemovalPlan& plan, Visit visit) {
+    for (int k = plan.madeCount - 1; k >= 1; --k) {
+        const char* value = plan.made.Get(k);
+        if (!value) continue;
+        char path[kPathSize];
+        visit(path, PathValue(value, path));
+    }
+}
