@@ -563,7 +563,7 @@ void Checker::CheckAssociations() {
         const int line = Line(section, "Ext");
         if (!IsAcceptedAssociation(ext, kind)) {
             bool extBad = !IsSingleKeyName(ext) || IsSystemFileType(ext);
-            out_.Error(extBad ? line : Line(section, "Kind"),
+            out_.Error(extBad || !ini_.Find(section, "Kind") ? line : Line(section, "Kind"),
                        std::string("the association step refuses ") +
                            (extBad ? "the extension " + Quoted(ext) : "the file type " + Quoted(kind)) +
                            ": " + (extBad ? "it must be one key name and not a system type"

@@ -1,0 +1,217 @@
+// The script check on a corpus of broken scripts: each script holds one mistake and
+// must give exactly that one finding, on the mistake's line; the sample product and a
+// clean script give none.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <stdlib.h>
+#include <map>
+#include <string>
+#include <vector>
+#include "../draw/draw_helpers.h"
+#include "stage.h"
+#include "tool/check.h"
+
+namespace {
+
+// Lines 1 to 4 of every corpus script: the product and its folder.
+const std::string kHead = "[Setup]\nName=Broken\n[Root]\nName=%programs%\\Broken Tool\n";
+
+struct Case {
+    const char* name;
+    std::string script;  // kHead is put before it, unless it starts with "!"
+    int line;
+    Severity severity;
+    const char* says;  // a part of the finding's text
+    std::map<std::string, std::string> files;
+};
+
+std::string Describe(const Findings& findings) {
+    std::string out = findings.Format("Setup.ini");
+    return out.empty() ? "(no finding)\n" : out;
+}
+
+// A folder of its own with the script and the files the case needs.
+std::string StageCase(const std::string& name, const std::string& script, const std::map<std::string, std::string>& files) {
+    std::string folder = "C:\\unit\\check\\" + name;
+    stage::DeleteTree(folder);
+    stage::MakeFolders(folder);
+    stage::WriteFile(folder + "\\Setup.ini", script);
+    for (const auto& f : files) stage::WriteFile(folder + "\\" + f.first, f.second);
+    return folder;
+}
+
+std::string Bmp16() {
+    draw_test::Bmp bmp{4, 4, 24, {}, [](int, int) { return 0u; }};
+    std::string bytes = bmp.Bytes();
+    bytes[28] = 16;  // bits per pixel
+    return bytes;
+}
+
+std::string Bmp24() { return draw_test::Bmp{4, 4, 24, {}, [](int, int) { return 0x00FF00u; }}.Bytes(); }
+
+TEST(Check, EachMistakeGivesOneFindingOnItsLine) {
+    const std::string longValue(300, 'x');
+    const std::string files = "[CopyFile]\n0=a.txt\n";
+    const Severity W = Severity::Warning, E = Severity::Error;
+    const std::vector<Case> corpus = {
+        // The file's shape.
+        {"outside", "!top=1\n" + kHead, 1, W, "before the first section"},
+        {"bom", "!\xEF\xBB\xBF" + kHead, 1, W, "byte-order mark"},
+        {"no-equals", "[Check]\nMenu 2\n", 6, W, "is not a key=value line"},
+        // (Keys after it would belong to the section before it.)
+        {"open-bracket", "[Check\n", 5, W, "no closing ']'"},
+        {"section-again", "[Check]\nMenu=1\n[Setup]\nAuto=1\n", 7, W, "appears again (first at line 1)"},
+        {"key-again", "[Check]\nMenu=1\nmenu=2\n", 7, W, "appears again in [Check] (first at line 6)"},
+        {"unknown-section", "[CopyFiles]\n0=a.txt\n", 5, W, "unknown section [CopyFiles]; did you mean [CopyFile]?"},
+        {"unknown-key", "[Check]\nDesktp=1\n", 6, W, "unknown key \"Desktp\" in [Check]; did you mean \"Desktop\"?"},
+        {"numbered-from-1", "[MakeDirectory]\n0=docs\n", 6, W, "numbered from 1: key \"0\" is never read"},
+        {"gap", "[CopyFile]\n0=a.txt\n2=b.txt\n", 7, W, "key \"2\" comes after the gap at \"1\"", {{"a.txt", "a"}, {"b.txt", "b"}}},
+        {"gap-empty-value", "[Del]\n0=*.log\n1=\n2=*.tmp\n", 8, W, "key \"2\" comes after the gap at \"1\""},
+        {"gap-prefixed", "[Reg]\nMake0=HKEY_CURRENT_USER\\Software\\B\nMake2=HKEY_CURRENT_USER\\Software\\C\n", 7, W,
+         "key \"Make2\" comes after the gap at \"Make1\""},
+        {"gap-sections", "[Menu]\nName=B\n[Menu0]\nName=One\nPath=a.exe\n[Menu2]\nName=Three\nPath=a.exe\n", 10, W,
+         "section [Menu2] comes after the gap at [Menu1]"},
+        {"beyond-no", "[Readme]\nDone=1\nFile=ReadMe.Special\nNo=2\n0=page,install\n1=mode,whole\n2=fill,1,2,3\n", 11, W,
+         "lies beyond [Readme] \"No\" = 2"},
+        {"too-long", "[Menu]\nName=" + longValue + "\n", 6, E, "300 bytes long: the program reads at most 259"},
+        {"too-long-entry", "[Reg]\nMake0=HKEY_CURRENT_USER\\Software\\" + std::string(1100, 'k') + "\n", 6, E,
+         "reads at most 1039"},
+        {"quoted", "[Menu]\nName=B\n[Menu0]\nName=Tool\nPath=a.exe\nArg=\"%1\"\n", 10, W,
+         "begins and ends with a double quote"},
+        // What the steps do with the values.
+        {"no-root-name", "![Setup]\nName=Broken\n", 0, E, "without [Root] \"Name\" the install folder is \"C:\\\""},
+        {"box-mode", "[Check]\nExt=4\n", 6, W, "box mode 4 of \"Ext\" means nothing"},
+        {"copy-missing", files, 6, E, "\"C:\\unit\\check\\copy-missing\\a.txt\" is missing: the install lists it"},
+        {"copy-missing-quiet", "[CopyFile]\n0=*a.txt\n", 6, W, "with '*' the failed copy goes unreported"},
+        {"copy-folder", "[CopyFile]\n0=docs\n", 6, E, "is a folder", {{"docs\\x.txt", "x"}}},
+        {"prefix-order", "[CopyFile]\n0=?&a.txt\n", 6, E, "prefix '&' comes too late", {{"a.txt", "a"}}},
+        {"prefix-twice", "[CopyFile]\n0=!!a.txt\n", 6, E, "prefix '!' comes too late", {{"a.txt", "a"}}},
+        {"copy-too-long", "[CopyFile]\n0=" + std::string(200, 'd') + "\\" + std::string(58, 'f') + "\n", 6, E,
+         "longer than 259 bytes: the copy fails"},
+        {"self-missing", "[Check]\nCopy=2\n[CopyFile]\nSelf=extra\\self.bin\n", 8, E,
+         "the \"Self\" file \"extra\\self.bin\" is missing"},
+        {"folder-outside", "[MakeDirectory]\n1=..\\..\\Windows\\x\n", 6, E, "leaves the install folder"},
+        // Pictures.
+        {"draw-no-comma", "[Back]\nDo=1\n0=mode,rect\n1=fill 1 2 3\n", 8, W, "has no comma"},
+        {"draw-keyword", "[Back]\nDo=1\n0=mode,rect\n1=bitmpa,a.bmp\n", 8, W,
+         "unknown drawing command \"bitmpa\": the line is skipped; did you mean \"bitmap\"?"},
+        {"draw-mode", "[Back]\nDo=1\n0=mode,centre\n1=fill,1,2,3\n", 7, W, "did you mean \"center\"?"},
+        {"draw-missing-image", "[Back]\nDo=1\n0=bitmap,art\\a.bmp\n", 7, E, "the image \"art\\a.bmp\" is missing"},
+        {"draw-refused-image", "[Back]\nDo=1\n0=bitmap,a.bmp\n", 7, E, "16 bits per pixel", {{"a.bmp", Bmp16()}}},
+        {"draw-missing-text", "[Back]\nDo=1\n0=mode,rect\n1=text,notes.txt\n", 8, E, "the text file \"notes.txt\" is missing"},
+        {"draw-page", "[Back]\nDo=1\n0=mode,whole\n1=page,x\n2=fill,1,2,3\n", 8, W, "ends the backdrop picture"},
+        {"back-off", "[Back]\nDo=0\n0=mode,whole\n1=fill,1,2,3\n", 6, W, "\"Do\" is 0: no backdrop is shown"},
+        // The read-me.
+        {"readme-no-file", "[Readme]\nDone=1\n", 6, E, "\"File\" is missing: the read-me box is empty"},
+        {"readme-missing-file", "[Readme]\nDone=1\nFile=docs\\readme.txt\n", 7, E, "the read-me file \"docs\\readme.txt\" is missing"},
+        {"agreement-no-file", "[Go]\nAgree=1\n[Readme]\nDone=2\n", 6, E, "no \"I agree\" button"},
+        {"agreement-not-shown", "[Go]\nAgree=1\n[Readme]\nDone=1\nFile=license.txt\n", 6, W, "setup goes on without it",
+         {{"license.txt", "terms"}}},
+        {"pages-without-lines", "[Readme]\nDone=1\nFile=ReadMe.Special\nNo=0\n", 8, W, "the read-me is a black page"},
+        {"button-to-nowhere", "[Readme]\nDone=1\nFile=ReadMe.Special\nNo=3\n0=page,install\n1=button1,5,Next\n2=mode,whole\n",
+         10, W, "button1 leads to page 5, which no page line carries"},
+        // Shortcuts and the final launch.
+        {"link-name", "[Menu]\nName=B\n[Menu0]\nName=..\\Evil\nPath=a.exe\n", 8, E, "is not usable"},
+        {"link-too-long", "[Menu]\nName=B\n[Menu0]\nName=Tool\nPath=a.exe\nWork=" + longValue + "\n", 8, E,
+         "does not fit once expanded"},
+        {"link-no-path", "[Desktop]\nName=Tool\n", 6, W, "has no \"Path\""},
+        {"lastgo-name", "[Menu]\nName=B\n[Menu0]\nName=Tool\nPath=a.exe\n[LastGo]\n0=Tol\n", 11, W,
+         "\"Tol\" names no Start-menu entry"},
+        {"lastgo-startup", "[Menu]\nName=B\n[LastGo]\nStartupAndGo=1\n", 8, W, "[Startup] has no \"Name\""},
+        {"lastgo-no-menu", "[LastGo]\nDesktopAndGo=1\n[Desktop]\nName=Tool\nPath=a.exe\n", 5, W,
+         "needs a Start-menu folder"},
+        // The registry.
+        {"reg-no-backslash", "[Reg]\nMake0=HKEY_CURRENT_USER\n", 6, W, "no backslash after its root"},
+        {"reg-root", "[Reg]\nMake0=HKCU\\Software\\B\\\\v\\!1\n", 6, W,
+         "root \"HKCU\" is not a root name: it stands for HKEY_LOCAL_MACHINE; did you mean \"HKEY_CURRENT_USER\"?"},
+        {"reg-no-data", "[Reg]\nMake0=HKEY_CURRENT_USER\\Software\\B\\\\Mode\n", 6, W, "only the keys are made"},
+        {"reg-data-long", "[Reg]\nMake0=HKEY_CURRENT_USER\\Software\\B\\\\v\\" + longValue + "\n", 6, E,
+         "expands to more than 259 bytes"},
+        {"reg-erase-refused", "[Reg]\nErase0=HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\n", 6, E,
+         "the uninstall refuses to erase \"Software\\Microsoft\\Windows\": the system relies on that key"},
+        {"reg-erase-root", "[Reg]\nErase0=HKEY_CURRENT_USER\\Software\n", 6, E, "a root, a key right below a root"},
+        {"company-refused", "[Registry]\nCompany=Microsoft\nName=B\n", 6, E, "refuses the settings keys SOFTWARE\\Microsoft\\B"},
+        {"name-without-company", "[Registry]\nName=B\n", 6, W, "\"Name\" without \"Company\""},
+        // File associations.
+        {"ext-refused", "[Ext0]\nExt=Folder\nKind=B.File\n", 6, E, "refuses the extension \"Folder\""},
+        {"kind-refused", "[Ext0]\nExt=.bx\nKind=txtfile\n", 7, E, "refuses the file type \"txtfile\""},
+        {"kind-missing", "[Ext0]\nExt=.bx\n", 6, E, "refuses the file type \"\""},
+        {"ext-no-dot", "[Ext0]\nExt=bx\nKind=B.File\n", 6, W, "has no leading dot"},
+        {"command-no-verb", "[Ext0]\nExt=.bx\nKind=B.File\nCommand=b.exe \"%1\"\n", 8, W, "\"Command\" without \"Verb\""},
+        // The uninstall's files.
+        {"del-refused", "[Del]\n0=%windows%\\*.log\n", 6, W, "refuses the wildcard pattern"},
+        {"del-too-long", "[Del]\n0=" + longValue.substr(0, 255) + "\n", 6, E, "expands to more than 259 bytes"},
+    };
+    for (const Case& c : corpus) {
+        std::string script = c.script[0] == '!' ? c.script.substr(1) : kHead + c.script;
+        std::string folder = StageCase(c.name, script, c.files);
+        Findings findings;
+        ASSERT_TRUE(CheckScript(folder, findings)) << c.name;
+        std::vector<Finding> all = findings.Sorted();
+        ASSERT_EQ(all.size(), 1u) << c.name << ": expected one finding, got\n" << Describe(findings);
+        EXPECT_EQ(all[0].line, c.line) << c.name << ": " << all[0].text;
+        EXPECT_EQ(all[0].severity, c.severity) << c.name << ": " << all[0].text;
+        EXPECT_NE(all[0].text.find(c.says), std::string::npos)
+            << c.name << ": expected a finding saying \"" << c.says << "\", got " << all[0].text;
+    }
+}
+
+// The same kinds of value, written right: no finding. Keeps the corpus honest about
+// what it does not flag.
+TEST(Check, ACleanScriptGivesNoFinding) {
+    const std::string script = kHead +
+        "[Check]\nMenu=2\nDesktop=1\nStartup=0\nExt=3\nCopy=1\n[MakeDirectory]\n1=docs\n"
+        "[CopyFile]\n0=a.txt\n1=!&?*docs\\b.txt\nSelf=self.bin\n"
+        "[Back]\nDo=1\n0=mode,whole\n1=fill,10,20,30\n2=mode,center\n3=bitmap,art.bmp\n4=mode,anything\n5=|Title, with comma\n"
+        "6=page,end\n"
+        "[Readme]\nDone=2\nFile=ReadMe.Special\nNo=5\n0=page,install\n1=button1,2,&Next\n2=page,2\n3=button1,install\n"
+        "4=mode,whole\n[Go]\nAgree=1\n"
+        "[Menu]\nName=Broken Tool\n[Menu0]\nName=Help\\Read me\nPath=%windows%\\notepad.exe\nArg=a.txt\n"
+        "[Desktop]\nName=Broken\nPath=a.txt\nShort=B\n[LastGo]\n0=Help\\Read me\nDesktopAndGo=1\n"
+        "[Reg]\nMake0=HKEY_CURRENT_USER\\Software\\Broken\\\\Mode\\!fast\nMake1=HKLM\\Software\\Broken\nMake2=HKEY_CURRENT_USER\\Software\\Broken\\\\\\%root%a.txt\n"
+        "Erase0=HKEY_CURRENT_USER\\Software\\Broken\\Mode\n"
+        "[Registry]\nCompany=Broken Soft\nName=Broken Tool\n"
+        "[Ext0]\nExt=.brk\nKind=Broken.File\nIcon=%root%a.txt\nIconNo=1\nVerb=open\nCommand=%root%a.txt \"%1\"\n"
+        "[Del]\n0=*.log\nForce=1\n[DirRemove]\n1=cache\n";
+    std::string folder = StageCase("clean", script,
+                                   {{"a.txt", "a"}, {"docs\\b.txt", "b"}, {"self.bin", "s"}, {"art.bmp", Bmp24()}});
+    Findings findings;
+    ASSERT_TRUE(CheckScript(folder, findings));
+    EXPECT_EQ(Describe(findings), "(no finding)\n");
+    EXPECT_EQ(findings.ExitStatus(), 0);
+}
+
+TEST(Check, TheSampleProductChecksClean) {
+    const char* source = getenv("SETUP_SOURCE_DIR");
+    ASSERT_NE(source, nullptr) << "SETUP_SOURCE_DIR names the source tree";
+    Findings findings;
+    ASSERT_TRUE(CheckScript(stage::HostToWindows(source) + "\\examples\\sample", findings));
+    EXPECT_EQ(Describe(findings), "(no finding)\n");
+}
+
+TEST(Check, AMissingScriptIsOneErrorWithoutALine) {
+    std::string folder = "C:\\unit\\check\\nothing";
+    stage::DeleteTree(folder);
+    stage::MakeFolders(folder);
+    Findings findings;
+    EXPECT_FALSE(CheckScript(folder, findings));
+    EXPECT_EQ(findings.Format("Setup.ini"), "Setup.ini: error: cannot be read (no such file, or larger than 64 MiB)\n");
+    EXPECT_EQ(findings.ExitStatus(), 2);
+}
+
+TEST(Check, FindingsAreToldInLineOrderAndSetTheExitStatus) {
+    Findings none;
+    EXPECT_EQ(none.ExitStatus(), 0);
+    Findings some;
+    some.Warn(9, "late");
+    some.Warn(2, "early");
+    some.Warn(2, "early, second");
+    EXPECT_EQ(some.ExitStatus(), 1);
+    some.Error(5, "middle");
+    EXPECT_EQ(some.ExitStatus(), 2);
+    EXPECT_EQ(some.Format("dir\\Setup.ini"),
+              "dir\\Setup.ini:2: warning: early\ndir\\Setup.ini:2: warning: early, second\n"
+              "dir\\Setup.ini:5: error: middle\ndir\\Setup.ini:9: warning: late\n");
+}
+
+}  // namespace

@@ -1,0 +1,298 @@
+// The plans against what this prefix holds: each outcome of a copy entry, registry
+// values new, replaced and unchanged, the ways an association meets its extension,
+// what an uninstall removes and leaves; and that making a plan changes nothing.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <map>
+#include <string>
+#include <vector>
+#include "fixtures.h"
+#include "plan_lines.h"
+#include "stage.h"
+#include "tool/plan.h"
+
+namespace {
+
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+std::string PlanOf(const std::string& folder, bool uninstall = false) {
+    std::string out, errors;
+    bool ok = uninstall ? PlanUninstall(folder, &out, &errors) : PlanInstall(folder, &out, &errors);
+    EXPECT_TRUE(ok) << errors;
+    return out;
+}
+
+std::string Programs() {
+    std::string value;
+    stage::GetRegString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                        "Programs", &value);
+    return value;
+}
+
+// Everything under the given folders and keys, one line each, for before-and-after comparisons.
+void ListFiles(const std::string& folder, std::string& out) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        ULARGE_INTEGER time{{found.ftLastWriteTime.dwLowDateTime, found.ftLastWriteTime.dwHighDateTime}};
+        out += folder + "\\" + name + " " + std::to_string(found.nFileSizeLow) + " " + std::to_string(time.QuadPart) +
+               " " + std::to_string(found.dwFileAttributes) + "\n";
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ListFiles(folder + "\\" + name, out);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+}
+
+void ListKey(HKEY root, const std::string& path, std::string& out) {
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        out += path + " (absent)\n";
+        return;
+    }
+    out += path + "\n";
+    for (DWORD i = 0;; ++i) {
+        char name[512], data[2048];
+        DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+        if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, (BYTE*)data, &dataSize) != ERROR_SUCCESS) break;
+        out += "  " + std::string(name) + "=" + std::string(data, dataSize) + "\n";
+    }
+    std::vector<std::string> subkeys;
+    for (DWORD i = 0;; ++i) {
+        char name[512];
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        subkeys.push_back(name);
+    }
+    RegCloseKey(key);
+    for (const std::string& s : subkeys) ListKey(root, path + "\\" + s, out);
+}
+
+TEST(Plan, EachCopyEntryGetsItsOutcome) {
+    const std::string target = "C:\\PlanCopyApp";
+    stage::DeleteTree(target);
+    stage::Folder folder("plan-copy", false);
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt", "e.txt", "h.txt", "sub\\i.txt"})
+        folder.Put(name, std::string("new ") + name);
+    for (const char* name : {"b.txt", "c.txt", "d.txt", "e.txt"}) stage::WriteFile(target + "\\" + name, "old");
+    stage::Touch(target + "\\b.txt", -86400);  // older than the shipped file
+    for (const char* name : {"c.txt", "d.txt", "e.txt"}) stage::Touch(target + "\\" + name, 86400);
+    folder.WriteScript(Crlf({"[Setup]", "Name=Plan Copy", "[Root]", "Name=PlanCopyApp", "[MakeDirectory]", "1=logs\\old",
+                             "2=..\\..\\Windows\\evil", "[CopyFile]", "0=a.txt", "1=b.txt", "2=c.txt", "3=&d.txt",
+                             "4=?e.txt", "5=f.txt", "6=*g.txt", "7=!h.txt", "8=sub\\i.txt", "10=after-gap.txt",
+                             "Self=a.txt", "[Check]", "Copy=2"}));
+    std::vector<plan::Line> lines = plan::Lines(PlanOf(folder.dir()));
+    const struct {
+        const char* object;
+        const char* outcome;
+        const char* detail;  // a part of the detail
+    } expected[] = {
+        {"C:\\PlanCopyApp\\logs", "make", ""},
+        {"C:\\PlanCopyApp\\logs\\old", "make", ""},
+        {"..\\..\\Windows\\evil", "refused", "leaves the install folder"},
+        {"C:\\PlanCopyApp\\a.txt", "new+new", "<- C:\\stage\\plan-copy\\a.txt"},  // the entry and "Self"
+        {"C:\\PlanCopyApp\\b.txt", "replace", "the file there is older"},
+        {"C:\\PlanCopyApp\\c.txt", "ask", "the user is asked"},
+        {"C:\\PlanCopyApp\\d.txt", "keep", "kept, \"&\""},
+        {"C:\\PlanCopyApp\\e.txt", "overwrite", "overwritten, \"?\""},
+        {"C:\\PlanCopyApp\\f.txt", "missing", "listed as not copied"},
+        {"C:\\PlanCopyApp\\g.txt", "missing-quietly", "not reported"},
+        {"C:\\PlanCopyApp\\h.txt", "new", "not recorded"},
+        {"C:\\PlanCopyApp\\sub\\i.txt", "new", "<- C:\\stage\\plan-copy\\sub\\i.txt"},
+        {"C:\\PlanCopyApp\\after-gap.txt", "", ""},
+    };
+    for (const auto& e : expected) {
+        EXPECT_EQ(plan::OutcomeOf(lines, e.object), e.outcome) << e.object;
+        if (e.detail[0]) {
+            std::string outcome = e.outcome;
+            outcome = outcome.substr(0, outcome.find('+'));
+            std::string detail = plan::DetailOf(lines, outcome, e.object);
+            EXPECT_NE(detail.find(e.detail), std::string::npos) << e.object << ": expected \"" << e.detail << "\" in \""
+                                                                << detail << "\"";
+        }
+    }
+    // The install folder exists already, so it is not made again.
+    EXPECT_EQ(plan::OutcomeOf(lines, target), "exists");
+    stage::DeleteTree(target);
+}
+
+TEST(Plan, RegistryValuesNewReplacedAndUnchanged) {
+    stage::DeleteRegTree(HKEY_CURRENT_USER, "Software\\PlanReg");
+    stage::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\PlanReg");
+    ASSERT_TRUE(stage::SetRegString(HKEY_CURRENT_USER, "Software\\PlanReg\\Old", "Mode", "slow"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CURRENT_USER, "Software\\PlanReg\\Old", "Same", "kept"));
+    stage::Folder folder("plan-reg", false);
+    folder.WriteScript(Crlf({"[Setup]", "Name=Plan Reg", "[Root]", "Name=PlanRegApp", "[Reg]",
+                             "Make0=HKEY_CURRENT_USER\\Software\\PlanReg\\Old\\\\Mode\\!fast",
+                             "Make1=HKEY_CURRENT_USER\\Software\\PlanReg\\Old\\\\Same\\!kept",
+                             "Make2=HKEY_CURRENT_USER\\Software\\PlanReg\\New\\Deeper\\\\\\%root%app.exe",
+                             "Make3=HKCU\\Software\\PlanReg\\\\Where\\!machine",
+                             "Make4=HKEY_CURRENT_USER\\Software\\PlanReg\\Old\\\\Mode\\!faster"}));
+    std::vector<plan::Line> lines = plan::Lines(PlanOf(folder.dir()));
+    const std::string cu = "HKEY_CURRENT_USER\\Software\\PlanReg";
+    EXPECT_EQ(plan::DetailOf(lines, "replace", cu + "\\Old"), "\"Mode\" = \"fast\" (was \"slow\")");
+    EXPECT_EQ(plan::DetailOf(lines, "same", cu + "\\Old"), "\"Same\" = \"kept\"");
+    EXPECT_EQ(plan::OutcomeOf(lines, cu + "\\New"), "new-key") << "a key made once";
+    EXPECT_EQ(plan::OutcomeOf(lines, cu + "\\New\\Deeper"), "new-key+set");
+    EXPECT_EQ(plan::DetailOf(lines, "set", cu + "\\New\\Deeper"), "\"\" = \"C:\\PlanRegApp\\app.exe\"");
+    EXPECT_EQ(plan::OutcomeOf(lines, cu), "") << "an existing key is not made";
+    EXPECT_EQ(plan::OutcomeOf(lines, "HKEY_LOCAL_MACHINE\\Software\\PlanReg"), "new-key+set")
+        << "HKCU is no root name: the entry goes to the machine";
+    // The fifth entry replaces what the first one will have set.
+    int replaced = 0;
+    for (const plan::Line& l : lines)
+        replaced += l.outcome == "replace" && l.detail == "\"Mode\" = \"faster\" (was \"fast\")";
+    EXPECT_EQ(replaced, 1) << "a value the plan sets earlier is what a later entry replaces";
+    stage::DeleteRegTree(HKEY_CURRENT_USER, "Software\\PlanReg");
+}
+
+TEST(Plan, AssociationsNewTakenOverForeignAndRefused) {
+    for (const char* key : {".plnew", ".pltake", ".plforeign", "PlanNew.File", "PlanTake.File", "PlanOther.File"})
+        stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, ".pltake", "", "PlanOther.File"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, ".plforeign", "", "PlanOther.File"));
+    stage::Folder folder("plan-ext", false);
+    folder.WriteScript(Crlf({"[Setup]", "Name=Plan Ext", "[Root]", "Name=PlanExtApp", "[Check]", "Ext=2",
+                             "[Ext0]", "Ext=.plnew", "Kind=PlanNew.File", "Icon=%root%app.exe", "IconNo=2", "Verb=open",
+                             "Command=%root%app.exe \"%1\"",
+                             "[Ext1]", "Ext=.pltake", "Kind=PlanTake.File", "Verb=open", "Command=app.exe", "Force=1",
+                             "[Ext2]", "Ext=.plforeign", "Kind=PlanTake.File", "Verb=open", "Verb2=Open with Plan",
+                             "Command=\"%root%app.exe\" /view",
+                             "[Ext3]", "Ext=.plsys", "Kind=txtfile"}));
+    std::vector<plan::Line> lines = plan::Lines(PlanOf(folder.dir()));
+    const std::string cr = "HKEY_CLASSES_ROOT\\";
+    EXPECT_EQ(plan::OutcomeOf(lines, cr + ".plnew"), "new-key+set");
+    EXPECT_EQ(plan::DetailOf(lines, "set", cr + "PlanNew.File\\DefaultIcon"), "\"\" = \"C:\\PlanExtApp\\app.exe,2\"");
+    EXPECT_EQ(plan::DetailOf(lines, "set", cr + "PlanNew.File\\shell\\open\\command"),
+              "\"\" = \"C:\\PlanExtApp\\app.exe \"%1\"\"");
+    EXPECT_EQ(plan::OutcomeOf(lines, cr + ".pltake"), "set+replace") << "Old Name kept, then the type replaced";
+    EXPECT_EQ(plan::DetailOf(lines, "set", cr + ".pltake"), "\"Old Name\" = \"PlanOther.File\"");
+    EXPECT_EQ(plan::DetailOf(lines, "replace", cr + ".pltake"), "\"\" = \"PlanTake.File\" (was \"PlanOther.File\")");
+    EXPECT_EQ(plan::OutcomeOf(lines, cr + ".plforeign"), "") << "a foreign extension is not touched";
+    EXPECT_EQ(plan::DetailOf(lines, "set", cr + "PlanOther.File\\shell\\Open with Plan\\command"),
+              "\"\" = \"\"C:\\PlanExtApp\\app.exe\" /view\"");
+    EXPECT_EQ(plan::OutcomeOf(lines, ".plsys -> txtfile"), "refused");
+    for (const char* key : {".plnew", ".pltake", ".plforeign"}) stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
+}
+
+// An installed copy made by hand: files, a read-only one, a foreign file, a pattern
+// match, settings keys, erase entries and Start-menu links.
+TEST(Plan, UninstallRemovesWhatTheRecordListsAndTellsWhatStays) {
+    const std::string target = "C:\\PlanGone";
+    const std::string menu = Programs() + "\\Plan Gone";
+    stage::DeleteTree(target);
+    stage::DeleteTree(menu);
+    stage::DeleteRegTree(HKEY_CURRENT_USER, "Software\\PlanCo");
+    stage::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanGone").c_str());
+    for (const char* f : {"app.exe", "docs\\manual.txt", "keep\\ro.txt", "keep\\mine.txt", "x.log", "Setup.exe"})
+        ASSERT_TRUE(stage::WriteFile(target + "\\" + f, "bytes"));
+    SetFileAttributesA((target + "\\keep\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(stage::WriteFile(menu + "\\Plan.lnk", "link"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CURRENT_USER, "Software\\PlanCo\\PlanGone", "v", "1"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CURRENT_USER, "Software\\PlanErase\\Deep", "Mode", "x"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CURRENT_USER, "Software\\PlanErase\\Other", "y", "1"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanGone").c_str(),
+                                    "UninstallString", (target + "\\Setup.exe").c_str()));
+    ASSERT_TRUE(stage::WriteFile(target + "\\Setup.ini",
+        Crlf({"[Setup]", "Name=Plan Gone", "[Root]", "Name=PlanGone", "Named=" + target, "[Menu]", "Name=Plan Gone",
+              "[Menu0]", "Name=Plan", "[Registry]", "Company=PlanCo", "Name=PlanGone", "[Reg]",
+              "Erase0=HKEY_CURRENT_USER\\Software\\PlanErase\\Deep", "Erase1=HKEY_CURRENT_USER\\Software",
+              "[Del]", "0=*.log", "ShowError=1", "[MakedDirectory]", "0=" + target, "1=" + target + "\\docs",
+              "2=" + target + "\\keep", "Count=3", "[CopiedFile]", "0=" + target + "\\app.exe",
+              "1=" + target + "\\docs\\manual.txt", "2=" + target + "\\keep\\ro.txt", "3=" + target + "\\gone.txt",
+              "Count=4"})));
+    std::vector<plan::Line> lines = plan::Lines(PlanOf(target, true));
+    const struct {
+        std::string object, outcome;
+    } expected[] = {
+        {menu + "\\Plan.lnk", "remove"},
+        {menu, "remove-folder"},
+        {"HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKey) + "PlanGone", "remove-key"},
+        {"HKEY_CURRENT_USER\\SOFTWARE\\PlanCo\\PlanGone", "remove-key"},
+        {"HKEY_CURRENT_USER\\SOFTWARE\\PlanCo", "remove-key"},  // left empty
+        {"HKEY_CURRENT_USER\\Software\\PlanErase\\Deep", "remove-key"},
+        {"HKEY_CURRENT_USER\\Software\\PlanErase", ""},  // Other keeps it
+        {"HKEY_CURRENT_USER\\Software", "refused"},
+        {target + "\\x.log", "remove"},
+        {target + "\\app.exe", "remove"},
+        {target + "\\docs\\manual.txt", "remove"},
+        {target + "\\keep\\ro.txt", "stays+left"},
+        {target + "\\gone.txt", ""},
+        {target + "\\docs", "remove-folder"},
+        {target + "\\keep", "stays+left"},
+        {target + "\\Setup.ini", "remove"},
+        {target + "\\Setup.exe", "remove"},
+        {target, "left+stays"},
+    };
+    for (const auto& e : expected) EXPECT_EQ(plan::OutcomeOf(lines, e.object), e.outcome) << e.object;
+    EXPECT_EQ(plan::OutcomeOf(lines, "HKEY_CURRENT_USER\\Software\\PlanErase\\Other"), "") << "another key stays";
+    SetFileAttributesA((target + "\\keep\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    stage::DeleteTree(target);
+    stage::DeleteTree(menu);
+    stage::DeleteRegTree(HKEY_CURRENT_USER, "Software\\PlanCo");
+    stage::DeleteRegTree(HKEY_CURRENT_USER, "Software\\PlanErase");
+    stage::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanGone").c_str());
+}
+
+// Plans of both kinds over a script that names every kind of thing leave the folders,
+// the keys and the script itself as they were.
+TEST(Plan, MakingAPlanChangesNothing) {
+    const std::string target = "C:\\PlanQuiet";
+    stage::DeleteTree(target);
+    stage::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanQuiet").c_str());
+    stage::Folder folder("plan-quiet", false);
+    folder.Put("a.txt", "a");
+    folder.WriteScript(Crlf({"[Setup]", "Name=Plan Quiet", "[Root]", "Name=PlanQuiet", "[Check]", "Menu=2", "Desktop=2",
+                             "Ext=2", "Send=2", "Startup=2", "[MakeDirectory]", "1=docs", "[CopyFile]", "0=a.txt",
+                             "[Menu]", "Name=Plan Quiet", "[Menu0]", "Name=Sub\\A", "Path=a.txt", "[Desktop]",
+                             "Name=Plan Quiet", "Path=a.txt", "[Startup]", "Name=Plan Quiet", "Path=a.txt", "[Send0]",
+                             "Name=Folder\\Plan Quiet", "Path=a.txt", "[Ext0]", "Ext=.plquiet", "Kind=PlanQuiet.File",
+                             "Verb=open", "Command=a.txt", "[Reg]", "Make0=HKEY_CURRENT_USER\\Software\\PlanQuiet\\\\v\\!1",
+                             "Erase0=HKEY_CURRENT_USER\\Software\\PlanQuiet", "[Registry]", "Company=PlanQuiet"}));
+    // An installed copy too, so that the uninstall plan has a record to read.
+    ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanQuiet").c_str(),
+                                    "UninstallString", (target + "\\Setup.exe").c_str()));
+    ASSERT_TRUE(stage::WriteFile(target + "\\a.txt", "a"));
+    ASSERT_TRUE(stage::WriteFile(target + "\\Setup.ini", stage::ReadFile(folder.Script()) +
+                                                            "[CopiedFile]\r\n0=" + target + "\\a.txt\r\nCount=1\r\n"));
+    auto snapshot = [&] {
+        std::string out = stage::ReadFile(folder.Script()) + stage::ReadFile(target + "\\Setup.ini");
+        ListFiles(folder.dir(), out);
+        ListFiles(target, out);
+        ListFiles(Programs(), out);
+        for (const char* f : {"Desktop", "Startup", "SendTo"}) {
+            std::string path;
+            stage::GetRegString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", f, &path);
+            ListFiles(path, out);
+        }
+        ListKey(HKEY_CURRENT_USER, "Software", out);
+        ListKey(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", out);
+        ListKey(HKEY_CLASSES_ROOT, ".plquiet", out);
+        ListKey(HKEY_CLASSES_ROOT, "PlanQuiet.File", out);
+        return out;
+    };
+    const std::string before = snapshot();
+    std::string install = PlanOf(folder.dir()), uninstall = PlanOf(folder.dir(), true);
+    EXPECT_NE(install.find("new-key"), std::string::npos) << install;
+    EXPECT_NE(uninstall.find(target + "\\a.txt"), std::string::npos) << "the setup script leads to the installed copy\n"
+                                                                     << uninstall;
+    EXPECT_TRUE(before == snapshot()) << "a plan changed the machine or the script";
+    stage::DeleteTree(target);
+    stage::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanQuiet").c_str());
+}
+
+TEST(Plan, NoScriptAndNoInstalledCopyAreTold) {
+    std::string out, errors;
+    stage::Folder empty("plan-empty", false);
+    DeleteFileA(empty.Script().c_str());
+    EXPECT_FALSE(PlanInstall(empty.dir(), &out, &errors));
+    EXPECT_EQ(errors, empty.Script() + ": no such file\n");
+    stage::Folder fresh("plan-fresh", false);
+    fresh.WriteScript("[Setup]\r\nName=Never\r\n[Root]\r\nName=PlanNeverInstalled\r\n");
+    errors.clear();
+    EXPECT_FALSE(PlanUninstall(fresh.dir(), &out, &errors));
+    EXPECT_EQ(errors, fresh.Script() + ": a setup script, and no install of its product is registered\n");
+}
+
+}  // namespace

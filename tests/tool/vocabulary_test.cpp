@@ -1,0 +1,146 @@
+// The script's names as the check knows them: sections and keys the program forms,
+// the near misses it suggests, and the rules over copy prefixes and BMP headers.
+#include <gtest/gtest.h>
+#include <string>
+#include "../draw/draw_helpers.h"
+#include "draw/bmp_layout.h"
+#include "tool/check_rules.h"
+#include "tool/vocabulary.h"
+
+namespace {
+
+TEST(Vocabulary, SectionsAsTheProgramFormsThem) {
+    const struct {
+        const char* name;
+        const char* spec;  // null: unknown
+        int number;
+    } cases[] = {
+        {"Setup", "Setup", -1},   {"setup", "Setup", -1},  {"CopyFile", "CopyFile", -1}, {"Menu", "Menu", -1},
+        {"Menu0", "Menu", 0},     {"menu12", "Menu", 12},  {"Send3", "Send", 3},         {"Ext0", "Ext", 0},
+        {"Menu01", nullptr, -1},  {"Menu 1", nullptr, -1}, {"Menu-1", nullptr, -1},      {"Ext", nullptr, -1},
+        {"Send", nullptr, -1},    {"CopyFiles", nullptr, -1}, {"Go2", "Go2", -1},        {"Go3", nullptr, -1},
+        {"MakedDirectory", "MakedDirectory", -1}, {"", nullptr, -1},
+    };
+    for (const auto& c : cases) {
+        int number = -1;
+        const SectionSpec* spec = FindSection(c.name, &number);
+        if (!c.spec) {
+            EXPECT_EQ(spec, nullptr) << "[" << c.name << "] is no section of the script";
+            continue;
+        }
+        ASSERT_NE(spec, nullptr) << "[" << c.name << "]";
+        EXPECT_STREQ(spec->name, c.spec) << "[" << c.name << "]";
+        EXPECT_EQ(spec->family ? number : -1, c.number) << "[" << c.name << "]";
+    }
+}
+
+TEST(Vocabulary, ListKeysFollowTheirShape) {
+    const struct {
+        const char* section;
+        const char* key;
+        bool listed;
+        const char* prefix;
+        int number;
+    } cases[] = {
+        {"CopyFile", "0", true, "", 0},       {"CopyFile", "17", true, "", 17},    {"CopyFile", "01", false, "", -1},
+        {"CopyFile", "-1", false, "", -1},    {"MakeDirectory", "0", false, "", -1}, {"MakeDirectory", "1", true, "", 1},
+        {"DirRemove", "1", true, "", 1},      {"Reg", "Make0", true, "Make", 0},  {"Reg", "erase12", true, "Erase", 12},
+        {"Reg", "Make", false, "", -1},       {"Reg", "Make01", false, "", -1},   {"Reg", "0", false, "", -1},
+        {"Go2", "Erase3", true, "Erase", 3},  {"Readme", "40", true, "", 40},     {"Setup", "0", false, "", -1},
+        {"CopiedFile", "0", true, "", 0},
+    };
+    for (const auto& c : cases) {
+        const SectionSpec* spec = FindSection(c.section, nullptr);
+        ASSERT_NE(spec, nullptr) << c.section;
+        const char* prefix = "";
+        int number = -1;
+        EXPECT_EQ(IsListKey(*spec, c.key, &prefix, &number), c.listed) << "[" << c.section << "] " << c.key;
+        if (!c.listed) continue;
+        EXPECT_STREQ(prefix, c.prefix) << "[" << c.section << "] " << c.key;
+        EXPECT_EQ(number, c.number) << "[" << c.section << "] " << c.key;
+    }
+    const SectionSpec* ext = FindSection("Ext4", nullptr);
+    ASSERT_NE(ext, nullptr);
+    const KeySpec* verb = FindKey(*ext, "verb");
+    ASSERT_NE(verb, nullptr);
+    EXPECT_EQ(verb->limit, 255u) << "verbs are read into 256 bytes";
+    const SectionSpec* reg = FindSection("Reg", nullptr);
+    EXPECT_EQ(reg->listLimit, 1039u) << "[Reg] entries are read into 1040 bytes";
+}
+
+TEST(Vocabulary, NearMissesAreSuggestedAndOthersAreNot) {
+    const struct {
+        const char* section;  // null: suggest a section name
+        const char* name;
+        const char* suggestion;
+    } cases[] = {
+        {nullptr, "CopyFiles", "CopyFile"},  {nullptr, "Copyfil", "CopyFile"},     {nullptr, "Mneu0", "Menu0"},
+        {nullptr, "Menu 1", "Menu1"},        {nullptr, "Menu01", "Menu1"},         {nullptr, "Sendto", "Send0"},
+        {nullptr, "Regsitry", "Registry"},   {nullptr, "MakeDirectories", "MakeDirectory"},
+        {nullptr, "Product", ""},            {nullptr, "Strings", ""},
+        {"Setup", "Nmae", "Name"},           {"Setup", "Autp", "Auto"},            {"Check", "Dekstop", "Desktop"},
+        {"Reg", "Make01", "Make1"},          {"Reg", "Mak0", "Make0"},             {"CopyFile", "01", "1"},
+        {"Del", "ShowErrors", "ShowError"},  {"Setup", "Title", ""},               {"Ext0", "Verbb2", "Verb2"},
+    };
+    for (const auto& c : cases) {
+        std::string got = c.section ? SuggestKey(*FindSection(c.section, nullptr), c.name) : SuggestSection(c.name);
+        EXPECT_EQ(got, c.suggestion) << (c.section ? std::string("key ") + c.name + " of [" + c.section + "]"
+                                                   : std::string("section [") + c.name + "]");
+    }
+    EXPECT_EQ(NameDistance("Dsktp", "Desktop"), 2);
+    EXPECT_EQ(NameDistance("ab", "ba"), 1) << "a transposition counts once";
+    EXPECT_EQ(NameDistance("NAME", "name"), 0) << "names compare without case";
+}
+
+TEST(CheckRules, CopyPrefixesOutOfOrderAndDrawingWords) {
+    EXPECT_EQ(MisplacedCopyPrefix("a.txt"), 0);
+    EXPECT_EQ(MisplacedCopyPrefix("&a.txt"), '&');
+    EXPECT_EQ(MisplacedCopyPrefix("*a"), '*');
+    EXPECT_EQ(SuggestDrawKeyword("bitmpa", false), "bitmap");
+    EXPECT_EQ(SuggestDrawKeyword("buton1", false), "") << "button lines belong to picture pages";
+    EXPECT_EQ(SuggestDrawKeyword("buton1", true), "button1");
+    EXPECT_EQ(SuggestDrawKeyword("colour", false), "");
+    EXPECT_EQ(SuggestModeWord("centre"), "center");
+    EXPECT_EQ(SuggestModeWord("Left"), "") << "a word the drawing knows";
+    EXPECT_EQ(SuggestModeWord("whole"), "") << "any other word is meant as the whole-area mode";
+    EXPECT_EQ(SuggestRootName("HKCU"), "HKEY_CURRENT_USER");
+    EXPECT_EQ(SuggestRootName("HKEY_CURENT_USER"), "HKEY_CURRENT_USER");
+    EXPECT_EQ(SuggestRootName("HKLM"), "") << "HKLM means the machine, as it reads";
+    EXPECT_EQ(SuggestRootName("SOFTWARE"), "");
+}
+
+TEST(CheckRules, BmpRejectionsNameTheirReason) {
+    auto bytes = [](int bits, int height, uint32_t compression, uint32_t infoSize) {
+        std::string b = draw_test::Bmp{8, 2, 24, {}, [](int, int) { return 0u; }}.Bytes();
+        b[28] = (char)bits;
+        for (int i = 0; i < 4; ++i) {
+            b[22 + i] = (char)((uint32_t)height >> (8 * i));
+            b[30 + i] = (char)(compression >> (8 * i));
+            b[14 + i] = (char)(infoSize >> (8 * i));
+        }
+        return b;
+    };
+    const struct {
+        std::string file;
+        const char* reason;
+    } cases[] = {
+        {bytes(24, 2, 0, 40), ""},
+        {bytes(32, 2, 0, 40), "32 bits per pixel"},
+        {bytes(24, -2, 0, 40), "stored top-down"},
+        {bytes(24, 2, 1, 40), "compressed"},
+        {bytes(24, 2, 0, 108), "an information header of 108 bytes"},
+        {"BM" + std::string(20, '\0'), "too short for a BMP file"},
+        {"GIF89a" + std::string(100, '\0'), "not a BMP file"},
+        {bytes(24, 2, 0, 40).substr(0, 60), "the colour table is not complete or the pixel rows do not follow it"},
+    };
+    for (const auto& c : cases) {
+        std::string why = BmpRejection(reinterpret_cast<const uint8_t*>(c.file.data()),
+                                       c.file.size() < kBmpHeadersSize ? c.file.size() : kBmpHeadersSize, c.file.size());
+        if (!c.reason[0])
+            EXPECT_EQ(why, "") << "an image the drawing accepts";
+        else
+            EXPECT_NE(why.find(c.reason), std::string::npos) << "expected \"" << c.reason << "\", got \"" << why << "\"";
+    }
+}
+
+}  // namespace
