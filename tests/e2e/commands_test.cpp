@@ -171,6 +171,7 @@ TEST(Commands, EscapeCancelsAndDropsAPickedMenuLocation) {
     std::string earlier = std::string(programs) + "\\Quiet Place";
     ASSERT_TRUE(stage::MakeFolders(earlier));
     stage::DeleteTree("C:\\CmdApp");
+    ForgetRegistration();
     stage::Folder folder("cancel");
     folder.Put("app.txt", "app");
     folder.WriteScript(ProductScript(Crlf({"[Menu]", "Name=Cmd Menu", "Named=" + earlier})));
@@ -326,6 +327,7 @@ TEST(Commands, RunRefusesAFolderThatIsEmptyRelativeOrARoot) {
              L"インストール先には C:\\Program Files\\製品名 のような完全なフォルダを指定してください．\n"
              L"ドライブのルート、相対パス、249文字を超えるフォルダは使えません．");
     stage::DeleteTree("C:\\CmdApp");
+    ForgetRegistration();
     stage::Folder folder("refuse");
     folder.Put("app.txt", "app");
     folder.WriteScript(ProductScript());
@@ -353,6 +355,7 @@ TEST(Commands, RunRefusesAFolderThatIsEmptyRelativeOrARoot) {
     ASSERT_NO_FATAL_FAILURE(ExpectRun(trail, HeadingText(), {CopyingText(), SystemText(), CompletedText()}));
     EXPECT_EQ("app", stage::ReadFile("C:\\CmdApp\\app.txt")) << "a complete folder is accepted";
     stage::DeleteTree("C:\\CmdApp");
+    ForgetRegistration();
 
     stage::Folder automatic("refuse-auto");
     automatic.Put("app.txt", "app");

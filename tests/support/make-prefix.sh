@@ -7,6 +7,15 @@
 set -u
 prefix=$1
 mkdir -p "$(dirname "$prefix")"
+# A copy of a template prefix whose regular files are hard links: the system's libraries
+# (some 650 MB a prefix) stay shared, and every other file, which Wine or a test may
+# rewrite in place, gets a copy of its own.
+clone() {
+    rm -rf "$2"
+    cp -a --link "$1" "$2" || return 1
+    find "$2" -type f ! -path '*/windows/system32/*' ! -path '*/windows/syswow64/*' ! -path '*/windows/winsxs/*' \
+        -exec sh -c 'for f; do cp -p "$f" "$f.own" && mv -f "$f.own" "$f"; done' _ {} +
+}
 if [ "${2:-}" = --run32 ]; then
     here=$(cd "$(dirname "$0")" && pwd)
     template=${RUN32_TEMPLATE:-$(dirname "$prefix")/template32}
@@ -15,8 +24,17 @@ if [ "${2:-}" = --run32 ]; then
     exec 9>"$prefix.lock"
     flock 9
     [ -f "$prefix/.run32-ready" ] && exit 0
-    rm -rf "$prefix"
-    cp -a "$template" "$prefix" || exit 1
+    clone "$template" "$prefix" || exit 1
+    exit 0
+fi
+# Every prefix but a template is cloned from the template beside it, made once.
+template=$(dirname "$prefix")/template64
+if [ "${prefix##*/template}" = "$prefix" ]; then
+    "$0" "$template" || exit 1
+    exec 9>"$prefix.lock"
+    flock 9
+    [ -f "$prefix/.ready" ] && exit 0
+    clone "$template" "$prefix" || exit 1
     exit 0
 fi
 exec 9>"$prefix.lock"

@@ -69,9 +69,10 @@ HWND Find(DWORD pid, const wchar_t* className, const wchar_t* caption, bool (*ac
 
 bool IsMainDialog(HWND window, void*) { return GetDlgItem(window, 1007) != nullptr; }
 bool IsReadmeDialog(HWND window, void*) { return GetDlgItem(window, 1027) != nullptr; }
+// Not the main dialog, not the ReadMe dialog, and not the captionless backdrop window.
 bool IsMessageBox(HWND window, void* skip) {
     return window != static_cast<HWND>(skip) && GetDlgItem(window, 1007) == nullptr &&
-           GetDlgItem(window, 1027) == nullptr;
+           GetDlgItem(window, 1027) == nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION;
 }
 }  // namespace
 
