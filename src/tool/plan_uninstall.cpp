@@ -353,7 +353,15 @@ bool PlanUninstall(const std::string& folder, std::string* out, std::string* err
         return false;
     }
     std::string record = script;
-    if (!IsRecord(script)) {
+    if (IsRecord(script)) {
+        // The script that ran an install is a record too; the uninstall is run from the
+        // copy placed in the install folder.
+        char named[kPathSize];
+        std::string placed;
+        if (ReadText("Root", "Named", named, sizeof named, script.c_str()))
+            placed = JoinText(named, "Setup.ini");
+        if (!placed.empty() && PathExists(placed.c_str()) && IsRecord(placed)) record = placed;
+    } else {
         // A setup script: the uninstall is that of the install its product registered.
         char rootName[kValueSize], earlier[kPathSize];
         if (!ReadText("Root", "Name", rootName, sizeof rootName, script.c_str()) ||

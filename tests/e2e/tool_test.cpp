@@ -1,0 +1,455 @@
+// SetupTool beside the real Setup.exe: its preview against what the backdrop and the
+// read-me show on screen for the same script, pixel by pixel; its plan of the sample
+// product against what the install then really does, and its plan of the uninstall
+// against what the uninstall removes and leaves. Making a plan changes nothing.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <stdlib.h>
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+#include "../draw/draw_helpers.h"
+#include "e2e_helpers.h"
+#include "plan_lines.h"
+#include "shell_links.h"
+#include "stage.h"
+#include "ui_driver.h"
+
+namespace {
+
+constexpr DWORD kRunWait = 90000;
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+std::string ToolPath() {
+    const char* host = getenv("SETUP_TOOL");
+    return host ? stage::HostToWindows(host) : std::string();
+}
+
+// Runs SetupTool with arguments; its standard output in *out. The exit code, or 99.
+DWORD RunTool(const std::string& arguments, std::string* out) {
+    const std::string file = "C:\\stage\\tool-output.txt";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE output = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+    PROCESS_INFORMATION p{};
+    std::string line = "\"" + ToolPath() + "\" " + arguments;
+    DWORD code = 99;
+    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &p)) {
+        if (WaitForSingleObject(p.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(p.hProcess, &code);
+        CloseHandle(p.hThread);
+        CloseHandle(p.hProcess);
+    }
+    CloseHandle(output);
+    *out = stage::ReadFile(file);
+    return code;
+}
+
+std::string ShellFolder(const char* name) {
+    std::string value;
+    stage::GetRegString(HKEY_CURRENT_USER, kShellFolders, name, &value);
+    return value;
+}
+
+// ---- the screen against the preview ----------------------------------------------
+
+void CaptureScreen(draw_test::Surface& into) {
+    HDC screen = GetDC(nullptr);
+    BitBlt(into.dc(), 0, 0, into.w(), into.h(), screen, 0, 0, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+}
+
+// A 24-bit BMP file as the preview writes it.
+struct BmpFile {
+    int w = 0, h = 0;
+    std::string bytes;
+    explicit BmpFile(const std::string& path) : bytes(stage::ReadFile(path)) {
+        if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M' || bytes[28] != 24) return;
+        w = *reinterpret_cast<const int32_t*>(&bytes[18]);
+        h = *reinterpret_cast<const int32_t*>(&bytes[22]);
+        if ((size_t)54 + (size_t)((w * 3 + 3) & ~3) * h != bytes.size()) w = h = 0;
+    }
+    COLORREF At(int x, int y) const {
+        size_t at = 54 + (size_t)(h - 1 - y) * ((w * 3 + 3) & ~3) + (size_t)x * 3;
+        return RGB((unsigned char)bytes[at + 2], (unsigned char)bytes[at + 1], (unsigned char)bytes[at]);
+    }
+};
+
+// Pixels of the picture at (x0 + x, y0 + y) on the screen against the preview at (x, y),
+// for every (x, y) inside the picture, on screen, and not hidden(x0 + x, y0 + y).
+template <typename Hidden>
+std::string CompareWithScreen(const draw_test::Surface& screen, const BmpFile& picture, int x0, int y0,
+                              Hidden hidden, long* compared) {
+    std::string out;
+    long differ = 0;
+    *compared = 0;
+    for (int y = 0; y < picture.h; ++y) {
+        for (int x = 0; x < picture.w; ++x) {
+            int sx = x0 + x, sy = y0 + y;
+            if (sx < 0 || sy < 0 || sx >= screen.w() || sy >= screen.h() || hidden(sx, sy)) continue;
+            ++*compared;
+            COLORREF want = picture.At(x, y), got = screen.At(sx, sy);
+            if (want == got) continue;
+            if (differ++ < 5)
+                out += " " + std::to_string(x) + "," + std::to_string(y) + " preview " + draw_test::Hex(want) +
+                       " screen " + draw_test::Hex(got) + ";";
+        }
+    }
+    if (differ) out += " " + std::to_string(differ) + " pixels differ";
+    return out;
+}
+
+// Whether (x, y) on screen lies on a visible window other than the one compared.
+struct Covered {
+    std::vector<RECT> rects;
+    bool operator()(int x, int y) const {
+        POINT p = {x, y};
+        for (const RECT& r : rects)
+            if (PtInRect(&r, p)) return true;
+        return false;
+    }
+};
+
+BOOL CALLBACK AddVisibleChild(HWND child, LPARAM covered) {
+    if (IsWindowVisible(child)) reinterpret_cast<Covered*>(covered)->rects.push_back(ui::WindowRect(child));
+    return TRUE;
+}
+
+TEST(Preview, AgreesPixelForPixelWithTheBackdropAndTheReadmeOnScreen) {
+    const draw_test::Bmp image = draw_test::PatternBmp(300, 120, 8);
+    stage::Folder folder("tool-preview");
+    folder.Put("art\\picture.bmp", image.Bytes());
+    folder.Put("intro.txt", "Lines of the read-me page,\r\ndrawn by the same interpreter.\r\n");
+    folder.WriteScript(Crlf({
+        "[Setup]", "Name=Preview Product", "[Root]", "Name=%programs%\\Preview Product",
+        "[Back]", "Do=1", "0=mode,top", "1=rect,0,0,%100,%100", "2=gradation,0,40,120,200,220,255,37",
+        "3=mode,center", "4=bitmap,art\\picture.bmp", "5=mode,bottom", "6=rect,%5,%4,%5,%4",
+        "7=font,255,255,255,0,0,0,0,700", "8=height,%6", "9=|Preview Product", "10=font,255,240,160,0,0,0,0,400",
+        "11=height,18", "12=|Drawn once by Setup.exe, once by SetupTool.", "13=mode,rect", "14=rect,%70,%80,%95,%95",
+        "15=fill,180,30,60",
+        "[Readme]", "Done=2", "File=ReadMe.Special", "No=14", "0=page,install", "1=mode,left",
+        "2=rect,0,0,%100,%100", "3=gradation,10,10,40,90,120,200", "4=mode,bottom", "5=rect,16,12,16,12",
+        "6=font,255,255,255,0,0,0,0,700", "7=height,24", "8=|The read-me page", "9=font,230,230,255",
+        "10=height,15", "11=mode,rect", "12=rect,16,56,%96,%80", "13=text,intro.txt"}));
+    ui::Program program;
+    ASSERT_TRUE(program.Start(folder.Path("Setup.exe"), "", folder.dir()));
+    HWND readme = ui::WaitForReadmeDialog(program.pid(), 30000);
+    ASSERT_NE(readme, nullptr) << "the read-me did not open by itself";
+    Sleep(700);  // its first paint
+    e2e::Shot("tool-preview-screen");
+    RECT screenRect = ui::WindowRect(GetDesktopWindow());
+    draw_test::Surface screen(screenRect.right, screenRect.bottom);
+    CaptureScreen(screen);
+    RECT readmeWindow = ui::WindowRect(readme);
+    POINT clientOrigin = {0, 0};
+    ClientToScreen(readme, &clientOrigin);
+    Covered onPage;
+    EnumChildWindows(readme, AddVisibleChild, reinterpret_cast<LPARAM>(&onPage));
+
+    const std::string out = "C:\\stage\\tool-preview-out";
+    stage::DeleteTree(out);
+    std::string report;
+    ASSERT_EQ(RunTool("preview \"" + folder.dir() + "\" --size " + std::to_string(screenRect.right) + "x" +
+                          std::to_string(screenRect.bottom) + " --out " + out,
+                      &report),
+              0u)
+        << report;
+
+    BmpFile backdrop(out + "\\backdrop.bmp");
+    ASSERT_EQ(backdrop.w, screenRect.right) << report;
+    Covered aroundReadme{{readmeWindow}};
+    long compared = 0;
+    EXPECT_EQ(CompareWithScreen(screen, backdrop, 0, 0, aroundReadme, &compared), "") << "the backdrop";
+    EXPECT_GT(compared, (long)screenRect.right * screenRect.bottom / 2) << "too little of the backdrop in sight";
+
+    BmpFile page(out + "\\readme-page-install.bmp");
+    RECT client{};
+    GetClientRect(readme, &client);
+    ASSERT_EQ(page.w, client.right) << "the page area is the read-me's client area\n" << report;
+    ASSERT_EQ(page.h, client.bottom);
+    EXPECT_EQ(CompareWithScreen(screen, page, clientOrigin.x, clientOrigin.y, onPage, &compared), "") << "the page";
+    EXPECT_GT(compared, (long)page.w * page.h * 3 / 4) << "the buttons cover too much of the page";
+
+    // Once the read-me is closed, the main dialog stands on the same backdrop.
+    ui::KeyToFocus(readme, VK_ESCAPE);
+    HWND dialog = ui::WaitForMainDialog(program.pid(), 20000);
+    ASSERT_NE(dialog, nullptr);
+    Sleep(500);
+    CaptureScreen(screen);
+    Covered aroundDialog{{ui::WindowRect(dialog)}};
+    EXPECT_EQ(CompareWithScreen(screen, backdrop, 0, 0, aroundDialog, &compared), "") << "the backdrop, after the read-me";
+    ui::Click(dialog, 2);
+    DWORD code = 99;
+    EXPECT_TRUE(program.Wait(15000, &code));
+}
+
+// ---- the plans against the install and the uninstall ------------------------------
+
+// What the plans are compared with: files (size and bytes), keys and values.
+using Snapshot = std::map<std::string, std::string>;
+
+void AddFiles(Snapshot& s, const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        std::string path = folder + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            s["folder " + e2e::Lower(path)] = "";
+            AddFiles(s, path);
+        } else {
+            s["file " + e2e::Lower(path)] = stage::ReadFile(path);
+        }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+}
+
+void AddKeys(Snapshot& s, HKEY root, const std::string& rootName, const std::string& path) {
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    const std::string name = e2e::Lower(rootName + "\\" + path);
+    s["key " + name] = "";
+    for (DWORD i = 0;; ++i) {
+        char value[1024], data[2048];
+        DWORD valueSize = sizeof value, dataSize = sizeof data - 1, type = 0;
+        if (RegEnumValueA(key, i, value, &valueSize, nullptr, &type, (BYTE*)data, &dataSize) != ERROR_SUCCESS) break;
+        std::string text = type == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data))
+                                             : std::string(data, strnlen(data, dataSize));
+        s["value " + name + "\\" + e2e::Lower(value)] = text;
+    }
+    std::vector<std::string> subkeys;
+    for (DWORD i = 0;; ++i) {
+        char sub[512];
+        DWORD size = sizeof sub;
+        if (RegEnumKeyExA(key, i, sub, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        subkeys.push_back(sub);
+    }
+    RegCloseKey(key);
+    for (const std::string& sub : subkeys) AddKeys(s, root, rootName, path + "\\" + sub);
+}
+
+struct Watched {
+    std::string install, programs, desktop;
+    Snapshot Take() const {
+        Snapshot s;
+        for (const std::string& folder : {install, programs, desktop}) {
+            if (stage::Exists(folder)) s["folder " + e2e::Lower(folder)] = "";
+            AddFiles(s, folder);
+        }
+        AddKeys(s, HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\Sample Software");
+        AddKeys(s, HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", std::string(kUninstallKey) + "\\Sample Notes");
+        AddKeys(s, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", ".snote");
+        AddKeys(s, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "SampleNotes.Note");
+        return s;
+    }
+};
+
+// The snapshot entries a plan line stands for ("file x", "key k", "value k\name").
+std::vector<std::string> EntriesOf(const plan::Line& l) {
+    std::string object = e2e::Lower(l.object);
+    if (object.compare(0, 5, "hkey_") == 0) {
+        if (l.detail.size() > 1 && l.detail[0] == '"') {
+            size_t close = l.detail.find('"', 1);
+            return {"value " + object + "\\" + e2e::Lower(l.detail.substr(1, close - 1))};
+        }
+        return {"key " + object};
+    }
+    return {"file " + object, "folder " + object};
+}
+
+// The data of a value line: "name" = "data" [(was "old")], or "name" = 1 (a number).
+std::string DataOf(const std::string& detail) {
+    size_t eq = detail.find("\" = ");
+    if (eq == std::string::npos) return "<no data>";
+    std::string rest = detail.substr(eq + 4);
+    if (rest.empty() || rest[0] != '"') return rest.substr(0, rest.find(' '));
+    size_t was = rest.find("\" (was \"");
+    return rest.substr(1, (was == std::string::npos ? rest.rfind('"') : was) - 1);
+}
+
+std::string Describe(const std::set<std::string>& items) {
+    std::string out;
+    for (const std::string& i : items) out += "  " + i + "\n";
+    return out.empty() ? "  (none)\n" : out;
+}
+
+void CopyTree(const std::string& from, const std::string& to) {
+    stage::MakeFolders(to);
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((from + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CopyTree(from + "\\" + name, to + "\\" + name);
+        else
+            CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+}
+
+std::string Flat(std::wstring text) {
+    text.erase(std::remove(text.begin(), text.end(), L'\r'), text.end());
+    return ui::Narrow(text, CP_ACP);
+}
+
+TEST(Plan, OfTheSampleAgreesWithItsInstallAndItsUninstall) {
+    const char* source = getenv("SETUP_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    stage::Folder folder("tool-sample");
+    CopyTree(stage::HostToWindows(source) + "\\examples\\sample", folder.dir());
+    // Unattended, and with entries for every outcome an unattended install can have.
+    stage::SetIni(folder.Script(), "Setup", "Auto", "1");
+    stage::SetIni(folder.Script(), "CopyFile", "5", "&kept.cfg");
+    stage::SetIni(folder.Script(), "CopyFile", "6", "*gone.txt");
+    stage::SetIni(folder.Script(), "CopyFile", "7", "!extra.txt");
+    folder.Put("kept.cfg", "shipped settings");
+    folder.Put("extra.txt", "extra");
+    Watched watched{"C:\\Program Files\\Sample Notes", ShellFolder("Programs"), ShellFolder("Desktop")};
+    stage::DeleteTree(watched.install);
+    stage::DeleteTree(watched.programs + "\\Sample Notes");
+    stage::DeleteRegTree(HKEY_CURRENT_USER, "Software\\Sample Software");
+    stage::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "\\Sample Notes").c_str());
+    for (const char* key : {".snote", "SampleNotes.Note"}) stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
+    ASSERT_TRUE(stage::WriteFile(watched.install + "\\kept.cfg", "the user's settings"));
+    ASSERT_TRUE(stage::WriteFile(watched.install + "\\docs\\changes.txt", "newer changes"));
+    ASSERT_TRUE(stage::WriteFile(watched.install + "\\notes.cfg", "older notes"));
+    stage::Touch(watched.install + "\\kept.cfg", 86400);
+    stage::Touch(watched.install + "\\docs\\changes.txt", 86400);
+    stage::Touch(watched.install + "\\notes.cfg", -86400);
+
+    // The install plan; the machine stays as it was.
+    const Snapshot beforePlan = watched.Take();
+    const std::string script = stage::ReadFile(folder.Script());
+    std::string text;
+    ASSERT_EQ(RunTool("plan \"" + folder.dir() + "\"", &text), 0u) << text;
+    EXPECT_TRUE(beforePlan == watched.Take()) << "the plan changed the machine";
+    EXPECT_EQ(script, stage::ReadFile(folder.Script())) << "the plan changed the script";
+    stage::WriteFile(stage::ArtifactPath("tool-plan.txt"), text);
+    const std::vector<plan::Line> planned = plan::Lines(text);
+    const std::string dest = watched.install + "\\";
+    EXPECT_EQ(plan::OutcomeOf(planned, dest + "kept.cfg"), "keep") << text;
+    EXPECT_EQ(plan::OutcomeOf(planned, dest + "docs\\changes.txt"), "overwrite");
+    EXPECT_EQ(plan::OutcomeOf(planned, dest + "notes.cfg"), "replace");
+    EXPECT_EQ(plan::OutcomeOf(planned, dest + "readme.txt"), "new");
+    EXPECT_EQ(plan::OutcomeOf(planned, dest + "gone.txt"), "missing-quietly");
+    EXPECT_EQ(plan::OutcomeOf(planned, dest + "extra.txt"), "new");
+
+    // The install itself.
+    ui::Program setup;
+    ASSERT_TRUE(setup.Start(folder.Path("Setup.exe"), "", folder.dir()));
+    e2e::Outcome end = e2e::WaitForEndOrBox(setup, kRunWait);
+    ASSERT_TRUE(end.ended) << (end.box ? "a message box: " + ui::Narrow(ui::MessageBoxText(end.box)) : "no end in time");
+    const Snapshot installed = watched.Take();
+
+    // Every line of the plan came true...
+    std::set<std::string> predicted;
+    for (const plan::Line& l : planned) {
+        for (const std::string& e : EntriesOf(l)) predicted.insert(e);
+        const std::string what = l.outcome + " " + l.object + "  " + l.detail;
+        if (l.outcome == "new" || l.outcome == "replace" || l.outcome == "overwrite") {
+            if (l.object.size() > 4 && e2e::Lower(l.object.substr(l.object.size() - 4)) == ".lnk") {
+                links::Link link = links::Read(l.object);
+                ASSERT_TRUE(link.loaded) << what;
+                std::string target = l.detail.substr(3, l.detail.find("  (in ") - 3);
+                EXPECT_EQ(link.path + (link.arguments.empty() ? "" : " " + link.arguments), target) << what;
+                EXPECT_EQ("(in " + link.workFolder + ")", l.detail.substr(l.detail.find("  (in ") + 2)) << what;
+            } else if (l.detail.compare(0, 3, "<- ") == 0) {
+                std::string from = l.detail.substr(3, l.detail.find("  ") == std::string::npos ? std::string::npos
+                                                                                                 : l.detail.find("  ") - 3);
+                EXPECT_EQ(stage::ReadFile(l.object), stage::ReadFile(from)) << what;
+            } else {
+                EXPECT_TRUE(stage::Exists(l.object)) << what;
+            }
+        } else if (l.outcome == "keep") {
+            EXPECT_EQ(installed.at("file " + e2e::Lower(l.object)), beforePlan.at("file " + e2e::Lower(l.object))) << what;
+        } else if (l.outcome == "missing" || l.outcome == "missing-quietly") {
+            EXPECT_FALSE(stage::Exists(l.object)) << what;
+        } else if (l.outcome == "make" || l.outcome == "exists" || l.outcome == "new-key") {
+            EXPECT_TRUE(installed.count(EntriesOf(l)[0]) || (EntriesOf(l).size() > 1 && installed.count(EntriesOf(l)[1])))
+                << what;
+        } else if (l.outcome == "set" || l.outcome == "replace" || l.outcome == "same") {
+            auto found = installed.find(EntriesOf(l)[0]);
+            ASSERT_TRUE(found != installed.end()) << what;
+            EXPECT_EQ(found->second, DataOf(l.detail)) << what;
+        }
+    }
+    // ... and nothing came about that it did not tell.
+    std::set<std::string> untold;
+    for (const auto& item : installed) {
+        auto was = beforePlan.find(item.first);
+        if ((was == beforePlan.end() || was->second != item.second) && !predicted.count(item.first))
+            untold.insert(item.first);
+    }
+    EXPECT_EQ(Describe(untold), Describe({})) << "changed by the install, not in the plan";
+
+    // A file of the user's in a product folder, and a log the [Del] pattern takes.
+    ASSERT_TRUE(stage::WriteFile(dest + "docs\\mine.txt", "the user's"));
+    ASSERT_TRUE(stage::WriteFile(dest + "notes.log", "log"));
+    const Snapshot beforeUninstallPlan = watched.Take();
+    ASSERT_EQ(RunTool("plan --uninstall \"" + folder.dir() + "\"", &text), 0u) << text;
+    EXPECT_TRUE(beforeUninstallPlan == watched.Take()) << "the uninstall plan changed the machine";
+    stage::WriteFile(stage::ArtifactPath("tool-plan-uninstall.txt"), text);
+    const std::vector<plan::Line> removal = plan::Lines(text);
+    std::string leftReport = "Could not delete these...\n\n";
+    for (const plan::Line& l : removal)
+        if (l.outcome == "left") leftReport += l.object + "\n";
+
+    ui::Program uninstall;
+    ASSERT_TRUE(uninstall.Start(dest + "Setup.exe", "uninstall", watched.install));
+    e2e::Outcome box = e2e::WaitForEndOrBox(uninstall, kRunWait);
+    ASSERT_TRUE(box.box) << "no leftover report";
+    e2e::Shot("tool-uninstall-leftovers");
+    if (!stage::Japanese()) EXPECT_EQ(Flat(ui::MessageBoxText(box.box)), leftReport) << "the leftover report";
+    ui::Click(box.box, IDOK);
+    ASSERT_TRUE(uninstall.Wait(kRunWait)) << "the uninstall did not end";
+    // The self-removal waits 5 s, then a batch file deletes the uninstaller.
+    EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(dest + "Setup.exe"); }, 30000)) << "the uninstaller stayed";
+    Sleep(1000);
+    const Snapshot after = watched.Take();
+
+    std::set<std::string> removedTold, keptTold;
+    for (const plan::Line& l : removal) {
+        const std::string what = l.outcome + " " + l.object + "  " + l.detail;
+        std::vector<std::string> entries = EntriesOf(l);
+        bool there = false;
+        for (const std::string& e : entries) there |= after.count(e) != 0;
+        if (l.outcome == "remove" || l.outcome == "remove-key" || l.outcome == "remove-value" ||
+            l.outcome == "remove-folder") {
+            EXPECT_FALSE(there) << what;
+            for (const std::string& e : entries) removedTold.insert(e);
+        } else if (l.outcome == "stays" || l.outcome == "left") {
+            EXPECT_TRUE(there) << what;
+            for (const std::string& e : entries) keptTold.insert(e);
+        }
+    }
+    std::set<std::string> untoldRemovals;
+    for (const auto& item : beforeUninstallPlan) {
+        if (after.count(item.first)) continue;
+        // A key removed with everything in it takes its subkeys and values along.
+        bool told = removedTold.count(item.first) != 0;
+        for (const std::string& r : removedTold) {
+            if (r.compare(0, 4, "key ") != 0) continue;
+            const std::string key = r.substr(4);
+            size_t at = item.first.find(' ');
+            const std::string name = item.first.substr(at + 1);
+            told |= name.compare(0, key.size() + 1, key + "\\") == 0;
+        }
+        if (!told) untoldRemovals.insert(item.first);
+    }
+    EXPECT_EQ(Describe(untoldRemovals), Describe({})) << "removed by the uninstall, not in the plan";
+    EXPECT_TRUE(keptTold.count("file " + e2e::Lower(dest + "docs\\mine.txt")) || after.count("file " + e2e::Lower(dest + "docs\\mine.txt")))
+        << "the user's file stays";
+    stage::DeleteTree(watched.install);
+}
+
+}  // namespace
