@@ -1,6 +1,7 @@
 #include "tool/check.h"
 #include <windows.h>
 #include <string.h>
+#include <map>
 #include <vector>
 #include "base/handles.h"
 #include "base/text.h"
@@ -95,16 +96,23 @@ private:
         const IniKey* k = ini_.Find(section.c_str(), key.c_str());
         return k && !ReadValue(k->value).empty();
     }
-    // The first number from `first` whose key prefix+number reads as absent.
-    int ListEnd(const std::string& section, const char* prefix, int first) const {
+    // The first number from `first` whose key prefix+number reads as absent; each list
+    // is walked once.
+    int ListEnd(const std::string& section, const char* prefix, int first) {
+        std::string id = FoldName(section) + "\n" + prefix;
+        auto known = ends_.find(id);
+        if (known != ends_.end()) return known->second;
         int n = first;
         while (Present(section, prefix + Num(n))) ++n;
-        return n;
+        return ends_[id] = n;
     }
-    int FamilyEnd(const char* family, const char* listKey) const {
+    int FamilyEnd(const char* family, const char* listKey) {
+        std::string id = std::string("[") + family;
+        auto known = ends_.find(id);
+        if (known != ends_.end()) return known->second;
         int n = 0;
         while (Present(family + Num(n), listKey)) ++n;
-        return n;
+        return ends_[id] = n;
     }
 
     void CheckStructure();
@@ -129,6 +137,8 @@ private:
     IniFile ini_;
     DialogChoices choices_;
     char base_[kPathSize] = "";
+    std::map<std::string, int> ends_;
+    int readmeCount_ = -1;
 };
 
 void Checker::CheckStructure() {
@@ -171,15 +181,12 @@ void Checker::CheckStructure() {
         }
         for (size_t i = 0; i < s.keys.size(); ++i) {
             const IniKey& k = s.keys[i];
-            bool again = false;
-            for (size_t j = 0; j < i && !again; ++j) {
-                if (SameName(s.keys[j].name, k.name.c_str())) {
-                    out_.Warn(k.line, "key " + Quoted(k.name) + " appears again in " + Section(s.name) + " (first at line " +
-                                          Num(s.keys[j].line) + "): only the first is read");
-                    again = true;
-                }
-            }
-            if (!again) CheckKey(s, *spec, k);
+            const size_t first = s.first.at(FoldName(k.name));
+            if (first != i)
+                out_.Warn(k.line, "key " + Quoted(k.name) + " appears again in " + Section(s.name) + " (first at line " +
+                                      Num(s.keys[first].line) + "): only the first is read");
+            else
+                CheckKey(s, *spec, k);
         }
     }
 }
@@ -218,7 +225,8 @@ void Checker::CheckKey(const IniSection& s, const SectionSpec& spec, const IniKe
             out_.Warn(k.line, "key " + Quoted(k.name) + " comes after the gap at " + Quoted(prefix + Num(end)) +
                                   ": the list ends there, and this key is never read");
     } else if (spec.list == ListShape::ByCount) {
-        int count = ReadNumber(s.name.c_str(), "No", 0, script());
+        if (readmeCount_ < 0) readmeCount_ = ReadNumber(s.name.c_str(), "No", 0, script());
+        const int count = readmeCount_;
         if (number >= count)
             out_.Warn(k.line, "key " + Quoted(k.name) + " lies beyond " + Section(s.name) + " \"No\" = " + Num(count) +
                                   ": only keys 0 to No - 1 are read");

@@ -25,18 +25,22 @@ const char* LastCloseBracket(const std::string& line) {
 
 bool SameName(const std::string& a, const char* b) { return EqualsAsciiNoCase(a.c_str(), b); }
 
+std::string FoldName(const std::string& name) {
+    std::string out = name;
+    for (char& c : out) c = c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
+    return out;
+}
+
 const IniSection* IniFile::Find(const char* section) const {
-    for (const IniSection& s : sections)
-        if (SameName(s.name, section)) return &s;
-    return nullptr;
+    auto it = first.find(FoldName(section));
+    return it == first.end() ? nullptr : &sections[it->second];
 }
 
 const IniKey* IniFile::Find(const char* section, const char* key) const {
     const IniSection* s = Find(section);
     if (!s) return nullptr;
-    for (const IniKey& k : s->keys)
-        if (SameName(k.name, key)) return &k;
-    return nullptr;
+    auto it = s->first.find(FoldName(key));
+    return it == s->first.end() ? nullptr : &s->keys[it->second];
 }
 
 int IniFile::LineOf(const char* section, const char* key) const {
@@ -70,12 +74,8 @@ IniFile ParseIni(const char* bytes, size_t size) {
                 IniSection s;
                 s.name = Trimmed(line.c_str() + 1, close);
                 s.line = number;
-                s.firstOf = -1;
-                for (size_t i = 0; i < file.sections.size(); ++i)
-                    if (file.sections[i].firstOf < 0 && SameName(file.sections[i].name, s.name.c_str())) {
-                        s.firstOf = (int)i;
-                        break;
-                    }
+                auto known = file.first.emplace(FoldName(s.name), file.sections.size());
+                s.firstOf = known.second ? -1 : (int)known.first->second;
                 file.sections.push_back(s);
                 continue;
             }
@@ -93,7 +93,9 @@ IniFile ParseIni(const char* bytes, size_t size) {
         key.name = Trimmed(line.c_str(), eq);
         key.value = Trimmed(eq + 1, line.c_str() + line.size());
         key.line = number;
-        file.sections.back().keys.push_back(key);
+        IniSection& section = file.sections.back();
+        section.first.emplace(FoldName(key.name), section.keys.size());
+        section.keys.push_back(key);
     }
     return file;
 }

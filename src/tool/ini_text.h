@@ -6,6 +6,7 @@
 // double-byte character.
 #pragma once
 #include <stddef.h>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ struct IniSection {
     int line;
     int firstOf;       // -1 for the first section of its name, else the index of that one
     std::vector<IniKey> keys;
+    std::map<std::string, size_t> first;  // folded key name -> its first key
 };
 
 // Lines the profile calls read as nothing the program can ask for.
@@ -38,6 +40,7 @@ struct IniNote {
 struct IniFile {
     std::vector<IniSection> sections;
     std::vector<IniNote> notes;
+    std::map<std::string, size_t> first;  // folded section name -> its first section
 
     // The section the profile calls read: the first of that name (names without case).
     const IniSection* Find(const char* section) const;
@@ -57,3 +60,5 @@ bool HasDroppedQuotes(const std::string& written);
 
 // Names compared as the profile calls compare them: ASCII letters without case.
 bool SameName(const std::string& a, const char* b);
+// The name as SameName compares it.
+std::string FoldName(const std::string& name);

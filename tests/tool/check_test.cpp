@@ -181,6 +181,24 @@ TEST(Check, ACleanScriptGivesNoFinding) {
     EXPECT_EQ(findings.ExitStatus(), 0);
 }
 
+// Long lists are read once, not once per key: twenty thousand drawing lines, as many
+// unknown and as many duplicated keys are checked in seconds, each told once.
+TEST(Check, LongListsAreCheckedInLinearTime) {
+    const int n = 20000;
+    std::string script = kHead + "[Back]\nDo=1\n";
+    for (int i = 0; i < n; ++i) script += std::to_string(i) + "=mode,whole\n";
+    script += "[Check]\n";
+    for (int i = 0; i < n; ++i) script += "Unknown" + std::to_string(i) + "=1\nMenu=1\n";
+    std::string folder = StageCase("long", script, {});
+    DWORD start = GetTickCount();
+    Findings findings;
+    ASSERT_TRUE(CheckScript(folder, findings));
+    DWORD took = GetTickCount() - start;
+    EXPECT_EQ(findings.Count(Severity::Warning), (size_t)(2 * n - 1)) << "each unknown key and each repeated Menu once";
+    EXPECT_EQ(findings.Count(Severity::Error), 0u);
+    EXPECT_LT(took, 20000u) << "checking took " << took << " ms";
+}
+
 TEST(Check, TheSampleProductChecksClean) {
     const char* source = getenv("SETUP_SOURCE_DIR");
     ASSERT_NE(source, nullptr) << "SETUP_SOURCE_DIR names the source tree";
