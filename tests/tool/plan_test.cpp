@@ -282,6 +282,40 @@ TEST(Plan, MakingAPlanChangesNothing) {
     stage::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanQuiet").c_str());
 }
 
+// A version-up: the earlier install's folder, its box states (the Start-menu box it had
+// off stays off, the desktop box it had on comes on) and its Start-menu location, where
+// the final launch then opens the [LastGo] shortcuts.
+TEST(Plan, VersionUpOffersTheEarlierChoicesAndTheFinalLaunchFollows) {
+    const std::string earlier = "C:\\PlanUpOld";
+    const std::string custom = Programs() + "\\Custom Place";
+    std::string desktop;
+    stage::GetRegString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                        "Desktop", &desktop);
+    stage::DeleteTree(earlier);
+    ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanUp").c_str(),
+                                    "UninstallString", (earlier + "\\Setup.exe").c_str()));
+    ASSERT_TRUE(stage::WriteFile(earlier + "\\Setup.ini", Crlf({"[Check]", "Menu=1", "Desktop=2", "[Menu]",
+                                                                 "Named=" + custom, "[CopiedFile]", "Count=1"})));
+    stage::Folder folder("plan-up", false);
+    folder.Put("a.txt", "a");
+    folder.WriteScript(Crlf({"[Setup]", "Name=Plan Up", "[Root]", "Name=%programs%\\PlanUp", "[Check]", "Menu=2",
+                             "Desktop=1", "[Menu]", "Name=Plan Up", "[Menu0]", "Name=$Tour", "Path=a.txt", "[Menu1]",
+                             "Name=Guide", "Path=a.txt", "[Desktop]", "Name=Plan Up", "Path=a.txt", "[LastGo]",
+                             "0=$Tour", "1=Guide", "DesktopAndGo=1"}));
+    const std::string text = PlanOf(folder.dir());
+    std::vector<plan::Line> lines = plan::Lines(text);
+    EXPECT_NE(text.find("    " + earlier + " (exists)\n"), std::string::npos) << "the earlier folder is offered\n" << text;
+    EXPECT_NE(text.find("version-up of the install registered in " + earlier), std::string::npos) << text;
+    EXPECT_NE(text.find("Start menu off, desktop shortcut on"), std::string::npos) << "the earlier states\n" << text;
+    EXPECT_EQ(plan::OutcomeOf(lines, custom + "\\Guide.lnk"), "open") << "the box is off: not made, still opened\n"
+                                                                        << text;
+    EXPECT_EQ(plan::DetailOf(lines, "open", custom + "\\$Tour.lnk"), "(then deleted)");
+    EXPECT_EQ(plan::OutcomeOf(lines, desktop + "\\Plan Up.lnk"), "new+open");
+    EXPECT_EQ(plan::OutcomeOf(lines, earlier + "\\Setup.ini"), "replace") << "the earlier record is merged";
+    stage::DeleteTree(earlier);
+    stage::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanUp").c_str());
+}
+
 TEST(Plan, NoScriptAndNoInstalledCopyAreTold) {
     std::string out, errors;
     stage::Folder empty("plan-empty", false);
