@@ -11,4 +11,4 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-extern "C" __declspec(dllexport) const char* WINAPI DepWord() { return "dependency-answered"; }
+extern "C" __declspec(dllexport) const char* DepWord() { return "dependency-answered"; }
