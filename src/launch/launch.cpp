@@ -72,6 +72,24 @@ void StartThroughShell(HWND owner, const LaunchFields& fields) {
         MessageBoxA(owner, Msg("Could not execute.", "実行を失敗しました"), program, MB_OK | MB_ICONEXCLAMATION);
 }
 
+// The library a launch entry names; null when it cannot be loaded or is refused.
+HMODULE LoadLaunchLibrary(const char* name) {
+    char path[kLaunchValueSize];
+    switch (ClassifyLibraryName(name)) {
+    case LibraryName::Bare: {
+        UINT n = GetSystemDirectoryA(path, kPathSize);
+        if (n == 0 || n >= kPathSize || !JoinPath(path, name, sizeof path)) return nullptr;
+        break;
+    }
+    case LibraryName::Absolute:
+        if (!CopyBounded(path, sizeof path, name)) return nullptr;
+        break;
+    case LibraryName::Relative:  // to the current folder, during an install the download folder
+        return nullptr;
+    }
+    return LoadLibraryExA(path, nullptr, LibrarySearchFlags());
+}
+
 void CallLibrary(const LaunchFields& fields, Reports& reports) {
     bool hide = IsHideOption(OptionKeyword(fields));
     bool check = IsPresenceCheck(fields.entry);
@@ -102,25 +120,6 @@ void ShowReport(HWND owner, const GrowableText& report, const char* caption) {
 }
 
 }  // namespace
-
-HMODULE LoadLaunchLibrary(const char* name) {
-    char path[kLaunchValueSize];
-    switch (ClassifyLibraryName(name)) {
-    case LibraryName::Bare: {
-        UINT n = GetSystemDirectoryA(path, kPathSize);
-        if (n == 0 || n >= kPathSize || !JoinPath(path, name, sizeof path)) return nullptr;
-        break;
-    }
-    case LibraryName::Absolute:
-        if (!CopyBounded(path, sizeof path, name)) return nullptr;
-        break;
-    case LibraryName::Relative:
-        // Relative to the current folder, which during an install is the download folder.
-        SetLastError(ERROR_MOD_NOT_FOUND);
-        return nullptr;
-    }
-    return LoadLibraryExA(path, nullptr, LibrarySearchFlags());
-}
 
 void RunLaunchEntries(HWND dialog, const char* prefix) {
     const char* script = Script();

@@ -95,10 +95,9 @@ TEST(LaunchText, OptionWordsInAnyCase) {
         int show;
         bool hide;
     } rows[] = {
-        {"hide", kLaunchHide, true},      {"HIDE", kLaunchHide, true},     {"Hide", kLaunchHide, true},
-        {"min", kLaunchMinimized, false}, {"MiN", kLaunchMinimized, false}, {"max", kLaunchMaximized, false},
-        {"MAX", kLaunchMaximized, false}, {"", kLaunchShown, false},      {"show", kLaunchShown, false},
-        {"hidden", kLaunchShown, false},  {" hide", kLaunchShown, false},  {"minimized", kLaunchShown, false},
+        {"hide", kLaunchHide, true},      {"HIDE", kLaunchHide, true},          {"MiN", kLaunchMinimized, false},
+        {"max", kLaunchMaximized, false}, {"", kLaunchShown, false},            {"hidden", kLaunchShown, false},
+        {" hide", kLaunchShown, false},   {"minimized", kLaunchShown, false},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(r.show, LaunchShowCommand(r.option)) << "\"" << r.option << "\"";
