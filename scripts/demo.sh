@@ -42,10 +42,24 @@ if [ $headless = 1 ]; then
     fi
     sleep 0.5
     $wine "$driver" screenshot 'C:\demo-dialog.bmp'
+    # The read-me's picture pages: the first one, then the licence behind its button.
+    $wine "$driver" click "Sample Notes" 3
+    if $wine "$driver" wait "Sample Notes" 10000 1027; then
+        sleep 0.5
+        $wine "$driver" screenshot 'C:\demo-readme.bmp'
+        $wine "$driver" click "Sample Notes" 1024
+        sleep 1
+        $wine "$driver" screenshot 'C:\demo-readme-licence.bmp'
+        $wine "$driver" click "Sample Notes" 1027
+        sleep 1
+    else
+        echo "the read-me did not open"
+    fi
     $wine "$driver" click "Sample Notes" 1
     sleep 2.5
     $wine "$driver" screenshot 'C:\demo-progress.bmp'
-    for f in dialog progress; do
+    for f in dialog readme readme-licence progress; do
+        [ -e "$prefix/drive_c/demo-$f.bmp" ] || continue
         convert "$prefix/drive_c/demo-$f.bmp" "$out/$f.png" && rm -f "$prefix/drive_c/demo-$f.bmp"
     done
 fi
@@ -62,5 +76,5 @@ for key in 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Sample Note
 done
 echo "shortcuts of the prefix's user (Start menu, desktop):"
 (cd "$prefix/drive_c/users" && find . -name '*.lnk' -path '*Sample Notes*' | sort) || true
-[ $headless = 1 ] && echo "screenshots: $out/dialog.png $out/progress.png"
+[ $headless = 1 ] && echo "screenshots: $out/dialog.png $out/readme.png $out/readme-licence.png $out/progress.png"
 exit $rc

@@ -16,6 +16,9 @@ declare -A sources=(
     [fuzz_paths]="src/base/text.cpp src/script/path_rules.cpp src/script/section_parse.cpp src/script/token_text.cpp src/uninstall/removal_rules.cpp"
     [fuzz_bmp]="src/draw/bmp_layout.cpp"
     [fuzz_draw]="src/base/text.cpp src/draw/draw_parse.cpp"
+    [fuzz_registry]="src/base/text.cpp src/registry/registry_parse.cpp"
+    [fuzz_shortcut]="src/base/text.cpp src/shell/shortcut_text.cpp"
+    [fuzz_readme]="src/base/text.cpp src/ui/readme_pages.cpp src/draw/draw_parse.cpp"
 )
 targets=("$@")
 [ ${#targets[@]} = 0 ] && targets=($(printf '%s\n' "${!sources[@]}" | sort))

@@ -2,6 +2,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "script/script.h"
+#include "script/section_parse.h"
 #include "base/text.h"
 
 RecordList::RecordList(const char* section, const char* path, bool keepExisting, bool countOnEveryWrite)
@@ -9,22 +10,23 @@ RecordList::RecordList(const char* section, const char* path, bool keepExisting,
     CopyBounded(section_, sizeof section_, section);
     CopyBounded(path_, sizeof path_, path);
     int count = keepExisting ? ReadCount(section, path) : 0;
-    if (count < 0) count = 0;
     GrowableText existing;
     if (!ReadSection(section, path, existing)) return;
+    // A "Count" no writer makes (beyond any list number, such as 2^31 - 1) continues after
+    // the last entry present instead of running into the end of the numbers.
+    if (count > (1 << 20)) count = (existing.data() ? HighestListNumber(existing.data()) : -1) + 1;
+    if (count < 0) count = 0;
     // Keep what else the section holds; the list itself is rewritten by this run.
     const char* p = existing.data();
     while (p && *p) {
         size_t len = strlen(p);
         const char* eq = strchr(p, '=');
         size_t keyLen = eq ? (size_t)(eq - p) : len;
-        bool numeric = keyLen > 0;
-        for (size_t i = 0; i < keyLen; ++i)
-            if (p[i] < '0' || p[i] > '9') numeric = false;
+        int number = ListKeyNumber(p, keyLen);
         bool isCount = keyLen == 5 && _strnicmp(p, "Count", 5) == 0;
         // A continued list keeps its entries below "Count"; stale numbers above it would
         // shadow the entries appended now.
-        bool keep = !numeric || (keepExisting && atoi(p) < count);
+        bool keep = number < 0 || (keepExisting && number < count);
         if (!isCount && keep) text_.Append(p, len + 1);
         p += len + 1;
     }

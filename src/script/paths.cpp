@@ -9,8 +9,11 @@
 bool JoinPath(char* folder, const char* name, size_t cap) {
     if (!folder) return false;
     if (!folder[0]) return CopyBounded(folder, cap, name);
-    size_t len = strlen(folder);
-    if (folder[len - 1] != '\\' && !AppendBounded(folder, cap, "\\")) return false;
+    // The last character, not the last byte: a folder ending in a double-byte character
+    // whose trail byte is 0x5C still needs its separator.
+    const char* last = FindLastBackslash(folder);
+    bool endsInSeparator = last && last[1] == 0;
+    if (!endsInSeparator && !AppendBounded(folder, cap, "\\")) return false;
     return AppendBounded(folder, cap, name);
 }
 

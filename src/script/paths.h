@@ -7,7 +7,7 @@
 
 constexpr size_t kExpandedSize = 520;  // result of ExpandFolderTokens
 
-// Joins name to folder in place: adds a backslash unless the folder's last byte is one.
+// Joins name to folder in place: adds a backslash unless the folder's last character is one.
 // Cuts what does not fit in cap bytes and then returns false: a cut path names another
 // file, so callers that act on the result must refuse it.
 bool JoinPath(char* folder, const char* name, size_t cap = kPathSize);

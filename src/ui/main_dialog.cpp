@@ -5,7 +5,9 @@
 #include "base/handles.h"
 #include "res/resource.h"
 #include "script/path_rules.h"
+#include "script/paths.h"
 #include "script/script.h"
+#include "ui/dialog_font.h"
 #include "ui/dialog_items.h"
 #include "ui/readme_dialog.h"
 
@@ -19,13 +21,17 @@ constexpr UINT kCloseMessage = WM_APP + 1;
 const int kOptionControls[] = {IDC_MENU, IDC_SHORTCUT, IDC_STARTUP, IDC_EXT, IDC_SENDTO, IDC_LOCATION};
 
 bool g_runStarted = false;
+// Once the agreement is refused no run may start, whatever commands are still queued.
+bool g_agreementRefused = false;
+HFONT g_font = nullptr;  // the Western font of the English texts, if any
 
 void Close(HWND dialog) { PostMessageA(dialog, kCloseMessage, 0, 0); }
 
 }  // namespace
 
 // An install needs a complete folder that is not a drive root: a relative one would
-// land wherever the program happens to run. Otherwise the user is told, and the dialog
+// land wherever the program happens to run, and one too long for the uninstaller's own
+// name could never be uninstalled. Otherwise the user is told, and the dialog
 // stays open to correct it.
 static bool AcceptInstallFolder(HWND dialog) {
     char folder[kPathSize] = "";
@@ -33,21 +39,24 @@ static bool AcceptInstallFolder(HWND dialog) {
     char full[kPathSize];
     char* name = nullptr;
     DWORD n = IsAbsolutePath(folder) ? GetFullPathNameA(folder, sizeof full, full, &name) : 0;
-    if (n > 0 && n < sizeof full && IsUsableInstallFolder(full)) return true;
+    // The uninstaller and its record must fit beside the product, or it could never be removed.
+    char uninstaller[kPathSize];
+    CopyBounded(uninstaller, sizeof uninstaller, full);
+    if (n > 0 && n < sizeof full && IsUsableInstallFolder(full) && JoinPath(uninstaller, "Setup.exe")) return true;
     char caption[kValueSize];
     ReadText("Setup", "Name", caption, sizeof caption, Script());
     MessageBoxA(dialog,
                 Msg("Please choose a complete folder to install to, such as C:\\Program Files\\Product.\n"
-                    "A drive root or a relative folder cannot be used.",
+                    "A drive root, a relative folder or a folder of more than 249 characters cannot be used.",
                     "インストール先には C:\\Program Files\\製品名 のような完全なフォルダを指定してください．\n"
-                    "ドライブのルートや相対パスは使えません．"),
+                    "ドライブのルート、相対パス、249文字を超えるフォルダは使えません．"),
                 caption, MB_OK | MB_ICONWARNING);
     SetFocus(Item(dialog, IDC_FOLDER));
     return false;
 }
 
 static void OnRun(HWND dialog) {
-    if (g_runStarted) return;  // the dialog runs at most once
+    if (g_runStarted || g_agreementRefused) return;  // the dialog runs at most once
     bool uninstall = Run().stage == Stage::Installed && IsChecked(dialog, IDC_COPY);
     if (!uninstall && !AcceptInstallFolder(dialog)) {
         // An automatic run shows no buttons to go on with: it ends without installing.
@@ -76,9 +85,13 @@ static void OnCancel(HWND dialog) {
 static void OnReadme(HWND dialog) {
     RunState& run = Run();
     SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)run.smallIcon);
-    INT_PTR result = DialogBoxParamA(run.instance, MAKEINTRESOURCEA(IDD_README), dialog, ReadmeDialogProc, 0);
-    if (result == 0) Close(dialog);  // the agreement was declined
+    INT_PTR result = OpenReadmeDialog(dialog);
     SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)run.largeIcon);
+    if (result == 0) {
+        // Refused: the dialog ends at once, before any step and before a queued run.
+        g_agreementRefused = true;
+        EndDialog(dialog, 0);
+    }
 }
 
 static void OnUninstallBox(HWND dialog) {
@@ -112,9 +125,16 @@ static void OnPaint(HWND dialog) {
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG: SetUpMainDialog(dialog); break;
+    case WM_INITDIALOG:
+        g_font = ApplyWesternFont(dialog);
+        SetUpMainDialog(dialog);
+        break;
     case WM_PAINT: OnPaint(dialog); break;
     case WM_DESTROY: PostQuitMessage(0); break;
+    case WM_NCDESTROY:  // the controls are gone: nothing uses the font any more
+        if (g_font) DeleteObject(g_font);
+        g_font = nullptr;
+        break;
     case WM_COMMAND: OnCommand(dialog, LOWORD(wParam)); break;
     case kCloseMessage: EndDialog(dialog, 0); break;
     }

@@ -147,12 +147,16 @@ void SetUpScriptState(HWND dialog, SetUpState& s, const char* earlierFolder) {
 void SetUpReadmeButton(HWND dialog) {
     const char* script = Script();
     int done = ReadNumber("Readme", "Done", 0, script);
+    bool agreement = ReadNumber("Go", "Agree", 0, script) != 0;
+    // An automatic run skips the read-me, but never an agreement the script asks for:
+    // the run only starts once the user has agreed.
+    bool automatic = ReadNumber("Setup", "Auto", 0, script) != 0;
     if (done == 0) {
         Show(dialog, IDC_README, false);
-    } else if (done == 2 && ReadNumber("Setup", "Auto", 0, script) == 0 && !Run().uninstallMode) {
+    } else if (done == 2 && (!automatic || agreement) && !Run().uninstallMode) {
         SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_README, 0), 0);
     }
-    if (ReadNumber("Go", "Agree", 0, script) != 0) {
+    if (agreement) {
         WriteText("Readme", "Done", "1", script);
         Show(dialog, IDC_README, false);
     }

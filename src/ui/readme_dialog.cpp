@@ -1,13 +1,307 @@
+// The ReadMe dialog's procedure dispatches to small handlers over one dialog-data
+// record that lives on the opener's stack for exactly as long as the dialog.
 #include "ui/readme_dialog.h"
+#include <string.h>
+#include "app/run_state.h"
+#include "base/text.h"
+#include "draw/drawing.h"
+#include "res/resource.h"
+#include "script/paths.h"
+#include "script/script.h"
+#include "script/section.h"
+#include "ui/dialog_font.h"
+#include "ui/readme_pages.h"
 
-// Until the read-me pages are built the dialog shows its template and closes
-// with 1 (setup may go on) on Enter, Escape or the close box.
-INT_PTR CALLBACK ReadmeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+namespace {
+
+constexpr char kSpecialFile[] = "ReadMe.Special";
+const int kButtonIds[kReadmeButtons] = {IDC_README_BUTTON1, IDC_README_BUTTON2, IDC_README_BUTTON3};
+
+// The page surface: a memory context compatible with the dialog, holding a bitmap of
+// the page area in place of the one it came with.
+class PageSurface {
+public:
+    PageSurface() = default;
+    ~PageSurface() { Dismantle(); }
+    PageSurface(const PageSurface&) = delete;
+    PageSurface& operator=(const PageSurface&) = delete;
+
+    bool Create(HWND dialog, int width, int height) {
+        Dismantle();
+        WindowDC window(dialog);
+        if (!window.get() || width <= 0 || height <= 0) return false;
+        dc_.reset(CreateCompatibleDC(window.get()));
+        bitmap_.reset(CreateCompatibleBitmap(window.get(), width, height));
+        if (!dc_ || !bitmap_) {
+            Dismantle();
+            return false;
+        }
+        previous_ = SelectObject(dc_.get(), bitmap_.get());
+        return true;
+    }
+    // The bitmap it came with goes back in before the page bitmap and the context go.
+    void Dismantle() {
+        if (dc_ && previous_) SelectObject(dc_.get(), previous_);
+        previous_ = nullptr;
+        bitmap_.reset();
+        dc_.reset();
+    }
+    HDC dc() const { return dc_.get(); }
+
+private:
+    UniqueMemDC dc_;
+    UniqueGdiObject bitmap_;
+    HGDIOBJ previous_ = nullptr;
+};
+
+struct ReadmeDialogData {
+    bool agreement = false;
+    bool pictures = false;
+    bool textIn = false;  // the read-me is in the text box: later changes are the user's
+    ReadmePageList list;
+    int32_t targets[kReadmeButtons] = {kPageNone, kPageNone, kPageNone};
+    RECT pageArea{};
+    PageSurface surface;
+    char baseFolder[kPathSize] = "";
+    UniqueGdiObject font;
+
+    void Release() {
+        surface.Dismantle();
+        list.Release();
+        pictures = false;
+    }
+};
+
+void Show(HWND dialog, int id, bool visible) { ShowWindow(GetDlgItem(dialog, id), visible ? SW_SHOW : SW_HIDE); }
+
+UniqueFile OpenForReading(const char* path) {
+    return UniqueFile(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The file under its name expanded against the base folder (as written when there is no
+// base folder), else by the part after the last backslash in the current folder.
+UniqueFile OpenReadmeFile(const char* file, const char* baseFolder) {
+    char path[kPathSize];
+    // A cut path would name another file: then only the bare name is tried.
+    bool whole = baseFolder[0] ? ExpandPath(file, baseFolder, path, false) : CopyBounded(path, sizeof path, file);
+    if (whole) {
+        UniqueFile opened = OpenForReading(path);
+        if (opened || !FindLastBackslash(path)) return opened;
+        return OpenForReading(LastComponent(path));
+    }
+    return OpenForReading(LastComponent(file));
+}
+
+// Moves the dialog onto the desktop in each direction in which it is larger.
+void FitDialogOnScreen(HWND dialog) {
+    RECT w{}, d{};
+    GetWindowRect(dialog, &w);
+    GetWindowRect(GetDesktopWindow(), &d);
+    ScreenRect fit = FitOnDesktop({w.left, w.top, w.right, w.bottom}, {d.left, d.top, d.right, d.bottom});
+    if (fit.left != w.left || fit.top != w.top || fit.right != w.right || fit.bottom != w.bottom)
+        MoveWindow(dialog, fit.left, fit.top, fit.right - fit.left, fit.bottom - fit.top, TRUE);
+}
+
+// Targets, captions and visibility of the buttons for page `identifier`, then the page
+// drawn over what the surface holds; the dialog repaints from the surface.
+void ShowReadmePage(HWND dialog, ReadmeDialogData& d, int32_t identifier) {
+    const char* const* lines = d.list.lines();
+    const int count = d.list.count();
+    const int start = FindPageStart(lines, count, identifier);
+    const int end = FindPageEnd(lines, count, start);
+    const PageButtons page = ReadPageButtons(lines, start, end);
+    for (int b = 0; b < kReadmeButtons; ++b) {
+        d.targets[b] = page.target[b];
+        if (page.caption[b]) SetDlgItemTextA(dialog, kButtonIds[b], page.caption[b]);
+        Show(dialog, kButtonIds[b], ButtonShown(page.target[b]));
+    }
+    Show(dialog, IDC_README_END, true);
+    // Only this page's entries: the drawing also stops at a bare "page" line.
+    if (d.surface.dc() && end > start)
+        RunDrawingCommands(d.surface.dc(), d.pageArea, d.baseFolder, lines + start, end - start);
+    InvalidateRect(dialog, nullptr, FALSE);
+}
+
+void SetUpPicturePages(HWND dialog, ReadmeDialogData& d) {
+    d.list.Read(Script());
+    d.pictures = true;
+    const RECT& a = d.pageArea;
+    if (d.surface.Create(dialog, a.right - a.left, a.bottom - a.top))
+        FillRect(d.surface.dc(), &d.pageArea, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    // The page under the buttons is painted by the dialog; the buttons paint themselves.
+    SetWindowLongPtrA(dialog, GWL_STYLE, GetWindowLongPtrA(dialog, GWL_STYLE) | WS_CLIPCHILDREN);
+    Show(dialog, IDC_README_TEXT, false);
+    ShowReadmePage(dialog, d, Run().readmeStartPage);
+}
+
+void SetUpTextFile(HWND dialog, ReadmeDialogData& d, const char* file) {
+    UniqueHeapBlock text = ReadReadmeText(file, d.baseFolder);
+    if (!text) return;
+    if (d.agreement) {
+        Show(dialog, IDC_README_BUTTON1, true);
+        Show(dialog, IDC_README_BUTTON2, true);
+        SetDlgItemTextA(dialog, IDC_README_BUTTON1, Msg("I &agree.", "(&A) 同意します"));
+        SetDlgItemTextA(dialog, IDC_README_BUTTON2, Msg("&Cancel", "(&C) 中止"));
+    }
+    SetDlgItemTextA(dialog, IDC_README_TEXT, static_cast<const char*>(text.get()));
+    UINT tabStop = 16;
+    SendDlgItemMessageA(dialog, IDC_README_TEXT, EM_SETTABSTOPS, 1, (LPARAM)&tabStop);
+    if (!d.agreement) {
+        RECT client{};
+        GetClientRect(dialog, &client);
+        MoveWindow(GetDlgItem(dialog, IDC_README_TEXT), 0, 0, client.right, client.bottom, TRUE);
+    }
+}
+
+BOOL OnInit(HWND dialog, ReadmeDialogData& d) {
+    const char* script = Script();
+    d.agreement = ReadNumber("Go", "Agree", 0, script) != 0;
+    d.font.reset(ApplyWesternFont(dialog));
+    char text[kValueSize];
+    if (ReadText("Setup", "Name", text, sizeof text, script)) SetWindowTextA(dialog, text);
+    if (!UseJapanese()) SetDlgItemTextA(dialog, IDC_README_END, "&End readme");
+    FitDialogOnScreen(dialog);
+    GetClientRect(dialog, &d.pageArea);
+    ReadText("Root", "Named", d.baseFolder, sizeof d.baseFolder, script);
+    if (ReadText("Readme", "File", text, sizeof text, script)) {
+        if (EqualsAsciiNoCase(text, kSpecialFile)) {
+            SetUpPicturePages(dialog, d);
+        } else {
+            SetUpTextFile(dialog, d, text);
+        }
+    }
+    SetFocus(dialog);
+    // On picture pages the focus would land on button 1, where Enter presses it, and in an
+    // agreement that is "I agree": on the end button Enter does what Enter should. Posted,
+    // so that it follows the dialog manager's own choice when the dialog is activated.
+    if (d.pictures) PostMessageA(dialog, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(dialog, IDC_README_END), TRUE);
+    ShowWindow(dialog, SW_SHOW);
+    SendDlgItemMessageA(dialog, IDC_README_TEXT, EM_SETSEL, 0, 0);
+    SendDlgItemMessageA(dialog, IDC_README_TEXT, EM_SCROLLCARET, 0, 0);
+    d.textIn = true;
+    return FALSE;  // the focus is set
+}
+
+void EndReadme(HWND dialog, ReadmeDialogData& d, INT_PTR result) {
+    d.Release();
+    EndDialog(dialog, result);
+}
+
+void OnPageButton(HWND dialog, ReadmeDialogData& d, int button) {
+    if (d.agreement && button == 0) return EndReadme(dialog, d, 1);  // agreed
+    if (d.agreement && button == 1) return EndReadme(dialog, d, 0);  // refused
+    if (d.pictures) ShowReadmePage(dialog, d, d.targets[button]);
+}
+
+void OnCommand(HWND dialog, ReadmeDialogData& d, int id, int code) {
+    switch (id) {
+    case IDOK:
+        if (!d.agreement) EndReadme(dialog, d, 1);
+        break;
+    case IDCANCEL: EndReadme(dialog, d, d.agreement ? 0 : 1); break;
+    case IDC_README_END:
+        if (code == BN_CLICKED && !d.agreement) EndReadme(dialog, d, 1);
+        break;
+    case IDC_README_TEXT:
+        if (code == EN_CHANGE && d.textIn && !d.agreement) EndReadme(dialog, d, 1);
+        break;
+    case IDC_README_BUTTON1:
+    case IDC_README_BUTTON2:
+    case IDC_README_BUTTON3:
+        if (code == BN_CLICKED) OnPageButton(dialog, d, id - IDC_README_BUTTON1);
+        break;
+    }
+}
+
+// Copies the part of the page surface that needs repainting to the same place.
+BOOL OnPaint(HWND dialog, ReadmeDialogData& d) {
+    if (!d.pictures || !d.surface.dc()) return FALSE;
+    PaintScope paint(dialog);
+    const RECT& update = paint.rect();
+    BitBlt(paint.dc(), update.left, update.top, update.right - update.left, update.bottom - update.top,
+           d.surface.dc(), update.left, update.top, SRCCOPY);
+    return TRUE;
+}
+
+INT_PTR CALLBACK ReadmeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
+        return OnInit(dialog, *reinterpret_cast<ReadmeDialogData*>(lParam));
+    }
+    auto* d = reinterpret_cast<ReadmeDialogData*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+    if (!d) return FALSE;
     switch (message) {
-    case WM_INITDIALOG: return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 1);
-        return TRUE;
+    case WM_COMMAND: OnCommand(dialog, *d, LOWORD(wParam), HIWORD(wParam)); return TRUE;
+    case WM_PAINT: return OnPaint(dialog, *d);
+    case WM_DESTROY: d->Release(); return FALSE;
     }
     return FALSE;
+}
+
+}  // namespace
+
+INT_PTR OpenReadmeDialog(HWND owner) {
+    ReadmeDialogData data;
+    INT_PTR result = DialogBoxParamA(Run().instance, MAKEINTRESOURCEA(IDD_README), owner, ReadmeDialogProc,
+                                     reinterpret_cast<LPARAM>(&data));
+    // Without its dialog an agreement cannot have been given.
+    if (result == -1) return ReadNumber("Go", "Agree", 0, Script()) != 0 ? 0 : 1;
+    return result;
+}
+
+bool ReadmePageList::Read(const char* scriptPath) {
+    Release();
+    int wanted = ReadNumber("Readme", "No", 0, scriptPath);
+    if (wanted <= 0) return true;
+    SectionIndex section("Readme", scriptPath);
+    const int count = wanted < section.Size() ? wanted : section.Size();
+    if (count <= 0) return true;
+    UniqueHeapBlock offsets(HeapAlloc(GetProcessHeap(), 0, (size_t)count * sizeof(size_t)));
+    UniqueHeapBlock lines(HeapAlloc(GetProcessHeap(), 0, (size_t)count * sizeof(const char*)));
+    if (!offsets || !lines) return false;
+    size_t* at = static_cast<size_t*>(offsets.get());
+    char value[kValueSize];
+    for (int i = 0; i < count; ++i) {
+        const char* text = section.Get(i);
+        CopyBounded(value, sizeof value, text ? text : "");  // as a read into 260 bytes cuts it
+        at[i] = copies_.size();
+        if (!copies_.Append(value, strlen(value) + 1)) {
+            copies_.Clear();
+            return false;
+        }
+    }
+    const char** list = static_cast<const char**>(lines.get());
+    for (int i = 0; i < count; ++i) list[i] = copies_.data() + at[i];
+    lines_ = static_cast<UniqueHeapBlock&&>(lines);
+    count_ = count;
+    return true;
+}
+
+void ReadmePageList::Release() {
+    lines_.reset();
+    copies_.Clear();
+    count_ = 0;
+}
+
+UniqueHeapBlock ReadReadmeText(const char* file, const char* baseFolder) {
+    UniqueFile opened = OpenReadmeFile(file, baseFolder);
+    if (!opened) return UniqueHeapBlock();
+    DWORD high = 0;
+    SetLastError(NO_ERROR);
+    DWORD low = GetFileSize(opened.get(), &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return UniqueHeapBlock();
+    const DWORD size = (high || low > kMaxReadmeBytes) ? kMaxReadmeBytes : low;
+    HeapBuffer raw((size_t)size + 1);
+    if (!raw) return UniqueHeapBlock();
+    // A file that shrank meanwhile is shown as far as it was read; the zero stays.
+    for (DWORD done = 0; done < size;) {
+        DWORD got = 0;
+        if (!ReadFile(opened.get(), raw.data() + done, size - done, &got, nullptr) || got == 0) break;
+        done += got;
+    }
+    const size_t cap = 2 * (size_t)size + 1;
+    UniqueHeapBlock text(HeapAlloc(GetProcessHeap(), 0, cap));
+    if (text) ToTextBoxText(raw.data(), static_cast<char*>(text.get()), cap);
+    return text;
 }

@@ -1,5 +1,34 @@
-// The ReadMe and agreement dialog (resource 102).
+// The ReadMe and agreement dialog (resource 102): a text file in a text box, or picture
+// pages drawn from the [Readme] list with up to three buttons between them.
 #pragma once
 #include <windows.h>
+#include "base/growable_text.h"
+#include "base/handles.h"
 
-INT_PTR CALLBACK ReadmeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The largest part of a read-me file that is shown; the rest of a larger file is left out.
+constexpr DWORD kMaxReadmeBytes = 1u << 20;
+
+// Opens the dialog modally. 1: setup may go on (the read-me was closed, or the user
+// agreed); 0: the agreement was refused, or could not be shown.
+INT_PTR OpenReadmeDialog(HWND owner);
+
+// The picture pages' list: [Readme] "0" .. No - 1 read from one read of the section,
+// each entry cut to 259 bytes, a missing key an empty entry. Entries beyond the highest
+// key present are left out: they would all be empty, and a huge No must not cost memory
+// the script does not fill.
+class ReadmePageList {
+public:
+    bool Read(const char* scriptPath);  // false when memory ran out (the list is then empty)
+    void Release();
+    const char* const* lines() const { return reinterpret_cast<const char* const*>(lines_.get()); }
+    int count() const { return count_; }
+
+private:
+    GrowableText copies_;
+    UniqueHeapBlock lines_;
+    int count_ = 0;
+};
+
+// The file that [Readme] "File" names, read whole up to kMaxReadmeBytes and made ready
+// for the text box; null when it opens neither under the base folder nor by its bare name.
+UniqueHeapBlock ReadReadmeText(const char* file, const char* baseFolder);

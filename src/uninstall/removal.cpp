@@ -63,8 +63,21 @@ public:
         AddRegistryFolders(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
         AddRegistryFolders(HKEY_CURRENT_USER, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
         AddRegistryFolders(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
-        DWORD n = GetEnvironmentVariableA("USERPROFILE", folder, sizeof folder);
-        if (n > 0 && n < sizeof folder) AddProtected(folder);
+        // The profiles and the folders the system names in its environment.
+        static const char* const kVariables[] = {"USERPROFILE", "ALLUSERSPROFILE", "PUBLIC", "ProgramData",
+                                                 "APPDATA", "LOCALAPPDATA", "SystemRoot", "ProgramFiles",
+                                                 "ProgramFiles(x86)", "ProgramW6432", "CommonProgramFiles",
+                                                 "CommonProgramFiles(x86)", "CommonProgramW6432"};
+        for (const char* variable : kVariables) {
+            DWORD n = GetEnvironmentVariableA(variable, folder, sizeof folder);
+            if (n == 0 || n >= sizeof folder) continue;
+            AddProtected(folder);
+            if (variable == kVariables[0]) {  // the folder that holds every user's profile
+                char* bs = FindLastBackslash(folder);
+                if (bs) *bs = 0;
+                AddProtected(folder);
+            }
+        }
     }
 
     // A file the removal may delete: not the record, not the running executable.
@@ -158,7 +171,10 @@ struct Plan {
     Guards guards;
 
     Plan() { ReadText("Root", "Named", installFolder, sizeof installFolder, script); }
-    static int Bounded(int count, const SectionIndex& list) { return count < list.Size() ? count : list.Size(); }
+    // Negative counts walk nothing ("2147483648" reads as the most negative number).
+    static int Bounded(int count, const SectionIndex& list) {
+        return count <= 0 ? 0 : count < list.Size() ? count : list.Size();
+    }
 };
 
 // A value of a list as a path: false when it is too long to be one (it would be cut

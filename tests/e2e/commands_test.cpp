@@ -171,6 +171,7 @@ TEST(Commands, EscapeCancelsAndDropsAPickedMenuLocation) {
     std::string earlier = std::string(programs) + "\\Quiet Place";
     ASSERT_TRUE(stage::MakeFolders(earlier));
     stage::DeleteTree("C:\\CmdApp");
+    ForgetRegistration();
     stage::Folder folder("cancel");
     folder.Put("app.txt", "app");
     folder.WriteScript(ProductScript(Crlf({"[Menu]", "Name=Cmd Menu", "Named=" + earlier})));
@@ -322,18 +323,20 @@ TEST(Commands, UninstallRunRemovesTheProductAndTheUninstaller) {
 TEST(Commands, RunRefusesAFolderThatIsEmptyRelativeOrARoot) {
     const std::wstring refusal =
         Pick(L"Please choose a complete folder to install to, such as C:\\Program Files\\Product.\n"
-             L"A drive root or a relative folder cannot be used.",
+             L"A drive root, a relative folder or a folder of more than 249 characters cannot be used.",
              L"インストール先には C:\\Program Files\\製品名 のような完全なフォルダを指定してください．\n"
-             L"ドライブのルートや相対パスは使えません．");
+             L"ドライブのルート、相対パス、249文字を超えるフォルダは使えません．");
     stage::DeleteTree("C:\\CmdApp");
+    ForgetRegistration();
     stage::Folder folder("refuse");
     folder.Put("app.txt", "app");
     folder.WriteScript(ProductScript());
     ui::Program program;
     HWND dialog = OpenDialog(program, folder);
     ASSERT_TRUE(dialog) << "no main dialog";
+    const std::wstring tooLong = L"C:\\" + std::wstring(247, L'x');  // 250 characters: no room for the uninstaller beside it
     for (const wchar_t* bad : {L"", L"CmdApp", L"sub\\CmdApp", L"C:", L"C:\\", L"C:\\..", L"\\CmdApp",
-                               L"\\\\server\\share"}) {
+                               L"\\\\server\\share", tooLong.c_str()}) {
         SetDlgItemTextW(dialog, IDC_FOLDER, bad);
         ui::Click(dialog, IDC_RUN);
         HWND box = ui::WaitForMessageBox(program.pid(), 10000, dialog);
@@ -352,6 +355,7 @@ TEST(Commands, RunRefusesAFolderThatIsEmptyRelativeOrARoot) {
     ASSERT_NO_FATAL_FAILURE(ExpectRun(trail, HeadingText(), {CopyingText(), SystemText(), CompletedText()}));
     EXPECT_EQ("app", stage::ReadFile("C:\\CmdApp\\app.txt")) << "a complete folder is accepted";
     stage::DeleteTree("C:\\CmdApp");
+    ForgetRegistration();
 
     stage::Folder automatic("refuse-auto");
     automatic.Put("app.txt", "app");

@@ -185,7 +185,14 @@ TEST(Win32OnNt, SampleInstalledThroughTheDialogThenUninstalledAndRemoved) {
 
     stage::Folder product("sample32");
     ASSERT_TRUE(CopyTree(sample, product.dir())) << "could not stage " << sample;
-    const std::vector<std::string> payload = {"readme.txt", "notes.cfg", "docs\\manual.txt", "docs\\changes.txt"};
+    // The sample's copy list, in order.
+    std::vector<std::string> payload;
+    for (int i = 0;; ++i) {
+        std::string entry = stage::Ini(product.Script(), "CopyFile", std::to_string(i).c_str());
+        if (entry.empty()) break;
+        payload.push_back(entry.substr(entry.find_first_not_of("!&?*")));
+    }
+    ASSERT_GE(payload.size(), 4u) << "the sample's copy list";
     for (const std::string& file : payload) ASSERT_TRUE(stage::Exists(product.Path(file))) << "the sample lacks " << file;
     const Machine start = Now();
 

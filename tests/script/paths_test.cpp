@@ -106,7 +106,8 @@ testing::Environment* const kDesktop = testing::AddGlobalTestEnvironment(new Des
 
 }  // namespace
 
-TEST(JoinPath, AddsOneBackslashByTheLastByteAndCutsAtTheCapacity) {
+TEST(JoinPath, AddsOneBackslashByTheLastCharacterAndCutsAtTheCapacity) {
+    const bool sjis = GetACP() == 932;
     const std::string f250(250, 'f'), g259(259, 'g');
     struct Case { std::string folder, name; size_t cap; std::string want; const char* why; };
     const Case cases[] = {
@@ -115,8 +116,8 @@ TEST(JoinPath, AddsOneBackslashByTheLastByteAndCutsAtTheCapacity) {
         {"C:\\App", "\\a.txt", MAX_PATH, "C:\\App\\\\a.txt", "a name starting with a backslash doubles it"},
         {"", "\\a.txt", MAX_PATH, "\\a.txt", "an empty folder takes the name as it is"},
         {"C:\\App", "", MAX_PATH, "C:\\App\\", "an empty name"},
-        // On code page 932 this ends in one character, yet only the last byte counts.
-        {"C:\\\x95\x5C", "a.txt", MAX_PATH, "C:\\\x95\x5C" "a.txt", "last byte 0x5C"},
+        // On code page 932 this ends in one character whose trail byte is 0x5C: no separator.
+        {"C:\\\x95\x5C", "a.txt", MAX_PATH, sjis ? "C:\\\x95\x5C\\a.txt" : "C:\\\x95\x5C" "a.txt", "trail byte 0x5C"},
         {f250, "0123456789abcdefghij", MAX_PATH, f250 + "\\01234567", "cut to 259 bytes"},
         {g259, "name", MAX_PATH, g259, "a full folder takes nothing more"},
         {"", std::string(400, 'n'), MAX_PATH, std::string(259, 'n'), "a long name alone"},

@@ -25,7 +25,8 @@ public:
               while (!done_) {
                   HWND box = ui::WaitForMessageBox(GetCurrentProcessId(), 100);
                   if (!box) continue;
-                  Sleep(50);  // let the box finish its set-up
+                  // Let the box finish its set-up (slow under emulation): its texts come last.
+                  ui::WaitUntil([&] { return !ui::Text(box).empty() && !ui::MessageBoxText(box).empty(); }, 5000);
                   Box seen{ui::Text(box), ui::MessageBoxText(box)};
                   {
                       std::lock_guard<std::mutex> lock(mutex_);

@@ -21,11 +21,10 @@ if [ "${2:-}" = --run32 ]; then
 fi
 exec 9>"$prefix.lock"
 flock 9
-# Wine links the user's Desktop, Documents, ... to the host's home folder; shortcuts
+# Wine links the user's Desktop, Documents, Templates ... to the host's home folder; shortcuts
 # and files that a test or the demo puts there must stay inside the prefix instead.
 keep_user_folders_inside() {
-    for link in "$prefix"/drive_c/users/*/*; do
-        [ -L "$link" ] || continue
+    find "$prefix/drive_c/users" -type l 2>/dev/null | while read -r link; do
         rm -f "$link" && mkdir -p "$link"
     done
 }

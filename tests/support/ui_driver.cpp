@@ -68,9 +68,11 @@ HWND Find(DWORD pid, const wchar_t* className, const wchar_t* caption, bool (*ac
 }
 
 bool IsMainDialog(HWND window, void*) { return GetDlgItem(window, 1007) != nullptr; }
+bool IsReadmeDialog(HWND window, void*) { return GetDlgItem(window, 1027) != nullptr; }
+// Not the main dialog, not the ReadMe dialog, and not the captionless backdrop window.
 bool IsMessageBox(HWND window, void* skip) {
     return window != static_cast<HWND>(skip) && GetDlgItem(window, 1007) == nullptr &&
-           GetDlgItem(window, 1027) == nullptr;
+           GetDlgItem(window, 1027) == nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION;
 }
 }  // namespace
 
@@ -87,6 +89,12 @@ HWND WaitForTopWindow(DWORD pid, const wchar_t* className, const wchar_t* captio
 HWND WaitForMainDialog(DWORD pid, DWORD ms) {
     HWND found = nullptr;
     WaitUntil([&] { return (found = Find(pid, L"#32770", nullptr, IsMainDialog, nullptr)) != nullptr; }, ms);
+    return found;
+}
+
+HWND WaitForReadmeDialog(DWORD pid, DWORD ms) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = Find(pid, L"#32770", nullptr, IsReadmeDialog, nullptr)) != nullptr; }, ms);
     return found;
 }
 
@@ -167,6 +175,51 @@ void Click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK,
 void Key(HWND window, WPARAM virtualKey) {
     PostMessageW(window, WM_KEYDOWN, virtualKey, 1);
     PostMessageW(window, WM_KEYUP, virtualKey, 0xC0000001);
+}
+
+namespace {
+// The window with the focus in the dialog's program, once the dialog is in front; null: none.
+HWND FocusIn(HWND dialog) {
+    SetForegroundWindow(dialog);
+    HWND focus = nullptr;
+    bool found = WaitUntil([&] {
+        GUITHREADINFO info{sizeof info};
+        if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info)) focus = info.hwndFocus;
+        return focus && (focus == dialog || IsChild(dialog, focus));
+    }, 3000);
+    return found ? focus : nullptr;
+}
+}  // namespace
+
+bool KeyToFocus(HWND dialog, WPARAM virtualKey) {
+    HWND focus = FocusIn(dialog);
+    Key(focus ? focus : dialog, virtualKey);
+    return focus != nullptr;
+}
+
+int FocusId(HWND dialog) {
+    HWND focus = FocusIn(dialog);
+    return focus ? GetDlgCtrlID(focus) : -1;
+}
+
+void Type(HWND window, wchar_t character) { PostMessageW(window, WM_CHAR, character, 1); }
+
+void CloseBox(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+DWORD Selection(HWND dialog, int id) {
+    DWORD_PTR range = 0;
+    SendMessageTimeoutW(GetDlgItem(dialog, id), EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 2000, &range);
+    return (DWORD)range;
+}
+
+std::vector<int> CharacterLefts(HWND dialog, int id, int count) {
+    std::vector<int> lefts;
+    for (int i = 0; i < count; ++i) {
+        DWORD_PTR at = 0;
+        if (!SendMessageTimeoutW(GetDlgItem(dialog, id), EM_POSFROMCHAR, i, 0, SMTO_ABORTIFHUNG, 2000, &at)) break;
+        lefts.push_back((short)LOWORD(at));
+    }
+    return lefts;
 }
 
 bool SaveScreenshot(const std::string& path) {

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -25,6 +26,8 @@ HWND WaitForTopWindow(DWORD pid, const wchar_t* className, const wchar_t* captio
 HWND WaitForMainDialog(DWORD pid, DWORD ms);
 // A message box: a visible dialog of the process without control 1007 (and other than skip).
 HWND WaitForMessageBox(DWORD pid, DWORD ms, HWND skip = nullptr);
+// The ReadMe dialog: a visible top-level dialog with control 1027 (its end button).
+HWND WaitForReadmeDialog(DWORD pid, DWORD ms);
 // Whether any visible top-level window of the process exists.
 bool HasVisibleWindow(DWORD pid);
 
@@ -39,6 +42,20 @@ RECT ItemRect(HWND dialog, int id);  // in the dialog's client coordinates
 RECT WindowRect(HWND window);
 void Click(HWND dialog, int id);  // posted, so a click that starts a long run never blocks
 void Key(HWND window, WPARAM virtualKey);
+// A key as the keyboard gives it: to the control that has the focus in the dialog's
+// program (the dialog is brought to the front first, since a program in the background
+// reports no focus). False when no focus was found: the key then goes to the dialog.
+bool KeyToFocus(HWND dialog, WPARAM virtualKey);
+// The control id of the dialog's focus (the dialog is brought to the front); -1: none.
+int FocusId(HWND dialog);
+void Type(HWND window, wchar_t character);  // a typed character, as the keyboard would post it
+void CloseBox(HWND window);                 // the caption's close box (the system menu's Close)
+// An edit control's selection: start in the low word, end in the high word.
+DWORD Selection(HWND dialog, int id);
+// The left edges of the first count characters of an edit control, in its client
+// coordinates. A control's font cannot be read from another process under Wine
+// (WM_GETFONT answers nothing there), but where its characters stand shows which font it has.
+std::vector<int> CharacterLefts(HWND dialog, int id, int count);
 
 // Polls until pred() holds or ms pass.
 template <typename Pred>

@@ -238,6 +238,24 @@ TEST_F(RemovalTest, GuardsKeepWhatTheInstallDidNotMake) {
     DeleteFileA(swept.c_str());
 }
 
+// Counts no writer makes walk only the keys that exist: "2147483648" reads as the most
+// negative number, whose count minus one must not wrap into two billion steps.
+TEST_F(RemovalTest, AbsurdCountsWalkOnlyTheKeysPresent) {
+    for (const char* count : {"2147483648", "2147483647", "-1", "99999999999"}) {
+        Put("a.dll");
+        WriteRecord(std::string("count ") + count + ".ini",
+                    {"[CopiedFile]", "0=" + App("a.dll"), std::string("Count=") + count, "[MakedDirectory]",
+                     "0=" + app_, std::string("Count=") + count});
+        DWORD start = GetTickCount();
+        RemoveInstalledFiles();
+        size_t left = ListRemainingFiles(nullptr, 0);
+        EXPECT_LT(GetTickCount() - start, 2000u) << "Count=" << count << " walked far beyond its keys";
+        bool positive = count[0] != '-' && strcmp(count, "2147483648") != 0;
+        EXPECT_EQ(stage::Exists(App("a.dll")), !positive) << "Count=" << count;
+        EXPECT_EQ(left, positive ? 0u : app_.size() + 1) << "Count=" << count << ": only the folder with a.dll is left";
+    }
+}
+
 TEST(ShellDeleteFile, DeletesFilesSilentlyButNeverFolders) {
     stage::Folder folder("shell_delete", false);
     folder.Put("file.txt", "x");
