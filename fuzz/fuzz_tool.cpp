@@ -35,6 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             SuggestDrawKeyword(k.name, true);
             SuggestModeWord(value);
             SuggestRootName(k.name);
+            TokenRunningOn(value.c_str(), true);
+            TokenRunningOn(value.c_str(), false);
         }
         if (ini.LineOf(s.name.c_str(), nullptr) < 1) abort();
     }

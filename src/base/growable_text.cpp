@@ -5,6 +5,12 @@ GrowableText::~GrowableText() {
     if (data_) HeapFree(GetProcessHeap(), 0, data_);
 }
 
+void GrowableText::Release() {
+    if (data_) HeapFree(GetProcessHeap(), 0, data_);
+    data_ = nullptr;
+    size_ = cap_ = 0;
+}
+
 bool GrowableText::Reserve(size_t n) {
     if (n <= cap_) return true;
     size_t cap = cap_ ? cap_ : 1024;

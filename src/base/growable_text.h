@@ -14,6 +14,8 @@ public:
     char* data() const { return data_; }
     size_t size() const { return size_; }
     void Clear() { size_ = 0; }
+    // Gives the memory back; the text is empty afterwards.
+    void Release();
     // Takes n bytes written directly into data() (n below the reserved size).
     void TakeWritten(size_t n) { size_ = n; }
 

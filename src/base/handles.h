@@ -59,6 +59,7 @@ SETUP_HANDLE_TRAITS(GlobalTraits, HGLOBAL, nullptr, GlobalFree);
 SETUP_HANDLE_TRAITS(IconTraits, HICON, nullptr, DestroyIcon);
 SETUP_HANDLE_TRAITS(ItemIdTraits, LPITEMIDLIST, nullptr, CoTaskMemFree);
 SETUP_HANDLE_TRAITS(MetaFileTraits, HENHMETAFILE, nullptr, DeleteEnhMetaFile);
+SETUP_HANDLE_TRAITS(ModuleTraits, HMODULE, nullptr, FreeLibrary);
 inline void FreeProcessHeapBlock(void* p) { HeapFree(GetProcessHeap(), 0, p); }
 SETUP_HANDLE_TRAITS(HeapTraits, void*, nullptr, FreeProcessHeapBlock);
 #undef SETUP_HANDLE_TRAITS
@@ -74,6 +75,7 @@ using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueItemIdList = UniqueHandle<ItemIdTraits>;
 using UniqueEnhMetaFile = UniqueHandle<MetaFileTraits>;
 using UniqueHeapBlock = UniqueHandle<HeapTraits>;
+using UniqueModule = UniqueHandle<ModuleTraits>;  // LoadLibrary results
 
 // A window's device context, released against the window it came from.
 class WindowDC {

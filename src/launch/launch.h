@@ -1,6 +1,27 @@
 // Launch entries after an install and before an uninstall, and the final launch.
 #pragma once
 #include <windows.h>
+#include <stddef.h>
 
+// [Go2] prefix0, prefix1, ... up to the first missing or empty one: programs and
+// documents started through the shell, library functions called, libraries checked.
+// Failures to start warn at once (owner: dialog); failures of libraries are collected
+// and shown at the end, one box per kind. A bare library name is taken from the system
+// folder only, a complete path as it stands with its dependencies found beside it or in
+// the system folder; any other name is refused. The folder Setup.exe was started from
+// is never searched.
 void RunLaunchEntries(HWND dialog, const char* prefix);
+
+// At the end of an install: opens the [LastGo] shortcuts of the Start-menu folder in
+// order, and the startup and desktop shortcuts when asked; deletes the one-time
+// ("$") shortcuts after opening them.
 void FinalLaunch();
+
+struct LaunchFields;
+// A [Go2] value (read into kLaunchValueSize + 1 bytes, so that a longer one shows) as
+// the step takes it: split into its fields, the target's folder tokens expanded, %root%
+// to installFolder or, when that is null, to [Root] "Named" of the script.
+void ReadLaunchEntry(const char* value, const char* script, const char* installFolder, LaunchFields* fields);
+// The file a library name is loaded from: a bare name from the system folder, a complete
+// path as it stands; false for any other name, which is refused.
+bool LaunchLibraryPath(const char* name, char* path, size_t cap);

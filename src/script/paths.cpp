@@ -169,6 +169,7 @@ void FindOpenCommandProgram(const char* name, const char* installFolder, char* r
 namespace {
 struct TokenContext {
     const char* scriptPath;
+    const char* installFolder;  // null: [Root] "Named" of the script
 };
 
 // The folder a token of ExpandFolderTokens names; false leaves the token as written.
@@ -187,15 +188,25 @@ bool TokenFolderOf(void* context, const char* name, char* folder, size_t cap) {
         return true;
     }
     if (lstrcmpiA(name, "programs") == 0) return ReadProgramFilesDir(folder);
-    if (lstrcmpiA(name, "root") == 0)
-        return ReadText("Root", "Named", folder, kPathSize, static_cast<TokenContext*>(context)->scriptPath) != 0;
+    if (lstrcmpiA(name, "root") == 0) {
+        const TokenContext* c = static_cast<TokenContext*>(context);
+        if (c->installFolder) return CopyBounded(folder, kPathSize, c->installFolder) && folder[0];
+        return ReadText("Root", "Named", folder, kPathSize, c->scriptPath) != 0;
+    }
     return false;
 }
 }  // namespace
 
 bool ExpandFolderTokens(char* text, size_t cap, const char* scriptPath) {
     char out[kExpandedSize];
-    TokenContext context{scriptPath};
+    TokenContext context{scriptPath, nullptr};
+    bool whole = ExpandTokensInText(text, out, sizeof out, TokenFolderOf, &context);
+    return CopyBounded(text, cap, out) && whole;
+}
+
+bool ExpandFolderTokensFor(char* text, size_t cap, const char* installFolder) {
+    char out[kExpandedSize];
+    TokenContext context{nullptr, installFolder};
     bool whole = ExpandTokensInText(text, out, sizeof out, TokenFolderOf, &context);
     return CopyBounded(text, cap, out) && whole;
 }

@@ -21,6 +21,8 @@ bool ExpandPath(const char* text, const char* installFolder, char* result, bool 
 // %root% comes from [Root] "Named" of the script at scriptPath. False when the result
 // had to be cut to fit.
 bool ExpandFolderTokens(char* text, size_t cap, const char* scriptPath);
+// The same with the install folder given for %root% (an empty one leaves the token).
+bool ExpandFolderTokensFor(char* text, size_t cap, const char* installFolder);
 
 // The program registered to open files with the extension of name (result 260 bytes).
 void FindOpenCommandProgram(const char* name, const char* installFolder, char* result);

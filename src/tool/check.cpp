@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <string.h>
 #include <map>
+#include <set>
 #include <vector>
 #include "base/handles.h"
 #include "base/text.h"
@@ -10,8 +11,11 @@
 #include "draw/drawing_files.h"
 #include "install/copy.h"
 #include "install/copy_entry.h"
+#include "launch/launch.h"
+#include "launch/launch_text.h"
 #include "registry/registry.h"
 #include "registry/registry_parse.h"
+#include "script/path_rules.h"
 #include "script/paths.h"
 #include "script/script.h"
 #include "script/section.h"
@@ -83,6 +87,8 @@ public:
         CheckRegistry();
         CheckAssociations();
         CheckRemoval();
+        CheckLaunch("Make");
+        CheckLaunch("Erase");
         return true;
     }
 
@@ -131,6 +137,17 @@ private:
     void CheckRegistry();
     void CheckAssociations();
     void CheckRemoval();
+    void CheckLaunch(const char* prefix);
+    // A folder token with a name running straight on after it.
+    bool CheckTokens(int line, const char* text, bool commandLine) {
+        std::string token = TokenRunningOn(text, commandLine);
+        if (!token.empty())
+            out_.Warn(line, "the folder of %" + token + "% runs straight into the name after it, with no backslash "
+                            "between them: write %" + token + "%\\ before the name");
+        return token.empty();
+    }
+    // Whether the install puts a file at path (a copy entry, "Self", the uninstaller).
+    bool Installs(const std::string& path) const { return installed_.count(FoldName(path)) != 0; }
 
     std::string folder_, script_;
     Findings& out_;
@@ -139,6 +156,7 @@ private:
     char base_[kPathSize] = "";
     std::map<std::string, int> ends_;
     int readmeCount_ = -1;
+    std::set<std::string> installed_;  // folded destinations of the copy list
 };
 
 void Checker::CheckStructure() {
@@ -273,8 +291,11 @@ void Checker::CheckCopyList() {
                                                                    "is taken as part of the file name " + Quoted(path));
             continue;
         }
+        CheckTokens(line, path, false);
         char destination[kPathSize], from[kPathSize];
-        if (!CopyEntryPaths(path, choices_.installFolder, source, destination, from)) {
+        bool whole = CopyEntryPaths(path, choices_.installFolder, source, destination, from);
+        if (whole && PathExists(from)) installed_.insert(FoldName(destination));
+        if (!whole) {
             out_.Error(line, "the destination or the source of " + Quoted(path) +
                                  " is longer than 259 bytes: the copy fails");
             continue;
@@ -296,7 +317,9 @@ void Checker::CheckCopyList() {
         int mode = choices_.boxes[kBoxCopy].mode;
         if (!SelfDestination(choices_.installFolder, self, destination)) {
             out_.Error(line, "\"Self\" " + Quoted(self) + " names no file, or its destination does not fit 259 bytes");
-        } else if (!PathExists(self) || IsFolder(self)) {
+        } else if (PathExists(self) && !IsFolder(self)) {
+            installed_.insert(FoldName(destination));
+        } else {
             std::string text = "the \"Self\" file " + Quoted(self) + " is missing";
             if (mode == 0)
                 out_.Warn(line, text + " (the Copy box is hidden and off, so it is not copied)");
@@ -380,7 +403,10 @@ void Checker::CheckPictureLine(const char* section, int number, const char* text
         break;
     case DrawKeyword::Bitmap:
     case DrawKeyword::Text:
-    case DrawKeyword::Meta: CheckPictureFile(line, command.keyword, command.params); break;
+    case DrawKeyword::Meta:
+        CheckTokens(line, command.params, false);
+        CheckPictureFile(line, command.keyword, command.params);
+        break;
     default: break;
     }
 }
@@ -454,6 +480,10 @@ void Checker::CheckShortcut(const char* section, bool hotkey) {
                                                                "the shortcut is skipped");
         return;
     }
+    for (const char* key : {"Path", "Icon"}) {
+        char value[kLongValueSize];
+        if (ReadText(section, key, value, sizeof value, script())) CheckTokens(Line(section, key), value, false);
+    }
     ShortcutFields fields;
     if (!ReadShortcutFields(section, script(), choices_.installFolder, hotkey, &fields))
         out_.Error(line, "a value of " + Section(section) + " does not fit once expanded (259 bytes for a path, 1,038 "
@@ -525,6 +555,7 @@ void Checker::CheckRegistry() {
         if (!parts.valueName && valueText) {
             out_.Warn(line, "the value name is not followed by a backslash and data: only the keys are made");
         } else if (parts.valueName) {
+            CheckTokens(line, parts.data, false);
             char data[kPathSize];
             if (!RegistryDataText(parts.data, choices_.installFolder, data))
                 out_.Error(line, "the data " + Quoted(parts.data) + " expands to more than 259 bytes: nothing is written");
@@ -580,6 +611,14 @@ void Checker::CheckAssociations() {
             return true;
         }
         if (ext[0] != '.') out_.Warn(line, "the extension " + Quoted(ext) + " has no leading dot");
+        if (icon[0]) CheckTokens(Line(section, "Icon"), icon, false);
+        if (command[0]) {
+            char text[kValueSize];
+            CopyBounded(text, sizeof text, command);
+            CommandParts parts;
+            SplitAssociationCommand(text, &parts);
+            CheckTokens(Line(section, "Command"), parts.program, false);
+        }
         char out[kExpandedSize];
         if (icon[0] && !AssociationIconValue(icon, iconNo, choices_.installFolder, out))
             out_.Error(Line(section, "Icon"), "the icon does not fit 259 bytes once expanded: no icon is written");
@@ -587,6 +626,71 @@ void Checker::CheckAssociations() {
             out_.Warn(Line(section, "Command"), "\"Command\" without \"Verb\" is never written");
         if (command[0] && verb[0] && !AssociationCommandLine(command, choices_.installFolder, out))
             out_.Error(Line(section, "Command"), "the command does not fit once its program is expanded: no verb is written");
+        return true;
+    });
+}
+
+void Checker::CheckLaunch(const char* prefix) {
+    const bool install = strcmp(prefix, "Make") == 0;
+    for (const char* own : {"Setup.exe", "Setup.ini"}) {
+        char path[kPathSize];
+        CopyBounded(path, sizeof path, choices_.installFolder);
+        if (JoinPath(path, own)) installed_.insert(FoldName(path));
+    }
+    LaunchFields fields;
+    ForEachPrefixedKey(script(), "Go2", prefix, kLaunchValueSize + 1, [&](int k, char* value) {
+        const int line = Line("Go2", prefix + Num(k));
+        // A name run into its folder is told once, not again as a missing file.
+        bool separated;
+        {
+            std::string target = value;
+            const char* semicolon = FindFirstChar(value, ';');
+            if (semicolon) target.resize((size_t)(semicolon - value));
+            separated = CheckTokens(line, target.c_str(), true);
+        }
+        ReadLaunchEntry(value, script(), choices_.installFolder, &fields);
+        if (fields.targetCut) {
+            out_.Error(line, "the target does not fit 1,039 bytes once its folders are put in: it is never started or loaded");
+            return true;
+        }
+        const bool library = fields.entry[0] || fields.entryCut;
+        const bool check = library && IsPresenceCheck(fields.entry);
+        if (fields.entryCut) out_.Error(line, "the function name is longer than 259 bytes: it is never looked up");
+        if (fields.optionCut) out_.Warn(line, "the option is longer than 259 bytes: it counts as none");
+        const char* option = OptionKeyword(fields);
+        if (!check && option[0] && LaunchShowCommand(option) == kLaunchShown)
+            out_.Warn(line, "option " + Quoted(option) + " is none of hide, min and max: the program is shown normally"
+                            " and its failures are reported");
+        // A file the install puts in place is there when the entry runs (after the
+        // install, or before the uninstall).
+        auto there = [&](const std::string& path) { return PathExists(path.c_str()) || Installs(path); };
+        if (library) {
+            char path[kLaunchValueSize];
+            if (!LaunchLibraryPath(fields.target, path, sizeof path)) {
+                out_.Error(line, "the library " + Quoted(fields.target) + " is neither a bare name (taken from the "
+                                 "system folder) nor a complete path: it is never loaded");
+            } else if (!check && separated && !there(path)) {
+                out_.Warn(line, "the library " + Quoted(path) + " is not there, and no copy entry installs it: " +
+                                    (IsHideOption(option) ? "the call is skipped" : "\"Could not load library.\""));
+            }
+            return true;
+        }
+        char program[kLaunchValueSize + 1], parameters[kLaunchValueSize];
+        if (!SplitProgram(fields.target, program, sizeof program, parameters, sizeof parameters) || !program[0]) {
+            out_.Error(line, "no program to start: \"Could not execute.\"");
+            return true;
+        }
+        std::string complete = program;
+        if (complete.size() >= 2 && complete.front() == '"' && complete.back() == '"')
+            complete = complete.substr(1, complete.size() - 2);
+        if (separated && IsAbsolutePath(complete.c_str()) && !there(complete)) {
+            if (fields.target[0] != '"' && parameters[0] && there(fields.target))
+                out_.Warn(line, "the program is not in double quotes, so it ends at its first blank: " + Quoted(complete) +
+                                    " is started instead of " + Quoted(fields.target));
+            else
+                out_.Warn(line, "the program " + Quoted(complete) + " is not there, and no copy entry installs it" +
+                                    (install ? "" : " (the uninstall runs this entry before it removes anything)"));
+        }
         return true;
     });
 }
@@ -599,6 +703,7 @@ void Checker::CheckRemoval() {
         if (!pattern) break;
         char expanded[kPathSize];
         const int line = Line("Del", Num(k));
+        CheckTokens(line, pattern, false);
         if (!ExpandPath(pattern, choices_.installFolder, expanded, false)) {
             out_.Error(line, "the pattern " + Quoted(pattern) + " expands to more than 259 bytes: the uninstall skips it");
             continue;
@@ -609,6 +714,8 @@ void Checker::CheckRemoval() {
             out_.Warn(line, "the uninstall refuses the wildcard pattern " + Quoted(expanded) +
                                 ": no pattern sweeps the Windows folder or a system or user folder");
     }
+    SectionIndex folders("DirRemove", script());
+    for (int k = 1; folders.Get(k); ++k) CheckTokens(Line("DirRemove", Num(k)), folders.Get(k), false);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "tool/check_rules.h"
+#include <string.h>
 #include <vector>
 #include "base/text.h"
 #include "draw/bmp_layout.h"
@@ -30,6 +31,24 @@ std::string Nearest(const std::string& word, const std::vector<const char*>& can
 char MisplacedCopyPrefix(const char* path) {
     const char c = path[0];
     return c == '!' || c == '&' || c == '?' || c == '*' ? c : 0;
+}
+
+std::string TokenRunningOn(const char* text, bool commandLine) {
+    static const char* const kTokens[] = {"system", "windows", "desktop", "programs", "root"};
+    if (!commandLine && text[0] != '%') return "";
+    for (const char* p = text; *p; p += IsLeadByte((unsigned char)*p) && p[1] ? 2 : 1) {
+        if (*p != '%') continue;
+        for (const char* token : kTokens) {
+            size_t n = strlen(token);
+            if (!StartsWithAsciiNoCase(p + 1, token) || p[1 + n] != '%') continue;
+            if (!commandLine && strcmp(token, "root") == 0) continue;
+            char next = p[2 + n];
+            bool separated = next == 0 || next == '\\' || (commandLine && (next == '"' || next == ' ' || next == '\t'));
+            if (!separated) return token;
+        }
+        if (!commandLine) break;  // a path's only token stands at its start
+    }
+    return "";
 }
 
 std::string BmpRejection(const uint8_t* head, size_t headSize, uint64_t fileSize) {

@@ -9,6 +9,12 @@
 // prefixes were taken (written out of order, or twice), or 0.
 char MisplacedCopyPrefix(const char* path);
 
+// The folder token after which a name runs straight on, with no backslash between the
+// folder and the name ("" when there is none). For a path (commandLine false) only a
+// token at its start counts, and %root% adds its own backslash; in a command line
+// (launch entries) every token counts, %root% too.
+std::string TokenRunningOn(const char* text, bool commandLine);
+
 // Why the drawing refuses a BMP file, from its first headSize bytes and its size; ""
 // when it accepts it.
 std::string BmpRejection(const uint8_t* head, size_t headSize, uint64_t fileSize);

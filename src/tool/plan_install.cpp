@@ -18,6 +18,7 @@
 #include "shell/shortcut_text.h"
 #include "tool/choices.h"
 #include "tool/plan.h"
+#include "tool/plan_launch.h"
 #include "tool/plan_output.h"
 
 namespace {
@@ -71,7 +72,7 @@ private:
     void RegistryEntries();
     void Uninstaller();
     void FinalLaunchPlan();
-    void Link(const char* section, const std::string& linkPath, bool hotkey);
+    bool Link(const char* section, const std::string& linkPath, bool hotkey);
     void RemoveLink(const std::string& linkPath);
     void MakeFolder(const std::string& folder) {
         if (PathExists(folder.c_str()) || plan_.Made(folder)) return;
@@ -87,6 +88,9 @@ private:
     char menuName_[kValueSize] = "";
     unsigned long long copiedBytes_ = 0;
     std::vector<std::string> folderLinks_[2];  // the startup and desktop links made
+    std::vector<std::string> menuLinks_;        // the Start-menu links made in the folder
+    std::vector<std::string> deletedLinks_;     // those the final launch deletes
+    bool madeMenuSubfolder_ = false;
 };
 
 void InstallPlanner::Header() {
@@ -184,6 +188,7 @@ void InstallPlanner::CopyOutcome(int, const char* text) {
     }
     auto copied = [&](const char* outcome, const std::string& note) {
         plan_.Item(outcome, destination, from + note + recorded);
+        plan_.Make(destination);
         if (!prefixes.noRecord) {
             copiedBytes_ += FileBytes(source);
         }
@@ -233,16 +238,17 @@ void InstallPlanner::Self() {
     copiedBytes_ += FileBytes(self);
 }
 
-void InstallPlanner::Link(const char* section, const std::string& linkPath, bool hotkey) {
+bool InstallPlanner::Link(const char* section, const std::string& linkPath, bool hotkey) {
     ShortcutFields f;
     if (!ReadShortcutFields(section, script(), install(), hotkey, &f)) {
         plan_.Item("refused", linkPath, "(a value does not fit once expanded: not made)");
-        return;
+        return false;
     }
     std::string detail = "-> " + std::string(f.target);
     if (f.arguments[0]) detail += " " + std::string(f.arguments);
     detail += "  (in " + std::string(f.workFolder) + ")";
     plan_.Item(PathExists(linkPath.c_str()) ? "replace" : "new", linkPath, detail);
+    return true;
 }
 
 void InstallPlanner::StartMenu() {
@@ -272,9 +278,11 @@ void InstallPlanner::StartMenu() {
             for (int parts = 1; parts <= LinkFolderDepth(name); ++parts) {
                 char sub[kPathSize];
                 if (JoinNameParts(sub, sizeof sub, startMenu_, name, parts)) MakeFolder(sub);
+                madeMenuSubfolder_ = true;
             }
+            menuLinks_.push_back(link);
         }
-        Link(section, link, false);
+        if (Link(section, link, false)) plan_.Make(link);
         return true;
     });
     if (make && !any) plan_.Note("no [Menu0] \"Name\": no shortcut is made");
@@ -297,8 +305,7 @@ void InstallPlanner::FolderShortcut(const char* word, bool make) {
         RemoveLink(link);
         return;
     }
-    Link(word, link, true);
-    folderLinks_[word[0] == 'D' ? 1 : 0].push_back(link);
+    if (Link(word, link, true)) folderLinks_[word[0] == 'D' ? 1 : 0].push_back(link);
 }
 
 void InstallPlanner::SendTo() {
@@ -326,7 +333,7 @@ void InstallPlanner::SendTo() {
             char sub[kPathSize];
             if (JoinNameParts(sub, sizeof sub, sendTo, name, parts)) MakeFolder(sub);
         }
-        Link(section, link, false);
+        if (Link(section, link, false)) plan_.Make(link);
         return true;
     });
 }
@@ -464,8 +471,10 @@ void InstallPlanner::Uninstaller() {
         plan_.Note("the install folder cannot hold the uninstaller: none is placed");
         return;
     }
-    if (PathExists(source.c_str()))
+    if (PathExists(source.c_str())) {
         plan_.Item(PathExists(exe.c_str()) ? "replace" : "new", exe, "<- " + source);
+        plan_.Make(exe);
+    }
     else
         plan_.Item("missing", exe, "<- " + source + "  (no Setup.exe beside the script: no uninstaller)");
     if (PathExists(record.c_str()))
@@ -486,13 +495,38 @@ void InstallPlanner::FinalLaunchPlan() {
         plan_.Note("no Start-menu folder ([Menu] \"Name\"): nothing is opened");
         return;
     }
-    ForEachNumberedKey(script(), "LastGo", 0, [&](int, const char* value) {
-        char link[kPathSize];
-        CopyBounded(link, sizeof link, startMenu_);
-        bool whole = JoinPath(link, value) && AppendBounded(link, sizeof link, ".lnk");
-        plan_.Item("open", whole ? link : value, value[0] == '$' ? "(then deleted)" : "");
+    // Only links of the script's own [MenuN] entries are thrown away after their start.
+    std::vector<std::string> menuNames;
+    ForEachNumberedSection(script(), "Menu%d", "Name", [&](int, const char*, const char* name) {
+        if (IsUsableLinkName(name)) menuNames.push_back(name);
         return true;
     });
+    bool anyEntry = false;
+    ForEachNumberedKey(script(), "LastGo", 0, [&](int, const char* value) {
+        anyEntry = true;
+        char link[kPathSize];
+        CopyBounded(link, sizeof link, startMenu_);
+        if (!JoinPath(link, value) || !AppendBounded(link, sizeof link, ".lnk")) {
+            plan_.Item("nothing", value, "(the shortcut's path does not fit: not opened)");
+            return true;
+        }
+        bool own = false;
+        for (const std::string& m : menuNames) own |= lstrcmpiA(m.c_str(), value) == 0;
+        const bool there = PathExists(link) || plan_.Made(link);
+        if (value[0] == '$' && own && there) {
+            plan_.Item("open", link, "(then deleted)");
+            deletedLinks_.push_back(link);
+        } else {
+            plan_.Item("open", link, there ? "" : "(not there: nothing opens)");
+        }
+        return true;
+    });
+    // The Start-menu folder goes when its one-time shortcuts were all it held.
+    if (anyEntry && !SameFolder(startMenu_, programs_) && plan_.Made(startMenu_)) {
+        size_t made = 0;
+        for (const std::string& link : menuLinks_) made += plan_.Made(link);
+        if (made > 0 && made == deletedLinks_.size() && !madeMenuSubfolder_) plan_.Item("remove-folder", startMenu_, "(left empty)");
+    }
     auto openMade = [&](bool asked, const std::vector<std::string>& links, const char* word) {
         if (!asked) return;
         if (links.empty()) {
@@ -523,6 +557,7 @@ void InstallPlanner::Run() {
     RegistryEntries();
     Uninstaller();
     FinalLaunchPlan();
+    PlanLaunchEntries(plan_, script(), "Make", install());
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "shell/shell_folders.h"
 #include "shell/shortcut_text.h"
 #include "tool/plan.h"
+#include "tool/plan_launch.h"
 #include "tool/plan_output.h"
 #include "ui/main_dialog.h"
 #include "uninstall/removal_plan.h"
@@ -330,9 +331,7 @@ void UninstallPlanner::Run() {
     ReadText("Setup", "Name", name, sizeof name, script());
     plan_.Title("Plan of the uninstall of \"" + std::string(name) + "\" from its record " + record_ + ".");
     plan_.Title("Nothing has been changed. The install folder is " + std::string(install_) + ".");
-    char word[8];
-    if (ReadText("Go2", "Erase0", word, sizeof word, script()))
-        plan_.Note("[Go2] \"Erase\" launch entries run first");
+    PlanLaunchEntries(plan_, script(), "Erase", install_);
     StartMenu();
     FolderShortcut("Desktop");
     FolderShortcut("Startup");

@@ -138,6 +138,22 @@ TEST(Check, EachMistakeGivesOneFindingOnItsLine) {
         {"kind-missing", "[Ext0]\nExt=.bx\n", 6, E, "refuses the file type \"\""},
         {"ext-no-dot", "[Ext0]\nExt=bx\nKind=B.File\n", 6, W, "has no leading dot"},
         {"command-no-verb", "[Ext0]\nExt=.bx\nKind=B.File\nCommand=b.exe \"%1\"\n", 8, W, "\"Command\" without \"Verb\""},
+        // Launch entries.
+        {"launch-relative-library", "[Go2]\nMake0=lib\\tool.dll;Init\n", 6, E, "neither a bare name"},
+        {"launch-missing-library", "[Go2]\nMake0=%root%\\plugin.dll;Init\n", 6, W,
+         "\"C:\\Program Files\\Broken Tool\\plugin.dll\" is not there, and no copy entry installs it"},
+        {"launch-entry-long", "[Go2]\nMake0=comctl32.dll;" + longValue + "\n", 6, E, "never looked up"},
+        {"launch-target-long", "[Go2]\nMake0=%root%\\" + std::string(1020, 't') + ".exe\n", 6, E, "does not fit 1,039 bytes"},
+        {"launch-token-runs-on", "[Go2]\nMake0=\"%root%tool.exe\";;hide\n", 6, W,
+         "the folder of %root% runs straight into the name after it"},
+        {"launch-unquoted", "[CopyFile]\n0=tool.exe\n[Go2]\nMake0=%root%\\tool.exe\n", 8, W,
+         "not in double quotes, so it ends at its first blank: \"C:\\Program\" is started", {{"tool.exe", "x"}}},
+        {"path-token-runs-on", "[Menu]\nName=B\n[Menu0]\nName=Notes\nPath=%windows%notepad.exe\n", 9, W,
+         "the folder of %windows% runs straight into the name"},
+        {"launch-option", "[Go2]\nMake0=notepad.exe readme.txt;;minimized\n", 6, W, "none of hide, min and max"},
+        {"launch-no-program", "[Go2]\nMake0=;;hide\n", 6, E, "no program to start"},
+        {"launch-missing-program", "[Go2]\nErase0=\"%root%\\cleanup.exe\" /all\n", 6, W,
+         "the uninstall runs this entry before it removes anything"},
         // The uninstall's files.
         {"del-refused", "[Del]\n0=%windows%\\*.log\n", 6, W, "refuses the wildcard pattern"},
         {"del-too-long", "[Del]\n0=" + longValue.substr(0, 255) + "\n", 6, E, "expands to more than 259 bytes"},
@@ -172,7 +188,9 @@ TEST(Check, ACleanScriptGivesNoFinding) {
         "Erase0=HKEY_CURRENT_USER\\Software\\Broken\\Mode\n"
         "[Registry]\nCompany=Broken Soft\nName=Broken Tool\n"
         "[Ext0]\nExt=.brk\nKind=Broken.File\nIcon=%root%a.txt\nIconNo=1\nVerb=open\nCommand=%root%a.txt \"%1\"\n"
-        "[Del]\n0=*.log\nForce=1\n[DirRemove]\n1=cache\n";
+        "[Del]\n0=*.log\nForce=1\n[DirRemove]\n1=cache\n"
+        "[Go2]\nMake0=comctl32.dll;#CheckExist;the common controls\nMake1=\"%root%\\a.txt\" /x;;max\n"
+        "Make2=%system%\\comctl32.dll;InitCommonControls;hide\nErase0=\"%root%\\a.txt\";;Hide\n";
     std::string folder = StageCase("clean", script,
                                    {{"a.txt", "a"}, {"docs\\b.txt", "b"}, {"self.bin", "s"}, {"art.bmp", Bmp24()}});
     Findings findings;

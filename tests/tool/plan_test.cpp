@@ -307,13 +307,48 @@ TEST(Plan, VersionUpOffersTheEarlierChoicesAndTheFinalLaunchFollows) {
     EXPECT_NE(text.find("    " + earlier + " (exists)\n"), std::string::npos) << "the earlier folder is offered\n" << text;
     EXPECT_NE(text.find("version-up of the install registered in " + earlier), std::string::npos) << text;
     EXPECT_NE(text.find("Start menu off, desktop shortcut on"), std::string::npos) << "the earlier states\n" << text;
-    EXPECT_EQ(plan::OutcomeOf(lines, custom + "\\Guide.lnk"), "open") << "the box is off: not made, still opened\n"
-                                                                        << text;
-    EXPECT_EQ(plan::DetailOf(lines, "open", custom + "\\$Tour.lnk"), "(then deleted)");
+    EXPECT_EQ(plan::DetailOf(lines, "open", custom + "\\Guide.lnk"), "(not there: nothing opens)")
+        << "the box is off: not made\n" << text;
+    EXPECT_EQ(plan::DetailOf(lines, "open", custom + "\\$Tour.lnk"), "(not there: nothing opens)")
+        << "nothing to delete either";
     EXPECT_EQ(plan::OutcomeOf(lines, desktop + "\\Plan Up.lnk"), "new+open");
     EXPECT_EQ(plan::OutcomeOf(lines, earlier + "\\Setup.ini"), "replace") << "the earlier record is merged";
     stage::DeleteTree(earlier);
     stage::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanUp").c_str());
+}
+
+// Launch entries are told, never run: a library looked for, a function to call, a name
+// that is refused, programs with their parameters and show words.
+TEST(Plan, LaunchEntriesAreToldNotRun) {
+    stage::Folder folder("plan-launch", false);
+    folder.Put("tool.exe", "not a program");
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    folder.WriteScript(Crlf({"[Setup]", "Name=Plan Launch", "[Root]", "Name=PlanLaunchApp", "[CopyFile]", "0=tool.exe",
+                             "[Go2]", "Make0=comctl32.dll;#CheckExist;needed", "Make1=nothere.dll;#CheckExist;needed",
+                             "Make2=%root%\\plugin.dll;Init", "Make3=sub\\x.dll;Init",
+                             "Make4=\"%root%\\tool.exe\" /setup;;max", "Make5=%root%\\gone.exe;;hide", "Make6=readme.txt",
+                             "Make7=;;", "Erase0=%root%\\tool.exe /remove;;min", "[Check]", "Menu=2", "[Menu]",
+                             "Name=Plan Launch", "[Menu0]", "Name=$Tour", "Path=tool.exe", "[LastGo]", "0=$Tour"}));
+    const std::string text = PlanOf(folder.dir());
+    std::vector<plan::Line> lines = plan::Lines(text);
+    const std::string sys = system;
+    EXPECT_EQ(plan::DetailOf(lines, "check", sys + "\\comctl32.dll"), "(present: nothing is shown)") << text;
+    EXPECT_EQ(plan::DetailOf(lines, "check", sys + "\\nothere.dll"),
+              "(missing: listed in \"Here is not library.\" with its note)");
+    EXPECT_EQ(plan::DetailOf(lines, "call", "C:\\PlanLaunchApp\\plugin.dll"),
+              "Init()  (missing now: listed in \"Could not load library.\")");
+    EXPECT_EQ(plan::OutcomeOf(lines, "sub\\x.dll"), "refused");
+    EXPECT_EQ(plan::DetailOf(lines, "start", "\"C:\\PlanLaunchApp\\tool.exe\""), "with /setup, maximised")
+        << "the copy step puts tool.exe in place before";
+    EXPECT_EQ(plan::DetailOf(lines, "start", "C:\\PlanLaunchApp\\gone.exe"), "hidden  (not there now)");
+    EXPECT_EQ(plan::DetailOf(lines, "start", "readme.txt"), "shown");
+    EXPECT_EQ(plan::OutcomeOf(lines, "(no program)"), "fails");
+    EXPECT_EQ(plan::OutcomeOf(lines, "C:\\PlanLaunchApp\\tool.exe"), "new") << "the Erase entry is no install's";
+    // The one-time shortcut is opened, deleted, and its folder with it.
+    const std::string menu = Programs() + "\\Plan Launch";
+    EXPECT_EQ(plan::DetailOf(lines, "open", menu + "\\$Tour.lnk"), "(then deleted)") << text;
+    EXPECT_EQ(plan::OutcomeOf(lines, menu), "make+remove-folder");
 }
 
 TEST(Plan, NoScriptAndNoInstalledCopyAreTold) {

@@ -1,0 +1,189 @@
+// Launch entries called directly, with the real shell and the real loader: the test
+// program records how it was started, the test libraries what was called, and the
+// boxes are answered and kept by the fixture.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "../shell/shell_fixture.h"
+#include "app/run_state.h"
+#include "base/handles.h"
+#include "base/text.h"
+#include "launch/launch.h"
+#include "launch_logs.h"
+
+namespace {
+
+const char kCaption[] = "Launch Test";
+
+std::string Ja(const char* english, const char* japanese) { return stage::Japanese() ? japanese : english; }
+std::string CouldNotExecute() { return Ja("Could not execute.", "実行を失敗しました"); }
+std::string LoadHeading() { return Ja("Could not load library.\n\n", "ライブラリをロードできませんでした\n\n"); }
+std::string NotLibraryHeading() { return Ja("Here is not library.\n\n", "ライブラリがありません\n\n"); }
+std::string EntryHeading() {
+    return Ja("Could not find entry.\n\n", "エントリポイントを見つけられませんでした\n\n");
+}
+
+std::string Narrow(const std::wstring& text) { return ui::Narrow(text, CP_ACP); }
+
+class LaunchEntries : public ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        install_ = In("My App");  // blanks in the install folder, so %root% needs quoting
+        stage::MakeFolders(install_);
+        launch_logs::Clear();
+        char here[MAX_PATH];
+        GetCurrentDirectoryA(sizeof here, here);
+        current_ = here;
+    }
+    void TearDown() override {
+        launch_logs::WaitForStarts(0, 0);  // a late start must not land in the next test's log
+        ShellTest::TearDown();
+    }
+    // Runs the [Go2] entries with the prefix of a script made of lines; returns the
+    // boxes shown, as "caption: text".
+    std::vector<std::string> RunEntries(const std::vector<std::string>& lines, const char* prefix = "Make") {
+        std::vector<std::string> all = {"[Setup]", std::string("Name=") + kCaption};
+        all.insert(all.end(), lines.begin(), lines.end());
+        WriteScript(all);
+        CopyBounded(::Run().scriptPath, sizeof ::Run().scriptPath, script_.c_str());
+        {
+            ComInit com;
+            RunLaunchEntries(nullptr, prefix);
+        }
+        std::vector<std::string> shown;
+        for (const BoxAnswerer::Box& box : boxes_.Take()) shown.push_back(Narrow(box.caption) + ": " + Narrow(box.text));
+        return shown;
+    }
+    std::string current_;
+};
+
+}  // namespace
+
+TEST_F(LaunchEntries, ProgramsStartWithTheirParametersShowStatesAndNoWorkingFolder) {
+    const std::string plain = In("Bin\\probe.exe");  // a path without blanks for the unquoted form
+    ASSERT_TRUE(launch_logs::Place("launchprobe.exe", install_ + "\\probe copy.exe"));
+    ASSERT_TRUE(launch_logs::Place("launchprobe.exe", plain));
+    SetEnvironmentVariableA("LAUNCH_TEST_BIN", In("Bin").c_str());
+    std::vector<std::string> boxes = RunEntries({
+        "[Go2]",
+        "Make0=\"%root%\\probe copy.exe\" first \"two words\"  last;;MIN",
+        "Make1=\"%root%\\probe copy.exe\";",  // a closing ";": the profile read strips a pair of outer quotes
+        "Make2=" + plain + " unquoted  parameters;;max",
+        "Make3=" + plain + ";;hide",
+        "Make4=\"%root%\\missing.exe\";;HIDE",
+        "Make5=\"%root%\\no such.exe\" -x;",
+        "Make6=%LAUNCH_TEST_BIN%\\probe.exe %other% 50%",
+        "Make7=" + plain + ";;whatever",
+        "Make9=" + plain + " after the gap",
+    });
+    ASSERT_TRUE(launch_logs::WaitForStarts(6)) << "started: " << launch_logs::StartedArguments();
+    std::vector<launch_logs::Start> starts = launch_logs::Starts();
+    ASSERT_EQ(6u, starts.size()) << "started: " << launch_logs::StartedArguments();
+    const struct {
+        std::string exe, arguments;
+        int show;
+    } expected[] = {
+        {install_ + "\\probe copy.exe", "first \"two words\"  last", 6},
+        {install_ + "\\probe copy.exe", "", 5},
+        {plain, "unquoted  parameters", 3},
+        {plain, "", 0},
+        {plain, "%other% 50%", 5},
+        {plain, "", 5},
+    };
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(expected[i].exe, starts[i].exe) << "start " << i;
+        EXPECT_EQ(expected[i].arguments, starts[i].arguments) << "start " << i;
+        EXPECT_EQ(expected[i].show, starts[i].show) << "start " << i;
+        EXPECT_EQ(current_, starts[i].folder) << "start " << i << " should keep the current folder";
+    }
+    ASSERT_EQ(1u, boxes.size()) << "only the missing program without \"hide\" warns";
+    EXPECT_EQ("\"" + install_ + "\\no such.exe\": " + CouldNotExecute(), boxes[0]);
+}
+
+TEST_F(LaunchEntries, LibraryFunctionsAreCalledAndFailuresCollectedOneBoxPerKind) {
+    ASSERT_TRUE(launch_logs::Place("launchlib.dll", install_ + "\\launchlib.dll"));
+    ASSERT_TRUE(launch_logs::Place("launchuser.dll", install_ + "\\Lib\\launchuser.dll"));
+    ASSERT_TRUE(launch_logs::Place("launchdep.dll", install_ + "\\Lib\\launchdep.dll"));
+    // Copies the bare and relative names must not reach: in the current folder.
+    ASSERT_TRUE(launch_logs::Place("launchlib.dll", current_ + "\\launchlib.dll"));
+    ASSERT_TRUE(launch_logs::Place("launchlib.dll", current_ + "\\sub\\launchlib.dll"));
+    std::vector<std::string> boxes = RunEntries({
+        "[Go2]",
+        "Make0=%root%\\launchlib.dll;Trace",
+        "Make1=%root%\\Lib\\launchuser.dll;UseDep",
+        "Make2=no-such-one.dll;Init",
+        "Make3=%root%\\no-such-two.dll;Init",
+        "Make4=%root%\\launchlib.dll;NoSuchExport",
+        "Make5=%root%\\absent.dll;#CheckExist;Install the runtime first",
+        "Make6=%root%\\no-such-hidden.dll;Init;hide",
+        "Make7=%root%\\launchlib.dll;AlsoMissing;HIDE",
+        "Make8=%root%\\absent2.dll;#checkexist;hide",
+        "Make9=kernel32.dll;#CheckExist",
+        "Make10=sub\\launchlib.dll;Trace",
+        "Make11=launchlib.dll;Trace",
+        "Make12=%root%\\launchlib.dll;#CheckExist;not shown",
+        "Make13=" + current_.substr(2) + "\\launchlib.dll;Trace",  // from the root of the current drive
+        "Make15=%root%\\launchlib.dll;Trace",
+    });
+    EXPECT_EQ("Trace|" + install_ + "\\launchlib.dll / DepLoaded|" + install_ +
+                  "\\Lib\\launchdep.dll / UseDep|dependency-answered",
+              launch_logs::Calls())
+        << "the library beside its dependency loads; bare and relative names and the entry after the gap do not";
+    ASSERT_EQ(3u, boxes.size());
+    EXPECT_EQ(std::string(kCaption) + ": " + LoadHeading() + "no-such-one.dll\n" + install_ +
+                  "\\no-such-two.dll\nsub\\launchlib.dll\nlaunchlib.dll\n" + current_.substr(2) + "\\launchlib.dll\n",
+              boxes[0]);
+    EXPECT_EQ(std::string(kCaption) + ": " + NotLibraryHeading() + install_ + "\\absent.dll\n -> Install the runtime first\n" +
+                  install_ + "\\absent2.dll\n -> hide\n",
+              boxes[1])
+        << "\"hide\" never silences the presence check";
+    EXPECT_EQ(std::string(kCaption) + ": " + EntryHeading() + install_ + "\\launchlib.dll\n -> NoSuchExport\n", boxes[2]);
+    EXPECT_FALSE(GetModuleHandleA("launchlib.dll")) << "every library is unloaded again";
+    EXPECT_FALSE(GetModuleHandleA("launchuser.dll"));
+}
+
+TEST_F(LaunchEntries, ADependencyIsNeverTakenFromTheProgramOrCurrentFolder) {
+    // launchdep.dll lies beside this test program (the build folder) and in the current
+    // folder, as beside a Setup.exe in a download folder, but not beside launchuser.dll.
+    ASSERT_TRUE(launch_logs::Place("launchuser.dll", install_ + "\\launchuser.dll"));
+    ASSERT_TRUE(launch_logs::Place("launchdep.dll", current_ + "\\launchdep.dll"));
+    ASSERT_TRUE(stage::Exists(launch_logs::Built("launchdep.dll")));
+    std::vector<std::string> boxes = RunEntries({"[Go2]", "Erase0=%root%\\launchuser.dll;UseDep"}, "Erase");
+    EXPECT_EQ("", launch_logs::Calls()) << "a dependency was loaded from outside the library's own folder";
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(std::string(kCaption) + ": " + LoadHeading() + install_ + "\\launchuser.dll\n", boxes[0]);
+}
+
+TEST_F(LaunchEntries, LongValuesAreCutButNeverStartedOrLoadedUnderACutName) {
+    const std::string plain = In("Bin\\probe.exe");
+    ASSERT_TRUE(launch_logs::Place("launchprobe.exe", plain));
+    ASSERT_TRUE(launch_logs::Place("launchlib.dll", install_ + "\\launchlib.dll"));
+    const std::string value1039 = plain + " " + std::string(1039 - plain.size() - 1, 'a');
+    const std::string target600 = install_ + "\\" + std::string(600, 'd') + ".dll";
+    std::vector<std::string> boxes = RunEntries({
+        "[Go2]",
+        "Make0=" + value1039,                                          // longer than a target may expand to
+        "Make1=%root%\\launchlib.dll;Trace;" + std::string(5000, 'n'),  // only the note is cut: called
+        "Make2=%root%\\launchlib.dll;Trace" + std::string(5000, 'x'),   // the entry is cut: not looked up
+        "Make3=" + target600 + ";Trace",
+        "Make4=" + plain + " " + std::string(5000, 'b'),
+        "Make5=" + plain + " short;;hide" + std::string(2000, 'h'),  // a cut "hide..." is no keyword
+    });
+    ASSERT_EQ(1039u, value1039.size());
+    EXPECT_TRUE(launch_logs::WaitForStarts(1));
+    EXPECT_EQ("short", launch_logs::StartedArguments()) << "only the entry whose program and parameters are whole";
+    EXPECT_EQ("Trace|" + install_ + "\\launchlib.dll", launch_logs::Calls());
+    ASSERT_EQ(4u, boxes.size());
+    const std::string warning = ": " + CouldNotExecute();
+    // The caption is the cut program: the start of the value, as far as it fits.
+    EXPECT_EQ(0u, boxes[0].find(plain)) << boxes[0];
+    EXPECT_EQ(boxes[0].size() - warning.size(), boxes[0].rfind(warning)) << boxes[0];
+    EXPECT_EQ(0u, boxes[1].find(plain)) << boxes[1];
+    EXPECT_EQ(std::string(kCaption) + ": " + LoadHeading(), boxes[2].substr(0, strlen(kCaption) + 2 + LoadHeading().size()));
+    EXPECT_NE(std::string::npos, boxes[2].find(install_ + "\\dddd")) << boxes[2];
+    EXPECT_EQ(std::string(kCaption) + ": " + EntryHeading() + install_ + "\\launchlib.dll\n -> Trace" +
+                  std::string(259 - 5, 'x') + "\n",
+              boxes[3]);
+}
