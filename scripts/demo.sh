@@ -1,6 +1,7 @@
 #!/bin/bash
 # The main job: builds Setup.exe and installs the sample product of examples/sample
-# into a Wine prefix (build/demo-prefix). With a display the dialog is yours to use;
+# into a Wine prefix (build/demo-prefix), after SetupTool has checked the sample,
+# previewed its pictures and planned its install (outputs in build/demo). With a display the dialog is yours to use;
 # without one it runs under a private Xvfb, presses OK itself and saves screenshots
 # in build/demo. BUILD_ROOT (default build) moves all of it, as for scripts/build.sh.
 set -u
@@ -34,6 +35,17 @@ if [ -z "${DISPLAY:-}" ]; then
     for _ in $(seq 50); do [ -s "$displayfile" ] && break; sleep 0.1; done
     export DISPLAY=:$(head -1 "$displayfile")
 fi
+# The author's tool on the sample first: its check, its pictures, its plan of the install.
+tool="$build/x64/SetupTool.exe"
+echo "SetupTool check (no finding is a clean script):"
+(cd "$stage" && $wine "$tool" check) | tr -d '\r' | tee "$out/tool-check.txt" | sed 's/^/  /'
+(cd "$stage" && $wine "$tool" preview --out 'C:\demo-preview') | tr -d '\r' | sed 's/^/  /'
+for bmp in "$prefix"/drive_c/demo-preview/*.bmp; do
+    [ -e "$bmp" ] && convert "$bmp" "$out/preview-$(basename "${bmp%.bmp}").png"
+done
+rm -rf "$prefix/drive_c/demo-preview"
+(cd "$stage" && $wine "$tool" plan) | tr -d '\r' > "$out/tool-plan.txt"
+echo "SetupTool plan: $out/tool-plan.txt"
 (cd "$stage" && exec $wine Setup.exe) &
 setup=$!
 if [ $headless = 1 ]; then
@@ -74,6 +86,8 @@ for key in 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Sample Note
     echo "registry: $key"
     $wine reg query "$key" /s 2>/dev/null | tr -d '\r' | grep -v '^$' | sed 's/^/  /'
 done
+(cd "$stage" && $wine "$tool" plan --uninstall) | tr -d '\r' > "$out/tool-plan-uninstall.txt"
+echo "SetupTool plan --uninstall: $out/tool-plan-uninstall.txt"
 echo "shortcuts of the prefix's user (Start menu, desktop):"
 (cd "$prefix/drive_c/users" && find . -name '*.lnk' -path '*Sample Notes*' | sort) || true
 [ $headless = 1 ] && echo "screenshots: $out/dialog.png $out/readme.png $out/readme-licence.png $out/progress.png"

@@ -141,7 +141,7 @@ TEST(Check, EachMistakeGivesOneFindingOnItsLine) {
         // Launch entries.
         {"launch-relative-library", "[Go2]\nMake0=lib\\tool.dll;Init\n", 6, E, "neither a bare name"},
         {"launch-missing-library", "[Go2]\nMake0=%root%\\plugin.dll;Init\n", 6, W,
-         "\"C:\\Program Files\\Broken Tool\\plugin.dll\" is not there, and no copy entry installs it"},
+         "Broken Tool\\plugin.dll\" is not there, and no copy entry installs it"},  // under Program Files, of either width
         {"launch-entry-long", "[Go2]\nMake0=comctl32.dll;" + longValue + "\n", 6, E, "never looked up"},
         {"launch-target-long", "[Go2]\nMake0=%root%\\" + std::string(1020, 't') + ".exe\n", 6, E, "does not fit 1,039 bytes"},
         {"launch-token-runs-on", "[Go2]\nMake0=\"%root%tool.exe\";;hide\n", 6, W,
