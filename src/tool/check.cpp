@@ -429,6 +429,7 @@ void Checker::CheckReadme() {
     if (agreement && done != 2)
         out_.Warn(Line("Go", "Agree"), "an agreement opens only by itself, with [Readme] \"Done\" = 2; otherwise the "
                                        "ReadMe button is hidden and setup goes on without it");
+    if (done == 0 && !agreement) return;  // the read-me is never shown: its lines are nobody's mistake yet
     char file[kValueSize];
     if (!ReadText("Readme", "File", file, sizeof file, script())) {
         if (agreement)
