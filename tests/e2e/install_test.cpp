@@ -85,38 +85,6 @@ bool SetWriteTime(const std::string& path, ULONGLONG when) {
     return ok != FALSE;
 }
 
-std::vector<std::string> FilesMatching(const std::string& pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &found);
-    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
-        names.push_back(found.cFileName);
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
-    return names;
-}
-
-// Running processes of this prefix whose executable is named Setup.exe, but not `except`.
-std::vector<DWORD> SetupProcesses(DWORD except = 0) {
-    std::vector<DWORD> pids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry))
-        if (lstrcmpiW(entry.szExeFile, L"Setup.exe") == 0 && entry.th32ProcessID != except)
-            pids.push_back(entry.th32ProcessID);
-    if (snapshot != INVALID_HANDLE_VALUE) CloseHandle(snapshot);
-    return pids;
-}
-
-std::string ImagePath(HANDLE process) {
-    typedef BOOL(WINAPI * QueryImage)(HANDLE, DWORD, LPSTR, PDWORD);
-    QueryImage query = reinterpret_cast<QueryImage>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameA"));
-    char path[MAX_PATH] = "";
-    DWORD size = MAX_PATH;
-    return query && query(process, 0, path, &size) ? std::string(path, size) : "";
-}
-
 }  // namespace
 
 // An unattended install puts every file in place, "!" included, the "Self" file
@@ -254,7 +222,7 @@ TEST(Install, FileInUseWithoutRebootIsReportedAndSkipped) {
     held.Release();
     EXPECT_EQ("old library", stage::ReadFile(target + "\\locked.dll")) << "the file in use stays as it was";
     EXPECT_EQ("new text", stage::ReadFile(target + "\\newer.txt")) << "answered Yes";
-    EXPECT_TRUE(FilesMatching(target + "\\RBT*").empty()) << "no temporary file without \"Reboot\"";
+    EXPECT_TRUE(stage::FilesMatching(target + "\\RBT*").empty()) << "no temporary file without \"Reboot\"";
     EXPECT_EQ(RecordList(target, {"newer.txt"}), Listed(target + "\\Setup.ini", "CopiedFile"));
     EXPECT_TRUE(PendingRenames().empty()) << "nothing is scheduled for the restart";
     EXPECT_TRUE(stage::Exists(target + "\\Setup.exe")) << "the uninstaller is placed after a failure";
@@ -313,7 +281,7 @@ TEST(Install, FileInUseWithRebootIsReplacedAtRestart) {
     EXPECT_TRUE(asker.Wait(10000, &askerCode)) << "the reboot-mode process did not end after No";
     EXPECT_EQ(0u, askerCode);
 
-    std::vector<std::string> temporaries = FilesMatching(target + "\\RBT*");
+    std::vector<std::string> temporaries = stage::FilesMatching(target + "\\RBT*");
     ASSERT_EQ(1u, temporaries.size()) << "one RBT temporary file beside the destination";
     std::string temporary = target + "\\" + temporaries[0];
     EXPECT_EQ("new library", stage::ReadFile(temporary)) << "the temporary file holds the new content";
@@ -365,7 +333,7 @@ TEST(Install, SecondInstallMergesTheOlderRecord) {
 
 namespace {
 
-size_t CountFiles(const std::string& folder) { return FilesMatching(folder + "\\*.dat").size(); }
+size_t CountFiles(const std::string& folder) { return stage::FilesMatching(folder + "\\*.dat").size(); }
 
 // Copies every file below from (a Windows path) into to.
 void CopyTree(const std::string& from, const std::string& to) {
@@ -417,7 +385,7 @@ TEST(Install, InterruptedInstallStaysUninstallable) {
     for (int i = 0; i < count; ++i)
         if (record.count(std::to_string(i))) recorded.insert(Lower(record[std::to_string(i)]));
     std::string unrecorded;
-    for (const std::string& name : FilesMatching(target + "\\*.dat"))
+    for (const std::string& name : stage::FilesMatching(target + "\\*.dat"))
         if (!recorded.count(Lower(target + "\\" + name))) unrecorded += " " + name;
     EXPECT_EQ("", unrecorded) << "copied but not in the record (" << copied << " copied, Count " << count << ")";
 

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <vector>
+#include "e2e_helpers.h"
 #include "fixtures.h"
 #include "stage.h"
 #include "ui_driver.h"
@@ -18,26 +19,10 @@ std::wstring Pick(const wchar_t* english, const wchar_t* japanese) { return stag
 std::wstring W(const std::string& text) { return ui::Widen(text.c_str()); }
 std::wstring CouldNotDelete() { return Pick(L"Could not delete these...\n\n", L"次のものは削除されませんでした．\n\n"); }
 
-// Every path on drive C: in lower case, outside Windows, the profiles and the stage.
-void ListTree(const std::string& folder, const std::set<std::string>& excluded, std::set<std::string>* out) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        std::string name = found.cFileName, path = folder + "\\" + name;
-        CharLowerA(&path[0]);
-        if (name == "." || name == ".." || excluded.count(path)) continue;
-        out->insert(path);
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            ListTree(folder + "\\" + name, excluded, out);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-}
-
 std::set<std::string> DriveC(std::string stageDir) {
     CharLowerA(&stageDir[0]);
     std::set<std::string> paths;
-    ListTree("C:", {"c:\\windows", "c:\\users", stageDir}, &paths);
+    e2e::ListTree("C:", {"c:\\windows", "c:\\users", stageDir}, &paths);
     return paths;
 }
 

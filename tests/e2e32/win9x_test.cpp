@@ -55,16 +55,6 @@ protected:
     }
 };
 
-std::vector<std::string> FilesMatching(const std::string& pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &found);
-    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
-        names.push_back(found.cFileName);
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
-    return names;
-}
-
 // Runs Setup.exe to its end, answering nothing; the problem, or "" when it ended with 0.
 std::string RunToEnd(const std::string& exe, const std::string& args, const std::string& folder) {
     ui::Program program;
@@ -116,7 +106,7 @@ TEST_F(Win9xFamily, FileInUseIsReplacedThroughWinInitIni) {
     EXPECT_EQ(end.exitCode, 0u);
     AnswerRebootQuestionNo(installer.pid());
 
-    std::vector<std::string> temporaries = FilesMatching(target + "\\RBT*");
+    std::vector<std::string> temporaries = stage::FilesMatching(target + "\\RBT*");
     ASSERT_EQ(temporaries.size(), 1u) << "one RBT temporary file beside the destination";
     const std::string temporary = target + "\\" + temporaries[0];
     EXPECT_EQ(stage::ReadFile(temporary), "new library");

@@ -31,16 +31,6 @@ void SetAge(const std::string& path, long long offsetSeconds) {
     CloseHandle(file);
 }
 
-std::vector<std::string> FilesMatching(const std::string& pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &found);
-    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
-        names.push_back(found.cFileName);
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
-    return names;
-}
-
 // A hidden window with the controls the file step reads.
 struct FakeDialog {
     HWND window = CreateWindowExA(0, "STATIC", "Setup", WS_OVERLAPPEDWINDOW, 0, 0, 400, 200, nullptr, nullptr,
@@ -258,7 +248,7 @@ TEST_F(CopyInstallFilesTest, DestinationsInUse) {
         for (const char* f : {"held.txt", "gone.txt", "gone-silent.txt"}) EXPECT_EQ(stage::ReadFile(Dst(f)), "old") << f;
         EXPECT_EQ(Copied(), reboot ? Recorded({"held.txt", "ok.txt"}) : Recorded({"ok.txt"})) << Join(Copied());
         EXPECT_EQ(::Run().restartNeeded, reboot == 1);
-        std::vector<std::string> temporaries = FilesMatching(Dst("RBT*.tmp"));
+        std::vector<std::string> temporaries = stage::FilesMatching(Dst("RBT*.tmp"));
         ASSERT_EQ(temporaries.size(), (size_t)reboot) << "RBT files beside the destinations";
         int scheduled = 0;
         for (const PendingRename& p : PendingRenames()) scheduled += p.to.find(dst_) != std::string::npos;

@@ -2,6 +2,9 @@
 // waits on a started Setup.exe, screenshots.
 #pragma once
 #include <windows.h>
+#include <vector>
+#include <set>
+#include <tlhelp32.h>
 #include <ctype.h>
 #include <map>
 #include <string>
@@ -91,6 +94,44 @@ inline void ForgetPendingRenames() {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
     RegDeleteValueW(key, kPendingValue);
     RegCloseKey(key);
+}
+
+// Running processes of the prefix named Setup.exe, other than `except`.
+inline std::vector<DWORD> SetupProcesses(DWORD except = 0) {
+    std::vector<DWORD> pids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry))
+        if (lstrcmpiW(entry.szExeFile, L"Setup.exe") == 0 && entry.th32ProcessID != except)
+            pids.push_back(entry.th32ProcessID);
+    if (snapshot != INVALID_HANDLE_VALUE) CloseHandle(snapshot);
+    return pids;
+}
+
+inline std::string ImagePath(HANDLE process) {
+    char path[MAX_PATH] = "";
+    DWORD size = MAX_PATH;
+    typedef BOOL(WINAPI * QueryImage)(HANDLE, DWORD, LPSTR, PDWORD);  // newer than the headers' WINVER
+    QueryImage query = reinterpret_cast<QueryImage>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameA"));
+    return query && query(process, 0, path, &size) ? std::string(path, size) : "";
+}
+
+// Every path under a folder, lower-cased, except the excluded subtrees (also lower case).
+inline void ListTree(const std::string& folder, const std::set<std::string>& excluded, std::set<std::string>* out) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName, path = folder + "\\" + name;
+        CharLowerA(&path[0]);
+        if (name == "." || name == ".." || excluded.count(path)) continue;
+        out->insert(path);
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            ListTree(folder + "\\" + name, excluded, out);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
 }
 
 }  // namespace e2e

@@ -13,27 +13,9 @@
 
 namespace run32 {
 
-// Running processes of the prefix named Setup.exe, other than `except`.
-inline std::vector<DWORD> SetupProcesses(DWORD except = 0) {
-    std::vector<DWORD> pids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL ok = Process32FirstW(snapshot, &entry); ok; ok = Process32NextW(snapshot, &entry))
-        if (lstrcmpiW(entry.szExeFile, L"Setup.exe") == 0 && entry.th32ProcessID != except)
-            pids.push_back(entry.th32ProcessID);
-    if (snapshot != INVALID_HANDLE_VALUE) CloseHandle(snapshot);
-    return pids;
-}
-
-inline std::string ImagePath(HANDLE process) {
-    char path[MAX_PATH] = "";
-    DWORD size = MAX_PATH;
-    typedef BOOL(WINAPI * QueryImage)(HANDLE, DWORD, LPSTR, PDWORD);  // newer than the headers' WINVER
-    QueryImage query = reinterpret_cast<QueryImage>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameA"));
-    return query && query(process, 0, path, &size) ? std::string(path, size) : "";
-}
+using e2e::ImagePath;
+using e2e::ListTree;
+using e2e::SetupProcesses;
 
 // Adopts the first other Setup.exe process that appears within ms (killed by the
 // Program's destructor should the test stop early); false when none did.
@@ -66,22 +48,6 @@ inline std::string ProgramFiles32() {
         folder = value;
     RegCloseKey(key);
     return folder;
-}
-
-// Every path under a folder, lower-cased, except the excluded subtrees (also lower case).
-inline void ListTree(const std::string& folder, const std::set<std::string>& excluded, std::set<std::string>* out) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        std::string name = found.cFileName, path = folder + "\\" + name;
-        CharLowerA(&path[0]);
-        if (name == "." || name == ".." || excluded.count(path)) continue;
-        out->insert(path);
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            ListTree(folder + "\\" + name, excluded, out);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
 }
 
 // Registry values (and keys, as "key\") under a root, both views (the 32-bit one is

@@ -79,6 +79,16 @@ std::string ReadFile(const std::string& path) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+std::vector<std::string> FilesMatching(const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &found);
+    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
+        names.push_back(found.cFileName);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    return names;
+}
+
 std::string Ini(const std::string& file, const char* section, const char* key) {
     char value[2048] = "";
     GetPrivateProfileStringA(section, key, "", value, sizeof value, file.c_str());

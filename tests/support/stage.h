@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 
 namespace stage {
 
@@ -15,6 +16,8 @@ bool DeleteTree(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
+// The names (without folder) of the files and folders a wildcard pattern matches.
+std::vector<std::string> FilesMatching(const std::string& pattern);
 bool MakeFolders(const std::string& path);
 std::string Ini(const std::string& file, const char* section, const char* key);
 void SetIni(const std::string& file, const char* section, const char* key, const char* value);
