@@ -30,6 +30,11 @@ bool IsInsideFolder(const char* path, const char* folder) {
     return _strnicmp(fullPath, fullFolder, len) == 0 && (fullPath[len] == 0 || fullPath[len] == '\\');
 }
 
+bool IsFolder(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool FolderPart(const char* path, char* out, size_t cap) {
     if (!out || cap == 0) return false;
     out[0] = 0;

@@ -34,6 +34,7 @@ void DefaultInstallFolder(const char* name, HWND owner, char* result);
 void GetDesktopFolder(HWND owner, char* out, bool keepTrailingBackslash);
 bool ReadProgramFilesDir(char* out);  // false when unreadable or empty
 bool PathExists(const char* path);
+bool IsFolder(const char* path);
 // Whether path, once "." and ".." are resolved, lies inside folder (or is folder itself).
 bool IsInsideFolder(const char* path, const char* folder);
 // The folder part of path, up to and including its last backslash (multibyte-aware; a

@@ -51,11 +51,6 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
     return true;
 }
 
-bool IsFolder(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 class Checker {
 public:
     Checker(const std::string& folder, Findings& out) : folder_(folder), out_(out) {

@@ -23,18 +23,6 @@
 
 namespace {
 
-std::string JoinText(const std::string& folder, const std::string& name) {
-    char path[kPathSize];
-    CopyBounded(path, sizeof path, folder.c_str());
-    if (!JoinPath(path, name.c_str())) return "";
-    return path;
-}
-
-bool IsFolder(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 unsigned long long FileBytes(const char* path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))

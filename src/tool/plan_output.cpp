@@ -99,6 +99,13 @@ std::string RegPath::Display() const { return path.empty() ? RootName(root) : st
 
 RegPath RegPath::Child(const std::string& name) const { return {root, path.empty() ? name : path + "\\" + name}; }
 
+std::string JoinText(const std::string& folder, const std::string& name) {
+    char path[kPathSize];
+    CopyBounded(path, sizeof path, folder.c_str());
+    if (!JoinPath(path, name.c_str())) return "";
+    return path;
+}
+
 HKEY RootHandle(RootKind root) { return RootKeyOf(root); }
 
 bool KeyExists(const RegPath& key) {

@@ -40,6 +40,9 @@ struct RegPath {
     RegPath Child(const std::string& name) const;
 };
 
+// folder\name within the path limit ("" when it would not fit).
+std::string JoinText(const std::string& folder, const std::string& name);
+
 HKEY RootHandle(RootKind root);
 bool KeyExists(const RegPath& key);
 // The value as text (REG_SZ and REG_EXPAND_SZ as stored, numbers in decimal); false when absent.

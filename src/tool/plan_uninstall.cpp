@@ -20,18 +20,6 @@
 
 namespace {
 
-std::string JoinText(const std::string& folder, const std::string& name) {
-    char path[kPathSize];
-    CopyBounded(path, sizeof path, folder.c_str());
-    if (!JoinPath(path, name.c_str())) return "";
-    return path;
-}
-
-bool IsFolder(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool IsRecord(const std::string& script) { return ReadNumber("CopiedFile", "Count", 0, script.c_str()) != 0; }
 
 class UninstallPlanner {

@@ -335,21 +335,6 @@ namespace {
 
 size_t CountFiles(const std::string& folder) { return stage::FilesMatching(folder + "\\*.dat").size(); }
 
-// Copies every file below from (a Windows path) into to.
-void CopyTree(const std::string& from, const std::string& to) {
-    stage::MakeFolders(to);
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((from + "\\*").c_str(), &found);
-    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found)) {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            CopyTree(from + "\\" + name, to + "\\" + name);
-        else
-            CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
-    }
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
-}
 
 }  // namespace
 
@@ -418,7 +403,7 @@ TEST(Install, ReadmeSampleInstallsTheSampleProduct) {
     std::string sample = readme.substr(begin + 7, end - begin - 7);
 
     stage::Folder folder("readme-sample");
-    CopyTree(root + "\\examples\\sample", folder.dir());
+    stage::CopyTree(root + "\\examples\\sample", folder.dir());
     folder.WriteScript(sample);
     stage::SetIni(folder.Script(), "Setup", "Auto", "1");
     stage::SetIni(folder.Script(), "Root", "Name", "Readme Sample");  // a folder of the test's own

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 #include "../draw/draw_helpers.h"
+#include "bmp_file.h"
 #include "e2e_helpers.h"
 #include "plan_lines.h"
 #include "shell_links.h"
@@ -64,22 +65,6 @@ void CaptureScreen(draw_test::Surface& into) {
     BitBlt(into.dc(), 0, 0, into.w(), into.h(), screen, 0, 0, SRCCOPY);
     ReleaseDC(nullptr, screen);
 }
-
-// A 24-bit BMP file as the preview writes it.
-struct BmpFile {
-    int w = 0, h = 0;
-    std::string bytes;
-    explicit BmpFile(const std::string& path) : bytes(stage::ReadFile(path)) {
-        if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M' || bytes[28] != 24) return;
-        w = *reinterpret_cast<const int32_t*>(&bytes[18]);
-        h = *reinterpret_cast<const int32_t*>(&bytes[22]);
-        if ((size_t)54 + (size_t)((w * 3 + 3) & ~3) * h != bytes.size()) w = h = 0;
-    }
-    COLORREF At(int x, int y) const {
-        size_t at = 54 + (size_t)(h - 1 - y) * ((w * 3 + 3) & ~3) + (size_t)x * 3;
-        return RGB((unsigned char)bytes[at + 2], (unsigned char)bytes[at + 1], (unsigned char)bytes[at]);
-    }
-};
 
 // Pixels of the picture at (x0 + x, y0 + y) on the screen against the preview at (x, y),
 // for every (x, y) inside the picture, on screen, and not hidden(x0 + x, y0 + y).
@@ -225,13 +210,7 @@ void AddKeys(Snapshot& s, HKEY root, const std::string& rootName, const std::str
                                              : std::string(data, strnlen(data, dataSize));
         s["value " + name + "\\" + e2e::Lower(value)] = text;
     }
-    std::vector<std::string> subkeys;
-    for (DWORD i = 0;; ++i) {
-        char sub[512];
-        DWORD size = sizeof sub;
-        if (RegEnumKeyExA(key, i, sub, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        subkeys.push_back(sub);
-    }
+    std::vector<std::string> subkeys = stage::SubkeyNames(key);
     RegCloseKey(key);
     for (const std::string& sub : subkeys) AddKeys(s, root, rootName, path + "\\" + sub);
 }
@@ -281,21 +260,6 @@ std::string Describe(const std::set<std::string>& items) {
     return out.empty() ? "  (none)\n" : out;
 }
 
-void CopyTree(const std::string& from, const std::string& to) {
-    stage::MakeFolders(to);
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((from + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            CopyTree(from + "\\" + name, to + "\\" + name);
-        else
-            CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-}
 
 std::string Flat(std::wstring text) {
     text.erase(std::remove(text.begin(), text.end(), L'\r'), text.end());
@@ -306,7 +270,7 @@ TEST(Plan, OfTheSampleAgreesWithItsInstallAndItsUninstall) {
     const char* source = getenv("SETUP_SOURCE_DIR");
     ASSERT_NE(source, nullptr);
     stage::Folder folder("tool-sample");
-    CopyTree(stage::HostToWindows(source) + "\\examples\\sample", folder.dir());
+    stage::CopyTree(stage::HostToWindows(source) + "\\examples\\sample", folder.dir());
     // Unattended, and with entries for every outcome an unattended install can have.
     stage::SetIni(folder.Script(), "Setup", "Auto", "1");
     stage::SetIni(folder.Script(), "CopyFile", "5", "&kept.cfg");

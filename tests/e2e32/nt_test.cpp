@@ -26,23 +26,6 @@ std::string Env(const char* name) {
     return value ? value : "";
 }
 
-bool CopyTree(const std::string& from, const std::string& to) {
-    stage::MakeFolders(to);
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((from + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ok = CopyTree(from + "\\" + name, to + "\\" + name) && ok;
-        else
-            ok = CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE) && ok;
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return ok;
-}
 
 // What a test compares: drive C: outside Windows, the test's folders and Wine's temp
 // files, and the software keys of both registry views.
@@ -184,7 +167,7 @@ TEST(Win32OnNt, SampleInstalledThroughTheDialogThenUninstalledAndRemoved) {
     stage::DeleteTree(kBatch);
 
     stage::Folder product("sample32");
-    ASSERT_TRUE(CopyTree(sample, product.dir())) << "could not stage " << sample;
+    ASSERT_TRUE(stage::CopyTree(sample, product.dir())) << "could not stage " << sample;
     // The sample's copy list, in order.
     std::vector<std::string> payload;
     for (int i = 0;; ++i) {
@@ -250,7 +233,7 @@ TEST(Win32OnNt, SampleInstalledThroughTheDialogThenUninstalledAndRemoved) {
 
     // The x64 build with the same product, unattended, for comparison; then taken back.
     stage::Folder product64("sample64");
-    ASSERT_TRUE(CopyTree(sample, product64.dir()));
+    ASSERT_TRUE(stage::CopyTree(sample, product64.dir()));
     ASSERT_TRUE(CopyFileA(exe64.c_str(), product64.Path("Setup.exe").c_str(), FALSE));
     {
         ui::Program setup;

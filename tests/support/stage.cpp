@@ -54,6 +54,24 @@ bool MakeFolders(const std::string& path) {
     return CreateDirectoryA(path.c_str(), nullptr) != FALSE || Exists(path);
 }
 
+bool CopyTree(const std::string& from, const std::string& to) {
+    MakeFolders(to);
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((from + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    bool ok = true;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ok = CopyTree(from + "\\" + name, to + "\\" + name) && ok;
+        else
+            ok = CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE) && ok;
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return ok;
+}
+
 bool WriteFile(const std::string& path, const std::string& bytes) {
     size_t bs = path.find_last_of('\\');
     if (bs != std::string::npos) MakeFolders(path.substr(0, bs));
@@ -155,6 +173,17 @@ bool RegKeyExists(HKEY root, const char* subkey) {
     if (RegOpenKeyExA(root, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
+}
+
+std::vector<std::string> SubkeyNames(HKEY key) {
+    std::vector<std::string> names;
+    for (DWORD i = 0;; ++i) {
+        char name[512];
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.push_back(name);
+    }
+    return names;
 }
 
 }  // namespace stage

@@ -19,6 +19,8 @@ bool Exists(const std::string& path);
 // The names (without folder) of the files and folders a wildcard pattern matches.
 std::vector<std::string> FilesMatching(const std::string& pattern);
 bool MakeFolders(const std::string& path);
+// Copies every file below from into to (made when missing); false when anything failed.
+bool CopyTree(const std::string& from, const std::string& to);
 std::string Ini(const std::string& file, const char* section, const char* key);
 void SetIni(const std::string& file, const char* section, const char* key, const char* value);
 // Sets a file's last-write time to now + offsetSeconds.
@@ -42,5 +44,7 @@ bool SetRegString(HKEY root, const char* subkey, const char* name, const char* v
 bool GetRegString(HKEY root, const char* subkey, const char* name, std::string* value);
 void DeleteRegTree(HKEY root, const char* subkey);
 bool RegKeyExists(HKEY root, const char* subkey);
+// The names of an open key's subkeys, read before anything below them changes.
+std::vector<std::string> SubkeyNames(HKEY key);
 
 }  // namespace stage

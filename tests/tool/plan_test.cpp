@@ -58,13 +58,7 @@ void ListKey(HKEY root, const std::string& path, std::string& out) {
         if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, (BYTE*)data, &dataSize) != ERROR_SUCCESS) break;
         out += "  " + std::string(name) + "=" + std::string(data, dataSize) + "\n";
     }
-    std::vector<std::string> subkeys;
-    for (DWORD i = 0;; ++i) {
-        char name[512];
-        DWORD size = sizeof name;
-        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        subkeys.push_back(name);
-    }
+    std::vector<std::string> subkeys = stage::SubkeyNames(key);
     RegCloseKey(key);
     for (const std::string& s : subkeys) ListKey(root, path + "\\" + s, out);
 }

@@ -6,27 +6,12 @@
 #include <string>
 #include "../draw/draw_helpers.h"
 #include "fixtures.h"
+#include "bmp_file.h"
 #include "stage.h"
 #include "tool/preview.h"
 #include "ui/readme_dialog.h"
 
 namespace {
-
-// A 24-bit bottom-up BMP file as the preview writes it.
-struct BmpFile {
-    int w = 0, h = 0;
-    std::string bytes;
-    explicit BmpFile(const std::string& path) : bytes(stage::ReadFile(path)) {
-        if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M' || bytes[28] != 24) return;
-        w = *reinterpret_cast<const int32_t*>(&bytes[18]);
-        h = *reinterpret_cast<const int32_t*>(&bytes[22]);
-        if ((size_t)54 + (size_t)((w * 3 + 3) & ~3) * h != bytes.size()) w = h = 0;
-    }
-    COLORREF At(int x, int y) const {
-        size_t at = 54 + (size_t)(h - 1 - y) * ((w * 3 + 3) & ~3) + (size_t)x * 3;
-        return RGB((unsigned char)bytes[at + 2], (unsigned char)bytes[at + 1], (unsigned char)bytes[at]);
-    }
-};
 
 std::set<std::string> FilesIn(const std::string& folder) {
     std::set<std::string> names;

@@ -54,7 +54,9 @@ TEST(FormatRemovalBatch, PathsInTheOemCodePageWithPerCentSignsDoubled) {
         memset(out, 'G', sizeof out);
         bool ok = ToOemText(r.ansi, out, MAX_PATH, 1252, 437);
         EXPECT_EQ(ok, r.oem != nullptr) << r.ansi;
-        if (ok) EXPECT_EQ(std::string(out), r.oem);
+        if (ok) {
+            EXPECT_EQ(std::string(out), r.oem);
+        }
         EXPECT_EQ(std::string(out + MAX_PATH, 8), "GGGGGGGG") << "written past the buffer";
     }
     char text[2400];
