@@ -16,17 +16,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const IniSection& s : ini.sections) {
         if (s.line < 1 || s.line > lines || s.firstOf >= (int)ini.sections.size()) abort();
         int number = -1;
-        const SectionSpec* spec = FindSection(s.name, &number);
-        if (!spec) SuggestSection(s.name);
+        const SectionShape* shape = FindSection(s.name, &number);
+        if (!shape) SuggestSection(s.name);
         for (const IniKey& k : s.keys) {
             if (k.line < s.line || k.line > lines) abort();
             std::string value = ReadValue(k.value);
             if (value.size() > k.value.size()) abort();
             if (HasDroppedQuotes(k.value) != (value.size() + 2 == k.value.size())) abort();
-            if (spec && !FindKey(*spec, k.name)) {
+            if (shape && !FindKey(*shape, k.name)) {
                 const char* prefix = "";
                 int n = -1;
-                if (!IsListKey(*spec, k.name, &prefix, &n)) SuggestKey(*spec, k.name);
+                if (!IsListKey(*shape, k.name, &prefix, &n)) SuggestKey(*shape, k.name);
             }
             CopyPrefixes prefixes;
             const char* path = ParseCopyPrefixes(value.c_str(), &prefixes);

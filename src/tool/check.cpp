@@ -117,7 +117,7 @@ private:
     }
 
     void CheckStructure();
-    void CheckKey(const IniSection& section, const SectionSpec& spec, const IniKey& key);
+    void CheckKey(const IniSection& section, const SectionShape& shape, const IniKey& key);
     void CheckRoot();
     void CheckBoxes();
     void CheckCopyList();
@@ -180,17 +180,17 @@ void Checker::CheckStructure() {
             continue;
         }
         int number = -1;
-        const SectionSpec* spec = FindSection(s.name, &number);
-        if (!spec) {
+        const SectionShape* shape = FindSection(s.name, &number);
+        if (!shape) {
             std::string nearest = SuggestSection(s.name);
             out_.Warn(s.line, "unknown section " + Section(s.name) + (nearest.empty() ? "" : "; did you mean " + Section(nearest) + "?"));
             continue;
         }
-        if (spec->family) {
-            int end = FamilyEnd(spec->name, spec->listKey);
+        if (shape->family) {
+            int end = FamilyEnd(shape->name, shape->listKey);
             if (number > end)
-                out_.Warn(s.line, "section " + Section(s.name) + " comes after the gap at " + Section(spec->name + Num(end)) +
-                                      " (no " + Quoted(spec->listKey) + "): the list ends there, and this section is never read");
+                out_.Warn(s.line, "section " + Section(s.name) + " comes after the gap at " + Section(shape->name + Num(end)) +
+                                      " (no " + Quoted(shape->listKey) + "): the list ends there, and this section is never read");
         }
         for (size_t i = 0; i < s.keys.size(); ++i) {
             const IniKey& k = s.keys[i];
@@ -199,30 +199,30 @@ void Checker::CheckStructure() {
                 out_.Warn(k.line, "key " + Quoted(k.name) + " appears again in " + Section(s.name) + " (first at line " +
                                       Num(s.keys[first].line) + "): only the first is read");
             else
-                CheckKey(s, *spec, k);
+                CheckKey(s, *shape, k);
         }
     }
 }
 
-void Checker::CheckKey(const IniSection& s, const SectionSpec& spec, const IniKey& k) {
-    const KeySpec* key = FindKey(spec, k.name);
+void Checker::CheckKey(const IniSection& s, const SectionShape& shape, const IniKey& k) {
+    const KeyShape* key = FindKey(shape, k.name);
     const char* prefix = "";
     int number = -1;
-    bool listed = !key && IsListKey(spec, k.name, &prefix, &number);
+    bool listed = !key && IsListKey(shape, k.name, &prefix, &number);
     if (!key && !listed) {
         int n = DecimalNumber(k.name);
-        if (spec.list == ListShape::Numbered && n >= 0 && n < spec.firstNumber) {
-            out_.Warn(k.line, Section(s.name) + " is numbered from " + Num(spec.firstNumber) + ": key " + Quoted(k.name) +
+        if (shape.list == ListShape::Numbered && n >= 0 && n < shape.firstNumber) {
+            out_.Warn(k.line, Section(s.name) + " is numbered from " + Num(shape.firstNumber) + ": key " + Quoted(k.name) +
                                   " is never read");
             return;
         }
-        std::string nearest = SuggestKey(spec, k.name);
+        std::string nearest = SuggestKey(shape, k.name);
         out_.Warn(k.line, "unknown key " + Quoted(k.name) + " in " + Section(s.name) +
                               (nearest.empty() ? "" : "; did you mean " + Quoted(nearest) + "?"));
         return;
     }
     const std::string value = ReadValue(k.value);
-    const size_t limit = key ? key->limit : spec.listLimit;
+    const size_t limit = key ? key->limit : shape.listLimit;
     if (limit > 0 && value.size() > limit)
         out_.Error(k.line, "the value of " + Quoted(k.name) + " is " + Num((long long)value.size()) +
                                " bytes long: the program reads at most " + Num((long long)limit) + " and cuts the rest");
@@ -231,13 +231,13 @@ void Checker::CheckKey(const IniSection& s, const SectionSpec& spec, const IniKe
                               (k.value[0] == '"' ? "a double" : "a single") +
                               " quote: the program drops both, so they are not part of the value");
     if (!listed || value.empty()) return;
-    if (spec.list == ListShape::Numbered || spec.list == ListShape::Prefixed) {
-        int first = spec.list == ListShape::Numbered ? spec.firstNumber : 0;
+    if (shape.list == ListShape::Numbered || shape.list == ListShape::Prefixed) {
+        int first = shape.list == ListShape::Numbered ? shape.firstNumber : 0;
         int end = ListEnd(s.name, prefix, first);
         if (number > end)
             out_.Warn(k.line, "key " + Quoted(k.name) + " comes after the gap at " + Quoted(prefix + Num(end)) +
                                   ": the list ends there, and this key is never read");
-    } else if (spec.list == ListShape::ByCount) {
+    } else if (shape.list == ListShape::ByCount) {
         if (readmeCount_ < 0) readmeCount_ = ReadNumber(s.name.c_str(), "No", 0, script());
         const int count = readmeCount_;
         if (number >= count)

@@ -11,32 +11,32 @@ constexpr size_t kLongText = 1039;  // a 1040-byte buffer
 constexpr size_t kName = 255;       // a 256-byte buffer
 constexpr size_t kNumber = 0;
 
-const KeySpec kSetup[] = {{"Name", kText}, {"Auto", kNumber}, {"Publisher", kText}, {"Version", kText}};
-const KeySpec kRoot[] = {{"Name", kText}, {"Named", kText}};
-const KeySpec kBack[] = {{"Do", kNumber}};
-const KeySpec kCheck[] = {{"Menu", kNumber}, {"Desktop", kNumber}, {"Startup", kNumber}, {"Ext", kNumber},
+const KeyShape kSetup[] = {{"Name", kText}, {"Auto", kNumber}, {"Publisher", kText}, {"Version", kText}};
+const KeyShape kRoot[] = {{"Name", kText}, {"Named", kText}};
+const KeyShape kBack[] = {{"Do", kNumber}};
+const KeyShape kCheck[] = {{"Menu", kNumber}, {"Desktop", kNumber}, {"Startup", kNumber}, {"Ext", kNumber},
                           {"Send", kNumber}, {"Copy", kNumber},    {"Del", kNumber},     {"IconNo", kNumber}};
-const KeySpec kReadme[] = {{"File", kText}, {"No", kNumber}, {"Done", kNumber}};
-const KeySpec kGo[] = {{"Agree", kNumber}};
-const KeySpec kCopyFile[] = {{"Reboot", kNumber}, {"DefaultNo", kNumber}, {"Self", kText}};
-const KeySpec kCounted[] = {{"Count", kNumber}};
-const KeySpec kMenu[] = {{"Name", kText}, {"Named", kText}, {"Change", kText}, {"Open", kNumber}};
+const KeyShape kReadme[] = {{"File", kText}, {"No", kNumber}, {"Done", kNumber}};
+const KeyShape kGo[] = {{"Agree", kNumber}};
+const KeyShape kCopyFile[] = {{"Reboot", kNumber}, {"DefaultNo", kNumber}, {"Self", kText}};
+const KeyShape kCounted[] = {{"Count", kNumber}};
+const KeyShape kMenu[] = {{"Name", kText}, {"Named", kText}, {"Change", kText}, {"Open", kNumber}};
 // Shortcut entries read their texts into long buffers; the paths are then held to 259
 // bytes once expanded, which the checks of the entries see.
-const KeySpec kShortcut[] = {{"Name", kText},     {"Show", kNumber},    {"Arg", kLongText - 1}, {"Path", kLongText},
+const KeyShape kShortcut[] = {{"Name", kText},     {"Show", kNumber},    {"Arg", kLongText - 1}, {"Path", kLongText},
                              {"Icon", kLongText}, {"IconNo", kNumber},  {"Work", kLongText}};
-const KeySpec kFolderShortcut[] = {{"Name", kText},    {"Show", kNumber},   {"Arg", kLongText - 1},
+const KeyShape kFolderShortcut[] = {{"Name", kText},    {"Show", kNumber},   {"Arg", kLongText - 1},
                                    {"Path", kLongText}, {"Icon", kText},     {"IconNo", kNumber},
                                    {"Work", kLongText}, {"Short", kLongText}};
-const KeySpec kExt[] = {{"Ext", kName},   {"Kind", kText},  {"Icon", kText},    {"IconNo", kText},
+const KeyShape kExt[] = {{"Ext", kName},   {"Kind", kText},  {"Icon", kText},    {"IconNo", kText},
                         {"Verb", kName},  {"Verb2", kName}, {"Command", kText}, {"Force", kNumber}};
-const KeySpec kRegistry[] = {{"Company", kText}, {"Name", kText}};
-const KeySpec kDel[] = {{"Force", kNumber}, {"Reboot", kNumber}, {"ShowError", kNumber}, {"Auto", kNumber},
+const KeyShape kRegistry[] = {{"Company", kText}, {"Name", kText}};
+const KeyShape kDel[] = {{"Force", kNumber}, {"Reboot", kNumber}, {"ShowError", kNumber}, {"Auto", kNumber},
                         {"Checked", kNumber}};
-const KeySpec kLastGo[] = {{"StartupAndGo", kNumber}, {"DesktopAndGo", kNumber}, {"Startup", kText}, {"Desktop", kText}};
+const KeyShape kLastGo[] = {{"StartupAndGo", kNumber}, {"DesktopAndGo", kNumber}, {"Startup", kText}, {"Desktop", kText}};
 
 #define KEYS(array) array, (int)(sizeof array / sizeof array[0])
-const SectionSpec kSections[] = {
+const SectionShape kSections[] = {
     {"Setup", false, nullptr, KEYS(kSetup), ListShape::None, 0, 0},
     {"Root", false, nullptr, KEYS(kRoot), ListShape::None, 0, 0},
     {"Back", false, nullptr, KEYS(kBack), ListShape::Numbered, 0, kText},
@@ -100,8 +100,8 @@ int DecimalNumber(const std::string& text) {
     return n;
 }
 
-const SectionSpec* FindSection(const std::string& name, int* number) {
-    for (const SectionSpec& s : kSections) {
+const SectionShape* FindSection(const std::string& name, int* number) {
+    for (const SectionShape& s : kSections) {
         if (!s.family) {
             if (EqualsAsciiNoCase(name.c_str(), s.name)) return &s;
             continue;
@@ -118,13 +118,13 @@ const SectionSpec* FindSection(const std::string& name, int* number) {
     return nullptr;
 }
 
-const KeySpec* FindKey(const SectionSpec& section, const std::string& key) {
+const KeyShape* FindKey(const SectionShape& section, const std::string& key) {
     for (int i = 0; i < section.keyCount; ++i)
         if (EqualsAsciiNoCase(key.c_str(), section.keys[i].name)) return &section.keys[i];
     return nullptr;
 }
 
-bool IsListKey(const SectionSpec& section, const std::string& key, const char** prefix, int* number) {
+bool IsListKey(const SectionShape& section, const std::string& key, const char** prefix, int* number) {
     int n = -1;
     if (section.list == ListShape::Prefixed) {
         for (const char* p : kPrefixes) {
@@ -170,7 +170,7 @@ std::string SuggestSection(const std::string& name) {
     // A number written with a leading zero or a blank still names its family.
     int number = DecimalNumber(digits);
     if (number < 0 && !digits.empty()) number = (int)strtol(digits.c_str(), nullptr, 10) % 10000000;
-    for (const SectionSpec& s : kSections) {
+    for (const SectionShape& s : kSections) {
         if (!s.family) {
             candidates.push_back(s.name);
         } else {
@@ -180,7 +180,7 @@ std::string SuggestSection(const std::string& name) {
     return Nearest(name, candidates);
 }
 
-std::string SuggestKey(const SectionSpec& section, const std::string& key) {
+std::string SuggestKey(const SectionShape& section, const std::string& key) {
     std::vector<std::string> candidates;
     for (int i = 0; i < section.keyCount; ++i) candidates.push_back(section.keys[i].name);
     std::string digits = TrailingDigits(key);

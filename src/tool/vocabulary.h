@@ -14,31 +14,31 @@ enum class ListShape {
     ByCount,    // "0" .. [Readme] "No" - 1, gaps read as empty entries
 };
 
-struct KeySpec {
+struct KeyShape {
     const char* name;
     size_t limit;  // the most bytes a read returns (the buffer less its zero); 0 for a number
 };
 
-struct SectionSpec {
+struct SectionShape {
     const char* name;    // for a numbered family the part before the number ("Menu")
     bool family;         // [Menu0], [Menu1], ... up to the first without its list key
     const char* listKey; // the key whose absence ends a family ("Name", "Ext")
-    const KeySpec* keys;
+    const KeyShape* keys;
     int keyCount;
     ListShape list;
     int firstNumber;     // of a Numbered list
     size_t listLimit;    // the most bytes of a list value
 };
 
-// The section spec of a name as the program forms it ("Menu" with "%d"), or null.
+// The section shape of a name as the program forms it ("Menu" with "%d"), or null.
 // For a family, *number receives the section's number.
-const SectionSpec* FindSection(const std::string& name, int* number);
+const SectionShape* FindSection(const std::string& name, int* number);
 
-// The spec of a named key of the section, or null.
-const KeySpec* FindKey(const SectionSpec& section, const std::string& key);
+// The shape of a named key of the section, or null.
+const KeyShape* FindKey(const SectionShape& section, const std::string& key);
 // Whether key is an entry of the section's list; *prefix (for Prefixed lists) is the
 // prefix it belongs to and *number its number.
-bool IsListKey(const SectionSpec& section, const std::string& key, const char** prefix, int* number);
+bool IsListKey(const SectionShape& section, const std::string& key, const char** prefix, int* number);
 
 // The number a key or section suffix stands for when written as "%d" writes it
 // (no sign, no leading zero, no blank), else -1.
@@ -46,7 +46,7 @@ int DecimalNumber(const std::string& text);
 
 // The known name nearest to a misspelt section or key, or "" when none is near.
 std::string SuggestSection(const std::string& name);
-std::string SuggestKey(const SectionSpec& section, const std::string& key);
+std::string SuggestKey(const SectionShape& section, const std::string& key);
 
 // Edit distance without case (insertions, deletions, substitutions, transpositions).
 int NameDistance(const std::string& a, const std::string& b);

@@ -12,7 +12,7 @@ namespace {
 TEST(Vocabulary, SectionsAsTheProgramFormsThem) {
     const struct {
         const char* name;
-        const char* spec;  // null: unknown
+        const char* shape;  // null: unknown
         int number;
     } cases[] = {
         {"Setup", "Setup", -1},   {"setup", "Setup", -1},  {"CopyFile", "CopyFile", -1}, {"Menu", "Menu", -1},
@@ -23,14 +23,14 @@ TEST(Vocabulary, SectionsAsTheProgramFormsThem) {
     };
     for (const auto& c : cases) {
         int number = -1;
-        const SectionSpec* spec = FindSection(c.name, &number);
-        if (!c.spec) {
-            EXPECT_EQ(spec, nullptr) << "[" << c.name << "] is no section of the script";
+        const SectionShape* shape = FindSection(c.name, &number);
+        if (!c.shape) {
+            EXPECT_EQ(shape, nullptr) << "[" << c.name << "] is no section of the script";
             continue;
         }
-        ASSERT_NE(spec, nullptr) << "[" << c.name << "]";
-        EXPECT_STREQ(spec->name, c.spec) << "[" << c.name << "]";
-        EXPECT_EQ(spec->family ? number : -1, c.number) << "[" << c.name << "]";
+        ASSERT_NE(shape, nullptr) << "[" << c.name << "]";
+        EXPECT_STREQ(shape->name, c.shape) << "[" << c.name << "]";
+        EXPECT_EQ(shape->family ? number : -1, c.number) << "[" << c.name << "]";
     }
 }
 
@@ -50,21 +50,21 @@ TEST(Vocabulary, ListKeysFollowTheirShape) {
         {"CopiedFile", "0", true, "", 0},
     };
     for (const auto& c : cases) {
-        const SectionSpec* spec = FindSection(c.section, nullptr);
-        ASSERT_NE(spec, nullptr) << c.section;
+        const SectionShape* shape = FindSection(c.section, nullptr);
+        ASSERT_NE(shape, nullptr) << c.section;
         const char* prefix = "";
         int number = -1;
-        EXPECT_EQ(IsListKey(*spec, c.key, &prefix, &number), c.listed) << "[" << c.section << "] " << c.key;
+        EXPECT_EQ(IsListKey(*shape, c.key, &prefix, &number), c.listed) << "[" << c.section << "] " << c.key;
         if (!c.listed) continue;
         EXPECT_STREQ(prefix, c.prefix) << "[" << c.section << "] " << c.key;
         EXPECT_EQ(number, c.number) << "[" << c.section << "] " << c.key;
     }
-    const SectionSpec* ext = FindSection("Ext4", nullptr);
+    const SectionShape* ext = FindSection("Ext4", nullptr);
     ASSERT_NE(ext, nullptr);
-    const KeySpec* verb = FindKey(*ext, "verb");
+    const KeyShape* verb = FindKey(*ext, "verb");
     ASSERT_NE(verb, nullptr);
     EXPECT_EQ(verb->limit, 255u) << "verbs are read into 256 bytes";
-    const SectionSpec* reg = FindSection("Reg", nullptr);
+    const SectionShape* reg = FindSection("Reg", nullptr);
     EXPECT_EQ(reg->listLimit, 1039u) << "[Reg] entries are read into 1040 bytes";
 }
 
