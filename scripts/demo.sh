@@ -13,6 +13,9 @@ build=$root/${BUILD_ROOT:-build}
 prefix=$build/demo-prefix
 out=$build/demo
 mkdir -p "$out"
+# A fresh machine each time: an earlier demo's install would make this one a version-up.
+[ -d "$prefix" ] && WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null
+rm -rf "$prefix"
 tests/support/make-prefix.sh "$prefix" || exit 1
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 export XDG_DATA_HOME=$prefix/xdg-data
