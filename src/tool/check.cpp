@@ -51,6 +51,23 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
     return true;
 }
 
+bool StartsWithUtf16Mark(const std::string& bytes) {
+    return bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE;
+}
+
+// The text of a UTF-16 script (little-endian, after its mark) in the system's code page,
+// as the profile calls of the NT family hand its values over; "" when it cannot be converted.
+std::string AnsiFromUtf16(const std::string& bytes) {
+    std::wstring wide((bytes.size() - 2) / 2, L'\0');
+    if (wide.empty()) return "";
+    memcpy(&wide[0], bytes.data() + 2, wide.size() * sizeof(wchar_t));
+    int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return "";
+    std::string text((size_t)n, '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), &text[0], n, nullptr, nullptr);
+    return text;
+}
+
 class Checker {
 public:
     Checker(const std::string& folder, Findings& out) : folder_(folder), out_(out) {
@@ -65,7 +82,12 @@ public:
             out_.Error(0, "cannot be read (no such file, or larger than 64 MiB)");
             return false;
         }
+        bool utf16 = StartsWithUtf16Mark(bytes);
+        if (utf16) bytes = AnsiFromUtf16(bytes);
         ini_ = ParseIni(bytes.data(), bytes.size());
+        if (utf16)
+            out_.Warn(1, "the file is UTF-16 text: the NT family reads it, the 9x family reads nothing of it, and "
+                         "characters outside the system's code page become '?'; save the script in the system's code page");
         // Relative names resolve as for a Setup.exe started from its own folder.
         SetCurrentDirectoryA(folder_.c_str());
         ReadDialogChoices(script(), &choices_);

@@ -40,6 +40,13 @@ std::string StageCase(const std::string& name, const std::string& script, const 
     return folder;
 }
 
+// Text as a UTF-16 file with its byte-order mark (ASCII text only).
+std::string Utf16(const std::string& text) {
+    std::string out = "\xFF\xFE";
+    for (char c : text) out += std::string{c, '\0'};
+    return out;
+}
+
 std::string Bmp16() {
     draw_test::Bmp bmp{4, 4, 24, {}, [](int, int) { return 0u; }};
     std::string bytes = bmp.Bytes();
@@ -57,6 +64,7 @@ TEST(Check, EachMistakeGivesOneFindingOnItsLine) {
         // The file's shape.
         {"outside", "!top=1\n" + kHead, 1, W, "before the first section"},
         {"bom", "!\xEF\xBB\xBF" + kHead, 1, W, "byte-order mark"},
+        {"utf16", "!" + Utf16(kHead + "[Check]\nMenu=2\n"), 1, W, "UTF-16"},
         {"no-equals", "[Check]\nMenu 2\n", 6, W, "is not a key=value line"},
         // (Keys after it would belong to the section before it.)
         {"open-bracket", "[Check\n", 5, W, "no closing ']'"},
@@ -215,6 +223,20 @@ TEST(Check, LongListsAreCheckedInLinearTime) {
     EXPECT_EQ(findings.Count(Severity::Warning), (size_t)(2 * n - 1)) << "each unknown key and each repeated Menu once";
     EXPECT_EQ(findings.Count(Severity::Error), 0u);
     EXPECT_LT(took, 20000u) << "checking took " << took << " ms";
+}
+
+// A UTF-16 script is read as the NT family's profile calls read it: its lines are found
+// in the decoded text, not in its bytes.
+TEST(Check, AUtf16ScriptIsReadAsTextAndToldOnce) {
+    std::string folder = StageCase("utf16-lines", Utf16(kHead + "[CopyFiles]\n0=a.txt\n"), {});
+    Findings findings;
+    ASSERT_TRUE(CheckScript(folder, findings));
+    std::vector<Finding> all = findings.Sorted();
+    ASSERT_EQ(all.size(), 2u) << Describe(findings);
+    EXPECT_EQ(all[0].line, 1);
+    EXPECT_NE(all[0].text.find("UTF-16"), std::string::npos) << all[0].text;
+    EXPECT_EQ(all[1].line, 5);
+    EXPECT_NE(all[1].text.find("did you mean [CopyFile]"), std::string::npos) << all[1].text;
 }
 
 TEST(Check, TheSampleProductChecksClean) {
