@@ -38,25 +38,19 @@ bool Excluded(const std::string& lower) {
                                           "c:\\hostile"};
     for (const char* s : skipped)
         if (lower.compare(0, strlen(s), s) == 0) return true;
-    return lower.find("\\temp\\") != std::string::npos || lower.size() > 5 && lower.substr(lower.size() - 5) == "\\temp";
+    return lower.find("\\temp\\") != std::string::npos || (lower.size() > 5 && lower.substr(lower.size() - 5) == "\\temp");
 }
 
 void ListFiles(const std::string& folder, Snapshot* out) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        std::string path = folder + "\\" + name, lower = Lower(path);
-        if (Excluded(lower)) continue;
+    stage::ForEachEntry(folder, [&](const std::string& path, const WIN32_FIND_DATAA& found) {
+        std::string lower = Lower(path);
+        if (Excluded(lower)) return;
         bool folderEntry = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         (*out)[lower] = folderEntry ? "folder"
                                     : std::to_string(found.nFileSizeLow) + "@" +
                                           std::to_string(found.ftLastWriteTime.dwLowDateTime);
         if (folderEntry && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) ListFiles(path, out);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+    });
 }
 
 void ListKeys(HKEY root, const std::string& name, const std::string& path, Snapshot* out, int depth = 0) {

@@ -49,15 +49,6 @@ std::string RunUnattended(const stage::Folder& folder) {
     return o.exitCode ? "exit code " + std::to_string(o.exitCode) : "";
 }
 
-links::Link Expect(std::string path, std::string arguments, std::string work, std::string icon, int iconIndex,
-                   int show, WORD hotkey) {
-    links::Link l;
-    l.loaded = true;
-    l.path = path, l.arguments = arguments, l.workFolder = work, l.icon = icon;
-    l.iconIndex = iconIndex, l.show = show, l.hotkey = hotkey;
-    return l;
-}
-
 }  // namespace
 
 TEST(Shell, ShortcutsAreMadeReplacedAndRemoved) {
@@ -80,13 +71,13 @@ TEST(Shell, ShortcutsAreMadeReplacedAndRemoved) {
         std::string link;
         links::Link expected;
     } made[] = {
-        {menu + "\\Shell App.lnk", Expect(app, "/fresh", kInstall, app, 1, SW_SHOWNORMAL, 0)},
-        {menu + "\\Help\\Read me.lnk", Expect(app, "readme.txt", kInstall + "\\docs", "", 0, SW_SHOWNORMAL, 0)},
-        {kPrograms + "\\Shell Home.lnk", Expect(app, "", "C:\\ShellData", "", 0, SW_SHOWMAXIMIZED, 0)},
-        {kDesktop + "\\Shell App.lnk", Expect(app, "", kInstall, "", 0, SW_SHOWMAXIMIZED, 0x0653)},
-        {kStartup + "\\Shell Agent.lnk", Expect(app, "/background", kInstall, "", 0, SW_SHOWMINNOACTIVE, 0x0671)},
-        {kSendTo + "\\Shell\\Send to App.lnk", Expect(app, "", kInstall, "", 0, SW_SHOWNORMAL, 0)},
-        {kSendTo + "\\Shell Quick.lnk", Expect(app, "", kInstall, "", 0, SW_SHOWNORMAL, 0)},
+        {menu + "\\Shell App.lnk", links::Loaded(app, "/fresh", kInstall, app, 1, SW_SHOWNORMAL, 0)},
+        {menu + "\\Help\\Read me.lnk", links::Loaded(app, "readme.txt", kInstall + "\\docs", "", 0, SW_SHOWNORMAL, 0)},
+        {kPrograms + "\\Shell Home.lnk", links::Loaded(app, "", "C:\\ShellData", "", 0, SW_SHOWMAXIMIZED, 0)},
+        {kDesktop + "\\Shell App.lnk", links::Loaded(app, "", kInstall, "", 0, SW_SHOWMAXIMIZED, 0x0653)},
+        {kStartup + "\\Shell Agent.lnk", links::Loaded(app, "/background", kInstall, "", 0, SW_SHOWMINNOACTIVE, 0x0671)},
+        {kSendTo + "\\Shell\\Send to App.lnk", links::Loaded(app, "", kInstall, "", 0, SW_SHOWNORMAL, 0)},
+        {kSendTo + "\\Shell Quick.lnk", links::Loaded(app, "", kInstall, "", 0, SW_SHOWNORMAL, 0)},
     };
     for (const auto& m : made)
         EXPECT_EQ(links::Describe(m.expected), links::Describe(links::Read(m.link))) << m.link;

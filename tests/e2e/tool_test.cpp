@@ -180,21 +180,14 @@ TEST(Preview, AgreesPixelForPixelWithTheBackdropAndTheReadmeOnScreen) {
 using Snapshot = std::map<std::string, std::string>;
 
 void AddFiles(Snapshot& s, const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        std::string path = folder + "\\" + name;
+    stage::ForEachEntry(folder, [&](const std::string& path, const WIN32_FIND_DATAA& found) {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             s["folder " + e2e::Lower(path)] = "";
             AddFiles(s, path);
         } else {
             s["file " + e2e::Lower(path)] = stage::ReadFile(path);
         }
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+    });
 }
 
 void AddKeys(Snapshot& s, HKEY root, const std::string& rootName, const std::string& path) {
@@ -373,7 +366,9 @@ TEST(Plan, OfTheSampleAgreesWithItsInstallAndItsUninstall) {
     e2e::Outcome box = e2e::WaitForEndOrBox(uninstall, kRunWait);
     ASSERT_TRUE(box.box) << "no leftover report";
     e2e::Shot("tool-uninstall-leftovers");
-    if (!stage::Japanese()) EXPECT_EQ(Flat(ui::MessageBoxText(box.box)), leftReport) << "the leftover report";
+    if (!stage::Japanese()) {
+        EXPECT_EQ(Flat(ui::MessageBoxText(box.box)), leftReport) << "the leftover report";
+    }
     ui::Click(box.box, IDOK);
     ASSERT_TRUE(uninstall.Wait(kRunWait)) << "the uninstall did not end";
     // The self-removal waits 5 s, then a batch file deletes the uninstaller.

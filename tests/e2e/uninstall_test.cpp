@@ -308,6 +308,7 @@ TEST(Uninstall, PatternsSpareTheUninstallerAndAnyFolderNameIsRemoved) {
         return !stage::Exists(p.Exe()) && !stage::Exists(p.folder) && !stage::Exists(kBatch);
     }, 40000, 10);
     EXPECT_TRUE(removed) << "after 40 s: " << p.State();
-    if (!batch.empty())  // caught while it existed: the folder in code page 437, "%" doubled
+    if (!batch.empty()) {  // caught while it existed: the folder in code page 437, "%" doubled
         EXPECT_NE(std::string::npos, batch.find("rmdir \"C:\\100%% Jos\x82 Notes\"\r\n")) << batch;
+    }
 }

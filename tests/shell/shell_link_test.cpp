@@ -53,30 +53,22 @@ TEST_F(ShortcutRoundTrip, EveryFieldComesBackAsTheEntryAsked) {
         bool hotkeyAllowed;
         links::Link expected;
     };
-    auto link = [](std::string path, std::string arguments, std::string work, std::string icon, int iconIndex,
-                   int show, WORD hotkey) {
-        links::Link l;
-        l.loaded = true;
-        l.path = path, l.arguments = arguments, l.workFolder = work, l.icon = icon;
-        l.iconIndex = iconIndex, l.show = show, l.hotkey = hotkey;
-        return l;
-    };
     const std::vector<Case> cases = {
         /* 0 */ {{"Path=app.exe", "Arg=-x \"quoted arg\" %root%", "Show=1", "Work=bin", "Icon=app.exe", "IconNo=2",
                   "Short=T"},
-                 true, link(app, "-x \"quoted arg\" %root%", install_ + "\\bin", app, 2, SW_SHOWMAXIMIZED, 0x0654)},
-        /* 1 */ {{"Path=app.exe", "Short=T"}, false, link(app, "", install_, "", 0, SW_SHOWNORMAL, 0)},
+                 true, links::Loaded(app, "-x \"quoted arg\" %root%", install_ + "\\bin", app, 2, SW_SHOWMAXIMIZED, 0x0654)},
+        /* 1 */ {{"Path=app.exe", "Short=T"}, false, links::Loaded(app, "", install_, "", 0, SW_SHOWNORMAL, 0)},
         /* 2 */ {{"Path=%windows%\\notepad.exe", "Show=2", "Work=!D:\\Data"}, true,
-                 link(WindowsFolder() + "\\notepad.exe", "", "D:\\Data", "", 0, SW_SHOWMINNOACTIVE, 0)},
+                 links::Loaded(WindowsFolder() + "\\notepad.exe", "", "D:\\Data", "", 0, SW_SHOWMINNOACTIVE, 0)},
         /* 3 */ {{"Path=!C:\\Tools\\x.exe", "Short=\\112"}, true,
-                 link("C:\\Tools\\x.exe", "", install_, "", 0, SW_SHOWNORMAL, 0x0670)},
+                 links::Loaded("C:\\Tools\\x.exe", "", install_, "", 0, SW_SHOWNORMAL, 0x0670)},
         /* 4 */ {{"Path=tool.exe", "Show=5", "Short=tool", "Icon=%system%\\shell32.dll", "IconNo=-3"}, true,
-                 link(install_ + "\\tool.exe", "", install_, SystemFolder() + "\\shell32.dll", -3, SW_SHOWNORMAL,
+                 links::Loaded(install_ + "\\tool.exe", "", install_, SystemFolder() + "\\shell32.dll", -3, SW_SHOWNORMAL,
                       0x0654)},
         /* 5 */ {{"Path=notes.shelltestdoc", "Arg=notes.shelltestdoc", "Work=docs\\en"}, true,
-                 link(viewer, "notes.shelltestdoc", install_ + "\\docs\\en", "", 0, SW_SHOWNORMAL, 0)},
+                 links::Loaded(viewer, "notes.shelltestdoc", install_ + "\\docs\\en", "", 0, SW_SHOWNORMAL, 0)},
         /* 6 */ {{"Path=!C:\\Tools\\x.exe", "IconNo=4"}, true,  // an index without an icon file is not used
-                 link("C:\\Tools\\x.exe", "", install_, "", 0, SW_SHOWNORMAL, 0)},
+                 links::Loaded("C:\\Tools\\x.exe", "", install_, "", 0, SW_SHOWNORMAL, 0)},
     };
     std::vector<std::string> script;
     for (size_t i = 0; i < cases.size(); ++i) {

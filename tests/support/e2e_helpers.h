@@ -120,18 +120,14 @@ inline std::string ImagePath(HANDLE process) {
 
 // Every path under a folder, lower-cased, except the excluded subtrees (also lower case).
 inline void ListTree(const std::string& folder, const std::set<std::string>& excluded, std::set<std::string>* out) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        std::string name = found.cFileName, path = folder + "\\" + name;
-        CharLowerA(&path[0]);
-        if (name == "." || name == ".." || excluded.count(path)) continue;
-        out->insert(path);
+    stage::ForEachEntry(folder, [&](const std::string& path, const WIN32_FIND_DATAA& found) {
+        std::string lower = path;
+        CharLowerA(&lower[0]);
+        if (excluded.count(lower)) return;
+        out->insert(lower);
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            ListTree(folder + "\\" + name, excluded, out);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+            ListTree(path, excluded, out);
+    });
 }
 
 }  // namespace e2e

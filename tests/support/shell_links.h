@@ -18,6 +18,16 @@ struct Link {
     WORD hotkey = 0xFFFF;
 };
 
+// A loaded link with the given fields, to compare with one read back.
+inline Link Loaded(std::string path, std::string arguments, std::string work, std::string icon, int iconIndex,
+                   int show, WORD hotkey) {
+    Link l;
+    l.loaded = true;
+    l.path = path, l.arguments = arguments, l.workFolder = work, l.icon = icon;
+    l.iconIndex = iconIndex, l.show = show, l.hotkey = hotkey;
+    return l;
+}
+
 // Wine's loader leaves the show command at its default; the file's header holds it
 // (a 32-bit value at offset 0x3C).
 inline int ShowCommandInFile(const std::string& file) {

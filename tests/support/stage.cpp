@@ -54,21 +54,28 @@ bool MakeFolders(const std::string& path) {
     return CreateDirectoryA(path.c_str(), nullptr) != FALSE || Exists(path);
 }
 
-bool CopyTree(const std::string& from, const std::string& to) {
-    MakeFolders(to);
+void ForEachEntry(const std::string& folder,
+                  const std::function<void(const std::string& path, const WIN32_FIND_DATAA& found)>& visit) {
     WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((from + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
     do {
         std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ok = CopyTree(from + "\\" + name, to + "\\" + name) && ok;
-        else
-            ok = CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE) && ok;
+        if (name != "." && name != "..") visit(folder + "\\" + name, found);
     } while (FindNextFileA(find, &found));
     FindClose(find);
+}
+
+bool CopyTree(const std::string& from, const std::string& to) {
+    MakeFolders(to);
+    bool ok = Exists(from);
+    ForEachEntry(from, [&](const std::string& path, const WIN32_FIND_DATAA& found) {
+        std::string target = to + "\\" + found.cFileName;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ok = CopyTree(path, target) && ok;
+        else
+            ok = CopyFileA(path.c_str(), target.c_str(), FALSE) && ok;
+    });
     return ok;
 }
 

@@ -2,6 +2,7 @@
 // registry values and artefact paths.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ bool Exists(const std::string& path);
 // The names (without folder) of the files and folders a wildcard pattern matches.
 std::vector<std::string> FilesMatching(const std::string& pattern);
 bool MakeFolders(const std::string& path);
+// Calls visit for each file and folder directly in folder (not "." and "..").
+void ForEachEntry(const std::string& folder,
+                  const std::function<void(const std::string& path, const WIN32_FIND_DATAA& found)>& visit);
 // Copies every file below from into to (made when missing); false when anything failed.
 bool CopyTree(const std::string& from, const std::string& to);
 std::string Ini(const std::string& file, const char* section, const char* key);

@@ -31,18 +31,12 @@ std::string Programs() {
 
 // Everything under the given folders and keys, one line each, for before-and-after comparisons.
 void ListFiles(const std::string& folder, std::string& out) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
+    stage::ForEachEntry(folder, [&](const std::string& path, const WIN32_FIND_DATAA& found) {
         ULARGE_INTEGER time{{found.ftLastWriteTime.dwLowDateTime, found.ftLastWriteTime.dwHighDateTime}};
-        out += folder + "\\" + name + " " + std::to_string(found.nFileSizeLow) + " " + std::to_string(time.QuadPart) +
-               " " + std::to_string(found.dwFileAttributes) + "\n";
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ListFiles(folder + "\\" + name, out);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+        out += path + " " + std::to_string(found.nFileSizeLow) + " " + std::to_string(time.QuadPart) + " " +
+               std::to_string(found.dwFileAttributes) + "\n";
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ListFiles(path, out);
+    });
 }
 
 void ListKey(HKEY root, const std::string& path, std::string& out) {
