@@ -16,7 +16,7 @@ std::string Nearest(const std::string& word, const std::vector<const char*>& can
     std::string best;
     int bestDistance = allowed + 1;
     for (const char* c : candidates) {
-        int d = NameDistance(word, c);
+        int d = NameDistance(word, c, allowed);
         if (d == 0) return "";
         if (d < bestDistance) {
             bestDistance = d;

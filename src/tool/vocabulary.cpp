@@ -72,7 +72,7 @@ std::string Nearest(const std::string& name, const std::vector<std::string>& can
     std::string best;
     int bestDistance = allowed + 1;
     for (const std::string& c : candidates) {
-        int d = NameDistance(name, c);
+        int d = NameDistance(name, c, allowed);
         if (d > 0 && d < bestDistance) {
             bestDistance = d;
             best = c;
@@ -143,8 +143,9 @@ bool IsListKey(const SectionShape& section, const std::string& key, const char**
     return true;
 }
 
-int NameDistance(const std::string& a, const std::string& b) {
+int NameDistance(const std::string& a, const std::string& b, int limit) {
     const size_t n = a.size(), m = b.size();
+    if ((n > m ? n - m : m - n) > (size_t)limit) return limit + 1;
     std::vector<int> d((n + 1) * (m + 1));
     auto at = [&](size_t i, size_t j) -> int& { return d[i * (m + 1) + j]; };
     for (size_t i = 0; i <= n; ++i) at(i, 0) = (int)i;
@@ -161,7 +162,7 @@ int NameDistance(const std::string& a, const std::string& b) {
             at(i, j) = v;
         }
     }
-    return at(n, m);
+    return at(n, m) > limit ? limit + 1 : at(n, m);
 }
 
 std::string SuggestSection(const std::string& name) {

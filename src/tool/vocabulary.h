@@ -48,5 +48,7 @@ int DecimalNumber(const std::string& text);
 std::string SuggestSection(const std::string& name);
 std::string SuggestKey(const SectionShape& section, const std::string& key);
 
-// Edit distance without case (insertions, deletions, substitutions, transpositions).
-int NameDistance(const std::string& a, const std::string& b);
+// Edit distance without case (insertions, deletions, substitutions, transpositions);
+// limit + 1 for anything farther than limit, told without measuring when the lengths
+// alone differ by more (a name may be a line of megabytes).
+int NameDistance(const std::string& a, const std::string& b, int limit);

@@ -1,6 +1,7 @@
 // The script's names as the check knows them: sections and keys the program forms,
 // the near misses it suggests, and the rules over copy prefixes and BMP headers.
 #include <gtest/gtest.h>
+#include <windows.h>
 #include <string>
 #include "../draw/draw_helpers.h"
 #include "draw/bmp_layout.h"
@@ -87,9 +88,16 @@ TEST(Vocabulary, NearMissesAreSuggestedAndOthersAreNot) {
         EXPECT_EQ(got, c.suggestion) << (c.section ? std::string("key ") + c.name + " of [" + c.section + "]"
                                                    : std::string("section [") + c.name + "]");
     }
-    EXPECT_EQ(NameDistance("Dsktp", "Desktop"), 2);
-    EXPECT_EQ(NameDistance("ab", "ba"), 1) << "a transposition counts once";
-    EXPECT_EQ(NameDistance("NAME", "name"), 0) << "names compare without case";
+    EXPECT_EQ(NameDistance("Dsktp", "Desktop", 3), 2);
+    EXPECT_EQ(NameDistance("ab", "ba", 3), 1) << "a transposition counts once";
+    EXPECT_EQ(NameDistance("NAME", "name", 3), 0) << "names compare without case";
+    EXPECT_EQ(NameDistance("Startup", "Desktop", 2), 3) << "beyond the limit: limit + 1";
+    // A name of megabytes is told apart by its length alone, at once.
+    const std::string huge(64u << 20, 'x');
+    DWORD start = GetTickCount();
+    EXPECT_EQ(NameDistance(huge, "Desktop", 3), 4);
+    EXPECT_EQ(SuggestSection(huge), "");
+    EXPECT_LT(GetTickCount() - start, 2000u);
 }
 
 TEST(CheckRules, CopyPrefixesOutOfOrderAndDrawingWords) {
