@@ -124,14 +124,20 @@ void ForEachPatternMatch(const RemovalPlan& plan, Visit visit) {
     }
 }
 
+// A record list's entries from its last counted one down to lowest, missing keys skipped.
 template <typename Visit>
-void ForEachRecordedFile(const RemovalPlan& plan, Visit visit) {
-    for (int k = plan.copiedCount - 1; k >= 0; --k) {
-        const char* value = plan.copied.Get(k);
+void ForEachRecordedPath(const SectionIndex& list, int count, int lowest, Visit visit) {
+    for (int k = count - 1; k >= lowest; --k) {
+        const char* value = list.Get(k);
         if (!value) continue;
         char path[kPathSize];
         visit(path, PathValue(value, path));
     }
+}
+
+template <typename Visit>
+void ForEachRecordedFile(const RemovalPlan& plan, Visit visit) {
+    ForEachRecordedPath(plan.copied, plan.copiedCount, 0, visit);
 }
 
 template <typename Visit>
@@ -147,10 +153,5 @@ void ForEachRemoveFolder(const RemovalPlan& plan, Visit visit) {
 
 template <typename Visit>
 void ForEachMadeFolder(const RemovalPlan& plan, Visit visit) {
-    for (int k = plan.madeCount - 1; k >= 1; --k) {
-        const char* value = plan.made.Get(k);
-        if (!value) continue;
-        char path[kPathSize];
-        visit(path, PathValue(value, path));
-    }
+    ForEachRecordedPath(plan.made, plan.madeCount, 1, visit);
 }

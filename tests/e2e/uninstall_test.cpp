@@ -70,6 +70,15 @@ struct Product {
         }, 40000, 200);
     }
 
+    // Polls until the executable, the folder and the batch file are gone, often enough to
+    // catch the batch file while it exists.
+    bool SelfRemovedCatchingBatch(std::string* batch) const {
+        return ui::WaitUntil([&] {
+            if (batch->empty() && stage::Exists(kBatch)) *batch = stage::ReadFile(kBatch);
+            return !stage::Exists(Exe()) && !stage::Exists(folder) && !stage::Exists(kBatch);
+        }, 40000, 10);
+    }
+
     std::string State() const {
         auto one = [](const std::string& path) { return path + (stage::Exists(path) ? " present; " : " gone; "); };
         return one(Exe()) + one(Record()) + one(folder) + one(kBatch);
@@ -131,10 +140,7 @@ TEST(Uninstall, TickedBoxRemovesEverythingAndLeavesTheDriveAsItWas) {
 
     // Catch the batch file while it exists, to see what it was told to delete.
     std::string batch;
-    bool removed = ui::WaitUntil([&] {
-        if (batch.empty() && stage::Exists(kBatch)) batch = stage::ReadFile(kBatch);
-        return !stage::Exists(p.Exe()) && !stage::Exists(p.folder) && !stage::Exists(kBatch);
-    }, 40000, 10);
+    bool removed = p.SelfRemovedCatchingBatch(&batch);
     EXPECT_TRUE(removed) << "after 40 s: " << p.State();
     EXPECT_EQ(batch, ":Repeat\r\ndel \"C:\\Program Files\\My App\\Setup.exe\"\r\nif exist \"C:\\Program Files\\My "
                      "App\\Setup.exe\" goto Repeat\r\nrmdir \"C:\\Program Files\\My App\"\r\ndel \"\\delus.bat\"\r\n");
@@ -303,10 +309,7 @@ TEST(Uninstall, PatternsSpareTheUninstallerAndAnyFolderNameIsRemoved) {
     EXPECT_TRUE(uninstaller.Wait(20000)) << "the uninstaller did not end after the report";
 
     std::string batch;
-    bool removed = ui::WaitUntil([&] {
-        if (batch.empty() && stage::Exists(kBatch)) batch = stage::ReadFile(kBatch);
-        return !stage::Exists(p.Exe()) && !stage::Exists(p.folder) && !stage::Exists(kBatch);
-    }, 40000, 10);
+    bool removed = p.SelfRemovedCatchingBatch(&batch);
     EXPECT_TRUE(removed) << "after 40 s: " << p.State();
     if (!batch.empty()) {  // caught while it existed: the folder in code page 437, "%" doubled
         EXPECT_NE(std::string::npos, batch.find("rmdir \"C:\\100%% Jos\x82 Notes\"\r\n")) << batch;
