@@ -20,6 +20,10 @@ struct RunState {
     // written (read-only media); empty otherwise.
     char scriptCopyFolder[kPathSize] = "";
     HINSTANCE instance = nullptr;
+    // The record of what an earlier install made in the chosen folder: during an install
+    // the Setup.ini there (the script itself in the installed state), during an uninstall
+    // the script. An option switched off removes only what this record says was made.
+    char earlierRecord[kPathSize] = "";
 };
 
 RunState& Run();

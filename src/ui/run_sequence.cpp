@@ -11,6 +11,7 @@
 #include "launch/launch.h"
 #include "registry/registry.h"
 #include "res/resource.h"
+#include "script/created.h"
 #include "script/paths.h"
 #include "script/script.h"
 #include "shell/shortcuts.h"
@@ -44,8 +45,18 @@ void RemoveRecordedMenuShortcuts(HWND dialog) {
     RemoveStartMenuShortcuts(record);
 }
 
+// The record in the chosen folder, read by the steps whose option is off.
+static void TakeEarlierRecord(HWND dialog) {
+    char* record = Run().earlierRecord;
+    record[0] = 0;
+    GetDlgItemTextA(dialog, IDC_FOLDER, record, kPathSize);
+    if (!record[0] || !JoinPath(record, "Setup.ini")) record[0] = 0;
+}
+
 void RunInstall(HWND dialog) {
     const char* script = Script();
+    TakeEarlierRecord(dialog);
+    if (ReadNumber("CopiedFile", "Count", 0, script) == 0) StartCreatedFacts(script);
     RemoveRecordedMenuShortcuts(dialog);
     char change[kValueSize];
     ReadText("Menu", "Change", change, sizeof change, script);
@@ -110,6 +121,7 @@ static void ReportLeftovers(HWND dialog) {
 
 void RunUninstall(HWND dialog) {
     const char* script = Script();
+    CopyBounded(Run().earlierRecord, sizeof Run().earlierRecord, script);
     SetProgress(dialog, "Unsetup system...", "システムの設定を削除しています．");
     RunLaunchEntries(dialog, "Erase");
     RemoveRecordedMenuShortcuts(dialog);
