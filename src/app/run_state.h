@@ -19,6 +19,10 @@ struct RunState {
     // The folder of a writable copy of the script, when the script itself could not be
     // written (read-only media); empty otherwise.
     char scriptCopyFolder[kPathSize] = "";
+    // The script beside the executable when the run works on a copy of it (empty when it
+    // works on that script itself): as much the run's own as the copy, never removed by a
+    // step, and the one the end of an uninstall deletes.
+    char originalScript[kPathSize] = "";
     HINSTANCE instance = nullptr;
     // The record of what an earlier install made in the chosen folder: during an install
     // the Setup.ini there (the script itself in the installed state), during an uninstall
