@@ -1,6 +1,7 @@
 // File associations made and removed under the test prefix's HKEY_CLASSES_ROOT: new
 // extensions, extensions of other types with and without "Force", the command line
-// rebuilt, the option state, and the types that are never touched.
+// rebuilt, the option state, the types that are never touched, and what the record's
+// [Created] facts let an install, a version-up with the box off and the uninstall take.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <memory>
@@ -137,7 +138,8 @@ protected:
     // given lines after it; it becomes the run's script.
     std::string Record(const std::vector<std::string>& lines, bool facts = true,
                        const std::string& folder = "C:\\App") {
-        std::vector<std::string> all = {"[Root]", "Named=" + folder, "[CopiedFile]", "Count=1", "0=" + folder + "\\tool.exe"};
+        std::vector<std::string> all = {"[Root]",  "Named=" + folder, "[CopiedFile]",
+                                        "Count=1", "0=" + folder + "\\tool.exe"};
         if (facts) all.insert(all.end(), {"[Created]", "Recorded=1"});
         all.insert(all.end(), lines.begin(), lines.end());
         return script_ = UseScript(all);
