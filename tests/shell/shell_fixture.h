@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 #include "app/run_state.h"
+#include "base/text.h"
 #include "e2e_helpers.h"
 #include "fixtures.h"
 #include "shell_links.h"
-#include "base/text.h"
 #include "stage.h"
 
 // Answers every message box of this process with OK and keeps its caption and text,
