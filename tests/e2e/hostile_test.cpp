@@ -86,8 +86,13 @@ Snapshot Machine() {
     Phase("  files listed");
     ListKeys(HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE", &s);
     ListKeys(HKEY_CURRENT_USER, "HKCU", "Software", &s);
-    ListKeys(HKEY_CLASSES_ROOT, "HKCR", ".txt", &s);
-    ListKeys(HKEY_CLASSES_ROOT, "HKCR", "txtfile", &s);
+    // The file types the hostile associations name, and the system keys they aim at.
+    for (const char* key : {".txt", "txtfile", ".htm", "htmlfile", ".exe", "exefile", ".hostilebare"})
+        ListKeys(HKEY_CLASSES_ROOT, "HKCR", key, &s);
+    ListKeys(HKEY_LOCAL_MACHINE, "HKLM", "SYSTEM\\CurrentControlSet\\Control\\Session Manager", &s);
+    // Restart instructions are judged apart, below.
+    for (auto it = s.begin(); it != s.end();)
+        it = it->first.find("pendingfilerenameoperations") != std::string::npos ? s.erase(it) : std::next(it);
     return s;
 }
 
@@ -160,7 +165,25 @@ struct Case {
     std::string script;         // the bytes of Setup.ini
     bool record = false;        // the stage's script is already an install record
     std::function<void(const stage::Folder&)> prepare;
+    std::function<void(const stage::Folder&)> verify;  // after every run, beside the machine's listing
+    std::string folder;  // where the product goes: C:\<name> when empty
 };
+
+std::string ShellFolder(const char* name) {
+    std::string folder;
+    stage::GetRegString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name,
+                        &folder);
+    return folder;
+}
+
+constexpr char kUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr char kPlantedMarker[] = "C:\\hostile-planted-ran.txt";
+
+std::string ProgramFiles() {
+    std::string programs;
+    stage::GetRegString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", &programs);
+    return programs;
+}
 
 std::string Lines(const std::vector<std::string>& lines) { return Crlf(lines); }
 
@@ -274,12 +297,162 @@ std::vector<Case> Cases() {
                             "[Registry]", "Company=Microsoft", "[Ext0]", "Ext=.txt", "Kind=txtfile", "Verb=open",
                             "Command=x.exe", "Force=1"}),
                      false, [](const stage::Folder& f) { f.Put("a.txt", "a"); }});
+
+    // ---- what a merely sloppy script names, which belongs to others -------------------
+    // Other programs' file types and extensions: adopted, rewritten, taken over or removed
+    // by name alone before. The box on, and (next case) off.
+    for (const char* box : {"2", "1"}) {
+        std::string name = std::string("HostileAssoc") + (box[0] == '2' ? "On" : "Off");
+        cases.push_back({name,
+                         Lines({"[Setup]", "Name=" + name, "Auto=1", "[Root]", "Name=" + name, "[Check]",
+                                std::string("Ext=") + box, "[CopyFile]", "0=notes.exe", "[Ext0]", "Ext=.htm",
+                                "Kind=htmlfile", "Verb=edit", "Command=\"%root%notes.exe\" \"%1\"", "Icon=%root%notes.exe",
+                                "[Ext1]", "Ext=.txt", "Kind=Notes.Note", "Verb=open", "Verb2=open",
+                                "Command=%root%notes.exe %1", "[Ext2]", "Ext=.exe", "Kind=Notes.Note", "Verb=open",
+                                "Command=%root%notes.exe %1", "Force=1", "[Ext3]", "Ext=.hostilebare",
+                                "Kind=" + name + ".Bare", "Verb=open", "Command=%root%notes.exe %1"}),
+                         false, [](const stage::Folder& f) {
+                             f.Put("notes.exe", "MZ");
+                             // An extension key without a type name, holding another program's value.
+                             stage::SetRegString(HKEY_CLASSES_ROOT, ".hostilebare", "Content Type", "text/other");
+                         }});
+    }
+
+    // Other programs' shortcuts under the names a script gives its own: the desktop box
+    // shown unchecked (a first install removed it), the Start-menu folder empty (links go
+    // straight into Programs), Send To; and a Start-menu folder that is the Startup folder.
+    cases.push_back({"HostileLinks",
+                     Lines({"[Setup]", "Name=HostileLinks", "Auto=1", "[Root]", "Name=HostileLinks", "[Check]",
+                            "Menu=2", "Desktop=1", "Send=2", "[CopyFile]", "0=app.exe", "[Menu]", "Name=",
+                            "[Menu0]", "Name=Command Prompt", "Path=app.exe", "[Desktop]", "Name=Notepad",
+                            "Path=app.exe", "[Send0]", "Name=Foreign Tool", "Path=app.exe"}),
+                     false, [](const stage::Folder& f) {
+                         f.Put("app.exe", "MZ");
+                         stage::WriteFile(ShellFolder("Programs") + "\\Command Prompt.lnk", "another program's link");
+                         stage::WriteFile(ShellFolder("Desktop") + "\\Notepad.lnk", "another program's link");
+                         stage::WriteFile(ShellFolder("SendTo") + "\\Foreign Tool.lnk", "another program's link");
+                         SetFileAttributesA((ShellFolder("Desktop") + "\\Notepad.lnk").c_str(), FILE_ATTRIBUTE_READONLY);
+                     }});
+    cases.push_back({"HostileStartup",
+                     Lines({"[Setup]", "Name=HostileStartup", "Auto=1", "[Root]", "Name=HostileStartup", "[Check]",
+                            "Menu=2", "[CopyFile]", "0=app.exe", "[Menu]", "Name=Startup", "[Menu0]",
+                            "Name=Hostile App", "Path=app.exe"}),
+                     false, [](const stage::Folder& f) {
+                         f.Put("app.exe", "MZ");
+                         stage::MakeFolders(ShellFolder("Programs") + "\\Startup");
+                     }});
+
+    // Protected folders under other spellings: a short name, a local share, a device path.
+    cases.push_back({"HostileSpelling",
+                     Lines({"[Setup]", "Name=HostileSpelling", "Auto=1", "[Root]", "Name=HostileSpelling",
+                            "[CopyFile]", "0=a.txt", "[Del]", "0=%desktop%\\..\\DOCUME~1\\*.*",
+                            "1=!\\\\localhost\\C$\\windows\\*.ini", "2=!\\\\?\\C:\\windows\\*.ini",
+                            "3=!\\\\.\\C:\\users\\*.*", "Force=1", "[DirRemove]", "1=%desktop%\\..\\MUSIC"}),
+                     false, [](const stage::Folder& f) {
+                         f.Put("a.txt", "a");
+                         stage::WriteFile(ShellFolder("Personal") + "\\hostile-user-file.txt", "the user's own");
+                     }});
+
+    // The system's own keys, and keys that existed before: erased whole, or pruned.
+    cases.push_back({"HostileKeys",
+                     Lines({"[Setup]", "Name=HostileKeys", "Auto=1", "[Root]", "Name=HostileKeys", "[CopyFile]",
+                            "0=a.txt", "[Reg]",
+                            "Make0=HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\\\HostileKeys\\!x",
+                            "Erase0=HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+                            "Erase1=HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer",
+                            "Erase2=HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                            "Erase3=HKEY_CLASSES_ROOT\\exefile\\shell",
+                            "Erase4=HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\HostileKeys",
+                            "[Registry]", "Company=ODBC"}),
+                     false, [](const stage::Folder& f) {
+                         f.Put("a.txt", "a");
+                         // An empty RunOnce that was there before the product, and the machine's ODBC key.
+                         HKEY key;
+                         if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0,
+                                             nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS)
+                             RegCloseKey(key);
+                         stage::SetRegString(HKEY_LOCAL_MACHINE, "SOFTWARE\\ODBC\\ODBC.INI", "Hostile", "the machine's");
+                     }});
+
+    // Another program's folder and Uninstall key under the name the script gives.
+    cases.push_back({"HostileOtherTool",
+                     Lines({"[Setup]", "Name=HostileOtherTool", "Auto=1", "[Root]", "Name=%programs%\\Other Tool",
+                            "[CopyFile]", "0=a.txt", "[Del]", "Auto=1"}),
+                     false, [](const stage::Folder& f) {
+                         f.Put("a.txt", "a");
+                         std::string programs = ProgramFiles();
+                         stage::WriteFile(programs + "\\Other Tool\\uninst.exe", "another installer's uninstaller");
+                         std::string key = std::string(kUninstall) + "Other Tool";
+                         stage::SetRegString(HKEY_LOCAL_MACHINE, key.c_str(), "DisplayName", "Other Tool 3.1");
+                         stage::SetRegString(HKEY_LOCAL_MACHINE, key.c_str(), "UninstallString",
+                                             ("\"" + programs + "\\Other Tool\\uninst.exe\"").c_str());
+                     },
+                     nullptr, ProgramFiles() + "\\Other Tool"});
+
+    // An install into an existing shell folder: its self-removal must leave the folder.
+    cases.push_back({"HostileMusic",
+                     Lines({"[Setup]", "Name=HostileMusic", "Auto=1", "[Root]", "Name=%desktop%\\..\\Music",
+                            "[CopyFile]", "0=song-player.exe"}),
+                     false,
+                     [](const stage::Folder& f) {
+                         f.Put("song-player.exe", "MZ");
+                         stage::MakeFolders(ShellFolder("My Music"));
+                     },
+                     [](const stage::Folder&) {
+                         EXPECT_TRUE(stage::Exists(ShellFolder("My Music"))) << "the user's Music folder must stay";
+                     },
+                     ShellFolder("Desktop") + "\\..\\Music"});
+
+    // A record beside a copy that is not in the install folder it names (a download folder
+    // whose script an older version turned into a record), read-only, whose patterns aim
+    // at the download folder itself: the uninstall takes the product, never the copy, its
+    // record or the shipped files.
+    cases.push_back({"HostileElsewhere",
+                     Lines({"[Setup]", "Name=HostileElsewhere", "[Root]", "Name=HostileElsewhere",
+                            "Named=C:\\HostileElsewhereApp", "[CopiedFile]", "0=C:\\HostileElsewhereApp\\a.txt",
+                            "1=C:\\HostileElsewhereApp\\sub", "Count=2", "[MakedDirectory]", "0=C:\\HostileElsewhereApp",
+                            "Count=1", "[Del]", "Reboot=1"}),
+                     true,
+                     [](const stage::Folder& f) {
+                         stage::WriteFile("C:\\HostileElsewhereApp\\a.txt", "a");
+                         stage::MakeFolders("C:\\HostileElsewhereApp\\sub");  // a "file" that is a folder stays
+                         f.Put("shipped.txt", "shipped with the product");
+                         SetFileAttributesA(f.Script().c_str(), FILE_ATTRIBUTE_READONLY);
+                     },
+                     [](const stage::Folder& f) {
+                         EXPECT_TRUE(stage::Exists(f.Path("Setup.exe"))) << "the copy outside its install folder stays";
+                         EXPECT_TRUE(stage::Exists(f.Script())) << "its record stays";
+                         EXPECT_EQ("shipped with the product", stage::ReadFile(f.Path("shipped.txt")));
+                         EXPECT_FALSE(stage::Exists("C:\\HostileElsewhereApp\\a.txt")) << "the product's file goes";
+                         for (const PendingRename& p : PendingRenames())
+                             EXPECT_EQ(std::string::npos, Lower(p.from).find("c:\\stage\\hostileelsewhere"))
+                                 << "scheduled for the restart: " << p.from;
+                         SetFileAttributesA(f.Script().c_str(), FILE_ATTRIBUTE_NORMAL);
+                         stage::DeleteTree("C:\\HostileElsewhereApp");
+                     }});
+
+    // A program planted beside Setup.exe under a bare name the launch entries use.
+    cases.push_back({"HostileLaunch",
+                     Lines({"[Setup]", "Name=HostileLaunch", "Auto=1", "[Root]", "Name=HostileLaunch", "[CopyFile]",
+                            "0=a.txt", "[Go2]", "Make0=hostileplanted readme.txt", "Make1=hostileplanted.bat;;hide",
+                            "Erase0=hostileplanted;;hide"}),
+                     false,
+                     [](const stage::Folder& f) {
+                         f.Put("a.txt", "a");
+                         f.Put("hostileplanted.bat", std::string("@echo planted > ") + kPlantedMarker + "\r\n");
+                         DeleteFileA(kPlantedMarker);
+                     },
+                     [](const stage::Folder&) {
+                         EXPECT_FALSE(stage::Exists(kPlantedMarker)) << "the program planted beside Setup.exe ran";
+                         DeleteFileA(kPlantedMarker);
+                     }});
     return cases;
 }
 
-std::string Named(const stage::Folder& folder, const std::string& fallback) {
-    std::string named = stage::Ini(folder.Script(), "Root", "Named");
-    return named.empty() ? fallback : named;
+// Where a case's product went: a record names it; a setup script stays as shipped.
+std::string InstallFolder(const Case& c, const stage::Folder& folder) {
+    if (c.record) return folder.dir();
+    return c.folder.empty() ? "C:\\" + c.name : c.folder;
 }
 
 }  // namespace
@@ -326,7 +499,7 @@ TEST(Hostile, ScriptsEndByThemselvesAndTouchNothingForeign) {
 
     // Then each uninstall in turn: the self-removal's batch file has one fixed name.
     for (size_t i = 0; i < cases.size(); ++i) {
-        std::string folder = cases[i].record ? stages[i]->dir() : Named(*stages[i], "C:\\" + cases[i].name);
+        std::string folder = InstallFolder(cases[i], *stages[i]);
         std::string exe = folder + "\\Setup.exe";
         if (!stage::Exists(exe) || !stage::Exists(folder + "\\Setup.ini")) {
             fprintf(stderr, "  %-28s no uninstaller placed in %s\n", cases[i].name.c_str(), folder.c_str());
@@ -339,10 +512,15 @@ TEST(Hostile, ScriptsEndByThemselvesAndTouchNothingForeign) {
         RunAll(one);
         EXPECT_EQ("", Verdict(one[0]));
         fprintf(stderr, "  %-28s %6.1f s, %d message boxes\n", one[0].what.c_str(), one[0].took / 1000.0, one[0].boxes);
-        ui::WaitUntil([&] { return !stage::Exists(exe) && BatchFiles().empty(); }, 20000, 200);
+        // A record beside a copy outside its install folder never removes the copy.
+        if (!cases[i].record) ui::WaitUntil([&] { return !stage::Exists(exe) && BatchFiles().empty(); }, 20000, 200);
     }
 
     Phase("uninstalls ended");
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        if (cases[i].verify) cases[i].verify(*stages[i]);
+    }
     Snapshot after = Machine();
     EXPECT_EQ("", Damage(before, after)) << "deleted or changed what existed before the installs";
     std::string scheduled;
@@ -356,6 +534,7 @@ TEST(Hostile, ScriptsEndByThemselvesAndTouchNothingForeign) {
     EXPECT_EQ("", scheduled) << "left for the restart outside what the installs made";
     for (size_t i = 0; i < cases.size(); ++i) {
         stage::DeleteTree("C:\\" + cases[i].name);
-        if (!cases[i].record) stage::DeleteTree(Named(*stages[i], "C:\\" + cases[i].name));
+        if (!cases[i].record && !cases[i].folder.empty() && cases[i].name != "HostileMusic")
+            stage::DeleteTree(cases[i].folder);
     }
 }

@@ -24,15 +24,14 @@ bool MakeStageReadOnly(std::string* why) {
     return *why == "ok";
 }
 
+// The run's private folders under the Windows folder's Temp.
 std::vector<std::string> TempCopies() {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, sizeof windows);
     std::vector<std::string> out;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((std::string(temp) + "stp*").c_str(), &found);
-    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
-        out.push_back(found.cFileName);
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    stage::ForEachEntry(std::string(windows) + "\\Temp", [&](const std::string& path, const WIN32_FIND_DATAA& found) {
+        if (std::string(found.cFileName).rfind("Setup-", 0) == 0) out.push_back(path);
+    });
     return out;
 }
 
@@ -66,7 +65,7 @@ TEST(ReadOnlyMedia, InstallFromAReadOnlyStageLeavesACompleteRecord) {
     EXPECT_EQ(target + "\\docs\\guide.txt", IniValue(record, "CopiedFile", "1"));
     EXPECT_EQ(target, IniValue(record, "Root", "Named"));
     EXPECT_EQ("2", IniValue(record, "MakedDirectory", "Count"));
-    EXPECT_EQ(before, TempCopies()) << "the working copy of the script was left in the temporary folder";
+    EXPECT_EQ(before, TempCopies()) << "the working copy of the script was left behind";
 
     ui::Program uninstaller;
     ASSERT_TRUE(uninstaller.Start(target + "\\Setup.exe", "uninstall", target));
