@@ -29,7 +29,7 @@ void EraseRegistryEntry(char* entry, const CreatedFacts& facts);
 // What an erase entry may take beyond a key tree outside the system's areas: an emptied
 // key is pruned only when the record proves this product created it (a record without
 // facts: any key outside the system's areas), and in the system's areas only a value
-// that this product's make entries wrote is deleted.
+// that this product's make entries wrote, and that still holds what they wrote.
 bool MayPruneRegistryKey(const CreatedFacts& facts, RootKind root, const char* path);
 bool MayEraseProtectedValue(const CreatedFacts& facts, RootKind root, const char* keyPath, const char* name);
 

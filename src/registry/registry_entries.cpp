@@ -97,8 +97,27 @@ bool MayPruneRegistryKey(const CreatedFacts& facts, RootKind root, const char* p
 
 bool MayEraseProtectedValue(const CreatedFacts& facts, RootKind root, const char* keyPath, const char* name) {
     char fact[kFactSize];
-    return facts.source() == CreatedFacts::Source::Facts && RegistryFactText(root, keyPath, name, fact, sizeof fact) &&
-           facts.Holds(kRegValueFact, fact);
+    if (facts.source() != CreatedFacts::Source::Facts || !RegistryFactText(root, keyPath, name, fact, sizeof fact) ||
+        !facts.Holds(kRegValueFact, fact))
+        return false;
+    // And the value still holds what the record's last make entry for it writes: a fact
+    // alone may have come with the file, and a value changed since is someone else's.
+    char installFolder[kPathSize], made[kPathSize] = "", now[kPathSize];
+    bool written = false;
+    ReadText("Root", "Named", installFolder, sizeof installFolder, facts.path());
+    ForEachPrefixedKey(facts.path(), "Reg", "Make", kLongValueSize, [&](int, char* entry) {
+        MakeEntryParts parts;
+        char entryFact[kFactSize];
+        if (SplitMakeEntry(entry, &parts) && parts.valueName &&
+            RegistryFactText(RootKindFromName(parts.root), parts.keyPath, parts.valueName, entryFact, sizeof entryFact) &&
+            lstrcmpiA(entryFact, fact) == 0)
+            written = RegistryDataText(parts.data, installFolder, made);
+        return true;
+    });
+    RegKey key;
+    DWORD type = 0;
+    return written && key.Open(RootKeyOf(root), keyPath, KEY_QUERY_VALUE) &&
+           QueryText(key.get(), name, now, sizeof now, &type) && type == REG_SZ && strcmp(now, made) == 0;
 }
 
 bool RegistryDataText(const char* data, const char* installFolder, char* out) {

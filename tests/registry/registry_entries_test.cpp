@@ -283,6 +283,21 @@ TEST_F(RegistryEntries, InTheSystemsAreasOnlyTheValuesThisInstallWroteGoAndNoKey
     ASSERT_TRUE(PutText(kUser, kRun, "SetupRegTestRun", "notes.exe"));
     ApplyRegistryEntries(older.c_str(), false);
     EXPECT_EQ("notes.exe", Text(kUser, kRun, "SetupRegTestRun"));
+    // Nor does a fact without a make entry that wrote the value as it is now: one that came
+    // with the file, or a value another program changed since.
+    const std::string winlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+    const std::string shell = Text(HKEY_LOCAL_MACHINE, winlogon, "Shell");
+    ASSERT_NE("<absent>", shell);
+    const std::string forged = UseScript({"[Root]", "Named=C:\\App", "[CopiedFile]", "Count=1", "[Created]", "Recorded=1",
+                                          "RegValue0=HKEY_LOCAL_MACHINE\\" + winlogon + "\\\\Shell", "[Reg]",
+                                          "Erase0=HKEY_LOCAL_MACHINE\\" + winlogon + "\\Shell"});
+    ApplyRegistryEntries(forged.c_str(), false);
+    EXPECT_EQ(shell, Text(HKEY_LOCAL_MACHINE, winlogon, "Shell")) << "a fact that came with the file";
+    const std::string changed = InstallEntries({"Make0=" + hkcu + kRun + "\\\\SetupRegTestRun\\!notes.exe",
+                                                "Erase0=" + hkcu + kRun + "\\SetupRegTestRun"});
+    ASSERT_TRUE(PutText(kUser, kRun, "SetupRegTestRun", "someone else's.exe"));
+    ApplyRegistryEntries(changed.c_str(), false);
+    EXPECT_EQ("someone else's.exe", Text(kUser, kRun, "SetupRegTestRun")) << "changed since the install";
 
     HKEY run = OpenKey(kUser, kRun, KEY_SET_VALUE);
     RegDeleteValueA(run, "SetupRegTestRun");
