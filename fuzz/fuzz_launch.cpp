@@ -1,5 +1,7 @@
 // Launch entries of any bytes: the split fills its fields within their buffers, marks what
-// did not fit, and the program split and report lines stay inside theirs.
+// did not fit, and the program split, the unquoted program, the candidates of a bare
+// name and the report lines stay inside theirs. A candidate lies in one of the two
+// folders and never names a path the folders do not start.
 #include <stdlib.h>
 #include <string.h>
 #include <string>
@@ -34,9 +36,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         !Terminated(fields.option, sizeof fields.option))
         abort();
     std::unique_ptr<char[]> program(new char[programCap]), parameters(new char[parametersCap]);
-    if (SplitProgram(fields.target, program.get(), programCap, parameters.get(), parametersCap) &&
-        (!Terminated(program.get(), programCap) || !Terminated(parameters.get(), parametersCap)))
-        abort();
+    bool whole = SplitProgram(fields.target, program.get(), programCap, parameters.get(), parametersCap);
+    if (whole && (!Terminated(program.get(), programCap) || !Terminated(parameters.get(), parametersCap))) abort();
+    if (whole) {
+        size_t nameCap = 1 + in.Byte() % 300;
+        std::unique_ptr<char[]> name(new char[nameCap]);
+        if (UnquoteProgram(program.get(), name.get(), nameCap) && !Terminated(name.get(), nameCap)) abort();
+        name.get()[nameCap - 1] = 0;
+        ProgramName kind = ClassifyProgramName(name.get());
+        if (kind == ProgramName::Bare) {
+            const char* system = "C:\\WINDOWS\\system32";
+            const char* windows = "C:\\WINDOWS\\";
+            size_t pathCap = 1 + in.Byte() % 300;
+            std::unique_ptr<char[]> path(new char[pathCap]);
+            int count = 0;
+            for (; BareProgramCandidate(name.get(), system, windows, count, path.get(), pathCap); ++count) {
+                if (!Terminated(path.get(), pathCap)) abort();
+                if (path.get()[0] && strncmp(path.get(), windows, strlen(windows)) != 0) abort();
+                if (count > 10) abort();
+            }
+            if (count != 2 && count != 10) abort();
+        }
+    }
     LaunchShowCommand(OptionKeyword(fields));
     IsHideOption(fields.option);
     IsPresenceCheck(fields.entry);

@@ -1,6 +1,6 @@
 // Registry entries and association commands as authors may write them: the splits cut
 // only inside their own text, the guards answer for any path, and a rebuilt command
-// never passes its buffer.
+// never passes its buffer nor leaves a program with a blank unquoted.
 #include <stdlib.h>
 #include <string.h>
 #include "fuzz_input.h"
@@ -44,14 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     IsProtectedSoftwareKey(name.c_str());
     MayRemoveSettingsKeys(name.c_str(), entry.c_str());
     IsRefusedFileType(name.c_str());
+    if (IsSystemFileType(name.c_str()) && !IsRefusedFileType(name.c_str())) abort();
+    IsRefusedExtension(name.c_str());
 
     auto split = Exact(command);
     CommandParts commandParts;
     SplitAssociationCommand(split.get(), &commandParts);
     std::unique_ptr<char[]> out(new char[cap]);
-    if (BuildAssociationCommand(commandParts.quoted, commandParts.program ? commandParts.program : "",
-                                commandParts.arguments, out.get(), cap) &&
-        strnlen(out.get(), cap) >= cap)
-        abort();
+    const char* program = commandParts.program ? commandParts.program : "";
+    if (BuildAssociationCommand(commandParts.quoted, program, commandParts.arguments, out.get(), cap)) {
+        if (strnlen(out.get(), cap) >= cap) abort();
+        // A program with a blank never reaches the line unquoted.
+        if (strchr(program, ' ') && out.get()[0] != '"') abort();
+    }
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <string.h>
 #include "app/backdrop.h"
 #include "app/handover.h"
+#include "app/private_folder.h"
 #include "app/run_state.h"
 #include "draw/backdrop_picture.h"
 #include "res/resource.h"
@@ -103,6 +104,25 @@ static void RestrictDllSearch() {
     if (setDirectory) setDirectory("");
 }
 
+// Libraries that the system loads by name on demand (the common controls of the manifest
+// import the theme library, the folder browser brings the property and profile helpers)
+// would still be looked for beside the program by code that asks before the restriction
+// counts. Loaded now from the system folder by full path, a later request by name finds
+// them loaded. A library the system lacks is simply not there.
+static void PreloadSystemLibraries() {
+    static const char* const kLibraries[] = {"uxtheme.dll",  "dwmapi.dll",  "comctl32.dll",  "version.dll",
+                                             "propsys.dll",  "profapi.dll", "cryptbase.dll", "shfolder.dll",
+                                             "msimg32.dll",  "msctf.dll",   "oleacc.dll",    "cryptsp.dll",
+                                             "ntmarta.dll",  "sspicli.dll", "userenv.dll",   "apphelp.dll",
+                                             "windowscodecs.dll", "shcore.dll", "textinputframework.dll"};
+    char path[kPathSize];
+    for (const char* name : kLibraries) {
+        UINT n = GetSystemDirectoryA(path, sizeof path);
+        if (n == 0 || n >= sizeof path || !JoinPath(path, name) || !PathExists(path)) continue;
+        LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);  // kept for the whole run
+    }
+}
+
 // Whether the script can be written where it lies (not on a disc or a read-only share).
 static bool ScriptIsWritable(const char* path) {
     UniqueFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -110,24 +130,45 @@ static bool ScriptIsWritable(const char* path) {
     return file || GetLastError() == ERROR_FILE_NOT_FOUND;  // a missing script has nothing to lose
 }
 
-// Every record write would fail on read-only media and leave an uninstaller without a
-// record: the run works on a copy in a fresh folder under the user's temporary folder.
-static void UseWritableScriptCopy(RunState& run) {
-    if (ScriptIsWritable(run.scriptPath)) return;
-    char temp[kPathSize], folder[kPathSize], copy[kPathSize];
-    DWORD n = GetTempPathA(sizeof temp, temp);
-    if (n == 0 || n >= sizeof temp || !GetTempFileNameA(temp, "stp", 0, folder)) return;
-    DeleteFileA(folder);  // the unique name becomes the folder's
-    if (!CreateDirectoryA(folder, nullptr)) return;
+// The run's own copy of the script in a private folder: the shipped script belongs to the
+// author and stays as shipped (a cancelled run, an install and any number of installs from
+// one share leave it byte for byte), and no standard user can change what the elevated run
+// reads. A missing script gives an empty copy.
+static bool TakePrivateCopy(RunState& run) {
+    char folder[kPathSize], copy[kPathSize];
+    if (!MakePrivateFolder(folder, sizeof folder)) return false;
     CopyBounded(copy, sizeof copy, folder);
-    if (!JoinPath(copy, "Setup.ini") || !CopyFileA(run.scriptPath, copy, FALSE)) {
+    bool copied = JoinPath(copy, "Setup.ini");
+    if (copied) {
+        if (PathExists(run.scriptPath)) {
+            copied = CopyFileA(run.scriptPath, copy, TRUE) != FALSE;
+        } else {
+            UniqueFile empty(CreateFileA(copy, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+            copied = static_cast<bool>(empty);
+        }
+    }
+    if (!copied) {
         DeleteFileA(copy);
         RemoveDirectoryA(folder);
-        return;
+        return false;
     }
     SetFileAttributesA(copy, FILE_ATTRIBUTE_NORMAL);  // a disc's read-only mark comes along
+    CopyBounded(run.originalScript, sizeof run.originalScript, run.scriptPath);
     CopyBounded(run.scriptPath, sizeof run.scriptPath, copy);
     CopyBounded(run.scriptCopyFolder, sizeof run.scriptCopyFolder, folder);
+    return true;
+}
+
+// An installed copy works on its own record, which lies in a folder only administrators
+// can write; every other run works on a private copy. A record that cannot be written
+// (read-only media) is copied too.
+static void ChooseWorkingScript(RunState& run) {
+    bool record = ReadCount("CopiedFile", run.scriptPath) != 0;
+    bool writable = ScriptIsWritable(run.scriptPath);
+    run.readOnlySource = !writable;
+    run.selfRemovable = record && RunsFromInstallFolder(run.scriptPath);
+    if (record && writable) return;
+    TakePrivateCopy(run);  // without one, the run still works on the script where it lies
 }
 
 static void RemoveScriptCopy(const RunState& run) {
@@ -147,6 +188,7 @@ static void RunMessageLoop(HWND backdrop) {
 
 int RunSetup(HINSTANCE instance, const char* arguments) {
     RestrictDllSearch();
+    PreloadSystemLibraries();
     // A missing disk or drive must not stop the run with a system error box.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     RunState& run = Run();
@@ -156,7 +198,8 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
     RunMode mode = ChooseRunMode(arguments);
     if (mode == RunMode::Remove) {
         Sleep(5000);
-        RemoveSelf();
+        // Only the end of an uninstall hands this over; "remove" typed by hand does nothing.
+        if (SelfRemovalWasHandedOver()) RemoveSelf();
         return 0;
     }
     if (!BuildScriptPath(run.scriptPath, sizeof run.scriptPath)) return 1;
@@ -165,7 +208,7 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
         AskForRestart(kRebootQuestionEn, kRebootQuestionJa);
         return 0;
     }
-    UseWritableScriptCopy(run);
+    ChooseWorkingScript(run);
     GetWindowRect(GetDesktopWindow(), &run.screenRect);
     run.readmeStartPage = -1;
     run.stage = Stage::Install;
@@ -179,15 +222,16 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
         if (backdrop) RunMessageLoop(backdrop);
         run.backdropDC = nullptr;
     }
-    if (run.scriptCopyFolder[0]) {
-        // The executable on read-only media is not the run's to remove.
-        RemoveScriptCopy(run);
-        if (run.stage == Stage::Uninstalled && run.removalAtRestart) AskForRestart(kDeleteQuestionEn, kDeleteQuestionJa);
+    if (run.scriptCopyFolder[0]) RemoveScriptCopy(run);
+    if (run.stage != Stage::Uninstalled) return 0;
+    if (!run.selfRemovable) {
+        // Only an uninstaller in the install folder its record names removes itself and
+        // the record: any other copy leaves both where they are.
+        if (run.removalAtRestart) AskForRestart(kDeleteQuestionEn, kDeleteQuestionJa);
         return 0;
     }
-    if (run.stage != Stage::Uninstalled) return 0;
     if (!run.removalAtRestart) {
-        ShellDeleteFile(Script());
+        ShellDeleteFile(OriginalScript());
         StartSelfRemoval();
         return 0;
     }

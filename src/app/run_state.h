@@ -23,6 +23,10 @@ struct RunState {
     // works on that script itself): as much the run's own as the copy, never removed by a
     // step, and the one the end of an uninstall deletes.
     char originalScript[kPathSize] = "";
+    bool readOnlySource = false;  // the script could not be written where it lies (a disc)
+    // The executable runs from the install folder that its record names: only then does
+    // the end of an uninstall remove the uninstaller and its record.
+    bool selfRemovable = false;
     HINSTANCE instance = nullptr;
     // The record of what an earlier install made in the chosen folder: during an install
     // the Setup.ini there (the script itself in the installed state), during an uninstall
@@ -34,3 +38,5 @@ RunState& Run();
 
 // Shorthands for the script of this run.
 inline const char* Script() { return Run().scriptPath; }
+// The script beside the executable, whether the run works on it or on a copy.
+inline const char* OriginalScript() { return Run().originalScript[0] ? Run().originalScript : Run().scriptPath; }

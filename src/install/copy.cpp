@@ -106,7 +106,7 @@ void Fail(CopyRun& run, size_t k, const CopyEntry& entry) {
 
 void Succeed(CopyRun& run, size_t k, const CopyEntry& entry) {
     // Files from a disc arrive read-only, and the uninstall could not remove them.
-    if (Run().scriptCopyFolder[0]) {
+    if (Run().readOnlySource) {
         DWORD attributes = GetFileAttributesA(entry.destination);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
             SetFileAttributesA(entry.destination, attributes & ~FILE_ATTRIBUTE_READONLY);

@@ -6,10 +6,12 @@
 // [Go2] prefix0, prefix1, ... up to the first missing or empty one: programs and
 // documents started through the shell, library functions called, libraries checked.
 // Failures to start warn at once (owner: dialog); failures of libraries are collected
-// and shown at the end, one box per kind. A bare library name is taken from the system
-// folder only, a complete path as it stands with its dependencies found beside it or in
-// the system folder; any other name is refused. The folder Setup.exe was started from
-// is never searched.
+// and shown at the end, one box per kind. Programs are found as LaunchProgramPath says
+// and start in the install folder ([Root] "Named"; the system folder when it is not
+// there), which is also the current folder while the entries run. A bare library name
+// is taken from the system folder only, a complete path as it stands with its
+// dependencies found beside it or in the system folder; any other name is refused. The
+// folder Setup.exe was started from is never searched.
 void RunLaunchEntries(HWND dialog, const char* prefix);
 
 // At the end of an install: opens the [LastGo] shortcuts of the Start-menu folder in
@@ -22,6 +24,13 @@ struct LaunchFields;
 // the step takes it: split into its fields, the target's folder tokens expanded, %root%
 // to installFolder or, when that is null, to [Root] "Named" of the script.
 void ReadLaunchEntry(const char* value, const char* script, const char* installFolder, LaunchFields* fields);
+// The file or URL a shell-form program (as SplitProgram gives it, quotes and all) is
+// started from, its environment variables replaced: a bare name from the system folder,
+// then the Windows folder (ClassifyProgramName, FindBareProgram); a relative path with a
+// folder below installFolder; a complete path or a URL as it stands. False, with path
+// empty, for any other name and for a bare name found in neither folder: such a program
+// is never started.
+bool LaunchProgramPath(const char* program, const char* installFolder, char* path, size_t cap);
 // The file a library name is loaded from: a bare name from the system folder, a complete
 // path as it stands; false for any other name, which is refused.
 bool LaunchLibraryPath(const char* name, char* path, size_t cap);

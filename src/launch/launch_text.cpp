@@ -76,6 +76,67 @@ LibraryName ClassifyLibraryName(const char* name) {
     return LibraryName::Bare;
 }
 
+namespace {
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// A URL's scheme: a letter, then letters, digits, "+", "-" or ".", then a colon; two
+// characters at least, so that a drive letter is none.
+bool HasScheme(const char* name) {
+    if (!IsAsciiLetter(name[0])) return false;
+    const char* p = name + 1;
+    while (IsAsciiLetter(*p) || (*p >= '0' && *p <= '9') || *p == '+' || *p == '-' || *p == '.') ++p;
+    return *p == ':' && p - name >= 2;
+}
+
+const char* const kProgramExtensions[] = {"", ".com", ".exe", ".bat", ".cmd"};
+constexpr int kExtensionCount = sizeof kProgramExtensions / sizeof kProgramExtensions[0];
+
+// A dot with something after it; a bare name has no folder whose dots could count.
+bool HasExtension(const char* name) {
+    const char* dot = FindLastChar(name, '.');
+    return dot && dot[1];
+}
+
+}  // namespace
+
+ProgramName ClassifyProgramName(const char* name) {
+    if (!name[0]) return ProgramName::Refused;
+    if (IsAbsolutePath(name) || (IsAsciiLetter(name[0]) && name[1] == ':' && name[2] == '/'))
+        return ProgramName::AsWritten;
+    // A file: URL may name a file relative to the current folder; any other scheme is
+    // opened by its handler, with no file search.
+    if (HasScheme(name)) return StartsWithAsciiNoCase(name, "file:") ? ProgramName::Refused : ProgramName::AsWritten;
+    const bool folder = FindFirstChar(name, '\\') || FindFirstChar(name, '/');
+    if (FindFirstChar(name, ':')) return ProgramName::Refused;  // C:tool.exe, or a stream
+    if (!folder) return ProgramName::Bare;
+    if (name[0] == '\\' || name[0] == '/') return ProgramName::Refused;  // from the current drive's root
+    return ProgramName::InFolder;
+}
+
+bool UnquoteProgram(const char* program, char* name, size_t cap) {
+    if (program[0] != '"') return CopyBounded(name, cap, program);
+    size_t length = strlen(program + 1);
+    if (length && program[length] == '"') --length;  // SplitProgram closes every quote
+    if (cap) name[0] = 0;
+    return AppendBoundedN(name, cap, program + 1, length);
+}
+
+bool BareProgramCandidate(const char* name, const char* systemFolder, const char* windowsFolder, int index,
+                          char* path, size_t cap) {
+    const int perFolder = HasExtension(name) ? 1 : kExtensionCount;
+    if (index < 0 || index >= 2 * perFolder || cap == 0) return false;
+    const char* folder = index < perFolder ? systemFolder : windowsFolder;
+    path[0] = 0;
+    if (!folder || !IsAbsolutePath(folder)) return true;
+    const char* last = FindLastBackslash(folder);
+    bool whole = CopyBounded(path, cap, folder);
+    if (whole && !(last && !last[1])) whole = AppendBounded(path, cap, "\\");
+    whole = whole && AppendBounded(path, cap, name) && AppendBounded(path, cap, kProgramExtensions[index % perFolder]);
+    if (!whole) path[0] = 0;  // a cut candidate names another file
+    return true;
+}
+
 int ReportLinePieces(LaunchReport kind, const LaunchFields& fields, const char* pieces[5]) {
     int n = 0;
     pieces[n++] = fields.target;

@@ -1,6 +1,6 @@
 // Launch entries taken apart: the fields of a [Go2] value, the program and parameters
-// of a shell-form target, the option words, the kinds of library name, and the lines
-// of the failure reports.
+// of a shell-form target, the option words, the kinds of library and program name, the
+// places a bare program name is looked for, and the lines of the failure reports.
 //
 // Pure code without a Windows header, so that it can be compiled and fuzzed on any
 // host. Semicolons, quotes and blanks are searched for as characters (base/text.h),
@@ -52,6 +52,42 @@ bool IsPresenceCheck(const char* entry);
 // path, a drive without its backslash, an empty name).
 enum class LibraryName { Bare, Absolute, Relative };
 LibraryName ClassifyLibraryName(const char* name);
+
+// ---- where a shell-form program comes from ------------------------------------------
+
+// How a program of the shell form names what it starts, once its quotes are off and
+// its environment variables replaced. The folder Setup.exe was started from may hold
+// anything, so no form of name is ever looked for there.
+enum class ProgramName {
+    Bare,       // a file name alone: looked for in the system and Windows folders only
+    InFolder,   // a relative path with a folder (bin\tool.exe): taken below the install folder
+    AsWritten,  // a complete path (C:\..., C:/..., \\server\share\...) or a URL (http:, mailto:)
+    Refused,    // empty, \tool.exe, C:tool.exe, a file: URL: names that lead through the current folder
+};
+ProgramName ClassifyProgramName(const char* name);
+
+// The program as SplitProgram gives it without the double quotes around it; false when
+// name had to be cut.
+bool UnquoteProgram(const char* program, char* name, size_t cap);
+
+// Candidate index (0, 1, ...) of the places a bare program name is looked for: in the
+// system folder the name as written and, when it has no extension, the name with ".com",
+// ".exe", ".bat" and ".cmd"; then the same in the Windows folder. False past the last
+// one. A folder that is not a complete path (one that could not be read) gives no
+// candidates, and a candidate that does not fit in cap is left out: path is then empty.
+bool BareProgramCandidate(const char* name, const char* systemFolder, const char* windowsFolder, int index,
+                          char* path, size_t cap);
+
+// The first candidate of a bare name for which isFile(path) holds, into path; false
+// (path empty) when there is none.
+template <typename IsFile>
+bool FindBareProgram(const char* name, const char* systemFolder, const char* windowsFolder, char* path, size_t cap,
+                     IsFile isFile) {
+    for (int i = 0; BareProgramCandidate(name, systemFolder, windowsFolder, i, path, cap); ++i)
+        if (path[0] && isFile(static_cast<const char*>(path))) return true;
+    if (cap) path[0] = 0;
+    return false;
+}
 
 // ---- failure reports ----------------------------------------------------------------
 

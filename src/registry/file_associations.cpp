@@ -1,14 +1,23 @@
 // File associations: an extension, its file type with icon and one verb, under
 // HKEY_CLASSES_ROOT; or, for an extension that belongs to another type, a verb added
 // to that type.
+//
+// A script names other programs' extensions and types as easily as its own, so a name
+// proves nothing. The install writes down in [Created] what it made that was not there
+// (extension keys, a type name set on an extension key that existed, type keys, verb
+// keys), and every later change or removal first asks that record and then checks that
+// the thing still holds what this product wrote. Another program's type is never
+// rewritten, and its verbs are never overwritten.
 #include <shlobj.h>
 #include <string.h>
 #include <utility>
 #include "app/run_state.h"
+#include "base/growable_text.h"
 #include "base/text.h"
 #include "registry/registry.h"
 #include "registry/registry_keys.h"
 #include "registry/registry_parse.h"
+#include "script/created.h"
 #include "script/paths.h"
 #include "script/script.h"
 
@@ -17,141 +26,480 @@ namespace {
 constexpr size_t kNameSize = 256;                                    // "Ext", "Verb", "Verb2"
 constexpr REGSAM kExtensionRights = KEY_QUERY_VALUE | KEY_SET_VALUE;  // 3
 
-struct Association {
+// The kinds of facts in [Created].
+constexpr char kExtKeyFact[] = "ExtKey";      // an extension key the install created
+constexpr char kExtValueFact[] = "ExtValue";  // the type name set on an extension key that existed
+constexpr char kTypeKeyFact[] = "TypeKey";    // a file type key the install created
+constexpr char kVerbKeyFact[] = "VerbKey";    // <type>\shell\<verb> added to another program's type
+constexpr char kShellKeyFact[] = "ShellKey";  // <type>\shell created for such a verb
+
+// One kind of fact as this run finds it: what is the product's after the step.
+class FactList {
+public:
+    explicit FactList(const char* kind) : list_(kind) {}
+    void Add(const char* value) {
+        if (Has(value)) return;
+        list_.Add(value);
+        names_.Append(value, strlen(value) + 1);
+    }
+    bool Has(const char* value) const {
+        for (const char* v = names_.data(); v && *v; v += strlen(v) + 1)
+            if (lstrcmpiA(v, value) == 0) return true;
+        return false;
+    }
+    void Write(const char* script) const { list_.Write(script); }
+
+private:
+    CreatedList list_;
+    GrowableText names_;
+};
+
+struct Step {
+    explicit Step(const char* scriptPath) : script(scriptPath), earlier(Run().earlierRecord) {}
     const char* script;
-    const char* installFolder;
+    char installFolder[kPathSize] = "";
+    char earlierFolder[kPathSize] = "";  // [Root] Named of the earlier record
+    CreatedFacts earlier;
+    bool earlierMadeThem = false;  // an older record: its association box says they were made
+    bool changed = false;
+    FactList extKeys{kExtKeyFact}, extValues{kExtValueFact}, typeKeys{kTypeKeyFact}, verbKeys{kVerbKeyFact},
+        shellKeys{kShellKeyFact};
+
+    // Whether the earlier install made the thing: listed in its record, or, in a record
+    // kept before the facts, made at all (the caller's content check then decides).
+    bool EarlierMade(const char* kind, const char* value) const {
+        switch (earlier.source()) {
+        case CreatedFacts::Source::NoRecord: return false;
+        case CreatedFacts::Source::Older: return earlierMadeThem;
+        case CreatedFacts::Source::Facts: return earlier.Holds(kind, value);
+        }
+        return false;
+    }
+    bool Claimed(const FactList& now, const char* kind, const char* value) const {
+        return now.Has(value) || EarlierMade(kind, value);
+    }
+    // Whether the earlier record is another file than the script, whose entries then also
+    // say what the earlier install wrote.
+    bool EarlierIsOther() const {
+        return earlier.source() != CreatedFacts::Source::NoRecord && lstrcmpiA(earlier.path(), script) != 0;
+    }
+};
+
+struct Entry {
     char section[16];
     char ext[kNameSize];
     char kind[kValueSize];
     char icon[kPathSize];
     char iconNo[kValueSize];
     char verb[kNameSize];
-    bool foreign = false;  // the extension belongs to another type, which replaces kind
-    bool changed = false;
+    char verb2[kNameSize];  // read only for an extension of another type
+    bool force = false;
+    bool refused = false;  // its extension or type name did not fit
 };
+
+// Reads a value into a long buffer first, so that one longer than out is refused rather
+// than cut: a cut type name, icon or command would name something else. out is empty
+// unless the value is present and fits.
+enum class Field { Absent, Fits, TooLong };
+Field ReadField(const char* section, const char* key, char* out, size_t cap, const char* script) {
+    char value[kLongValueSize];
+    DWORD n = ReadText(section, key, value, sizeof value, script);
+    out[0] = 0;
+    if (!n) return Field::Absent;
+    if (n >= cap) return Field::TooLong;
+    CopyBounded(out, cap, value);
+    return Field::Fits;
+}
 
 // first joined with second ("" gives a trailing backslash: the default value); false when cut.
 bool MakePath(char* out, const char* first, const char* second) {
     return CopyBounded(out, kPathSize, first) && JoinPath(out, second);
 }
 
-// Whose is the extension: with "Force" another type's name is kept as "Old Name" and the
-// extension taken over, else the entry adds only its second verb to that type.
-void TestOwnership(Association& a, bool force) {
-    char current[kValueSize];
-    if (FindExtensionOwner(a.ext, a.kind, current) != ExtensionOwner::Other) return;
-    if (force) {
-        RegKey key;
-        if (key.Open(HKEY_CLASSES_ROOT, a.ext, kExtensionRights)) a.changed |= key.SetText("Old Name", current);
-    } else {
-        a.foreign = true;
-        CopyBounded(a.kind, sizeof a.kind, current);
+bool ClassesKeyExists(const char* path) {
+    RegKey key;
+    return key.Open(HKEY_CLASSES_ROOT, path, KEY_QUERY_VALUE);
+}
+
+bool HasValue(HKEY key, const char* name) {
+    return RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// Whether the key's default value is the string want. A value that is no string or does
+// not fit the buffer is never what this product wrote.
+bool DefaultIs(const char* keyPath, const char* want) {
+    RegKey key;
+    char text[kExpandedSize + 1];
+    DWORD type = 0;
+    return key.Open(HKEY_CLASSES_ROOT, keyPath, KEY_QUERY_VALUE) &&
+           QueryText(key.get(), nullptr, text, sizeof text, &type) && type == REG_SZ && strcmp(text, want) == 0;
+}
+
+// ---- what an entry would write ------------------------------------------------------
+
+bool EntryCommand(const char* script, const char* section, const char* installFolder, char* out) {
+    char command[kValueSize];
+    return ReadField(section, "Command", command, sizeof command, script) == Field::Fits &&
+           AssociationCommandLine(command, installFolder, out);
+}
+
+bool EntryIcon(const char* script, const char* section, const char* installFolder, char* out) {
+    char icon[kPathSize], iconNo[kValueSize];
+    return ReadField(section, "Icon", icon, sizeof icon, script) == Field::Fits &&
+           ReadField(section, "IconNo", iconNo, sizeof iconNo, script) != Field::TooLong &&
+           AssociationIconValue(icon, iconNo, installFolder, out);
+}
+
+// Whether the default value at keyPath is what this entry writes, or what the same entry
+// of the earlier record wrote (a version-up may change it).
+template <typename Build>
+bool HoldsEntryText(const Step& s, const Entry& e, const char* keyPath, Build build) {
+    char want[kExpandedSize];
+    if (build(s.script, e.section, s.installFolder, want) && DefaultIs(keyPath, want)) return true;
+    return s.EarlierIsOther() && build(s.earlier.path(), e.section, s.earlierFolder, want) &&
+           DefaultIs(keyPath, want);
+}
+
+// <type>\shell\<verb>\command holds the entry's command line.
+bool CommandIsOurs(const Step& s, const Entry& e, const char* verbKey) {
+    char path[kPathSize];
+    return MakePath(path, verbKey, "command") && HoldsEntryText(s, e, path, EntryCommand);
+}
+
+bool IconIsOurs(const Step& s, const Entry& e) {
+    char path[kPathSize];
+    return MakePath(path, e.kind, "DefaultIcon") && HoldsEntryText(s, e, path, EntryIcon);
+}
+
+// ---- the extension ------------------------------------------------------------------
+
+enum class ExtOwner { New, NoDefault, Kind, Other };
+
+struct ExtensionState {
+    ExtOwner owner = ExtOwner::New;
+    char current[kValueSize] = "";  // the type name it names
+    bool readable = true;           // false: a default value that is no text of that size
+    bool hasOldName = false;
+};
+
+// An extension key without a default value belongs to no type; one with a value that
+// cannot be read as a type name belongs to someone all the same.
+ExtensionState ReadExtension(const char* ext, const char* kind) {
+    ExtensionState x;
+    RegKey key;
+    if (!key.Open(HKEY_CLASSES_ROOT, ext, KEY_QUERY_VALUE)) return x;
+    x.hasOldName = HasValue(key.get(), "Old Name");
+    if (!HasValue(key.get(), nullptr)) {
+        x.owner = ExtOwner::NoDefault;
+        return x;
+    }
+    DWORD type = 0;
+    if (!QueryText(key.get(), nullptr, x.current, sizeof x.current, &type) || type != REG_SZ) {
+        x.current[0] = 0;
+        x.readable = false;
+    }
+    x.owner = x.current[0] && lstrcmpiA(x.current, kind) == 0 ? ExtOwner::Kind : ExtOwner::Other;
+    return x;
+}
+
+// Whether an extension that names kind is the product's. An older record cannot tell a
+// created key from another program's that named the same type, so there the type must be
+// the product's too, or the extension taken over with Force.
+bool ExtensionIsOurs(const Step& s, const Entry& e, const ExtensionState& x, bool typeOurs) {
+    if (s.extKeys.Has(e.ext) || s.extValues.Has(e.ext)) return true;
+    if (s.earlier.source() == CreatedFacts::Source::Older) return s.earlierMadeThem && (x.hasOldName || typeOurs);
+    return s.EarlierMade(kExtKeyFact, e.ext) || s.EarlierMade(kExtValueFact, e.ext);
+}
+
+// The fact an extension of the product is kept under again.
+void RecordExtension(Step& s, const Entry& e, const ExtensionState& x) {
+    bool created = s.extKeys.Has(e.ext) || (s.earlier.source() == CreatedFacts::Source::Older
+                                                ? !x.hasOldName
+                                                : s.EarlierMade(kExtKeyFact, e.ext));
+    (created ? s.extKeys : s.extValues).Add(e.ext);
+}
+
+void MakeExtension(Step& s, const Entry& e, const ExtensionState& x, bool typeOurs) {
+    char path[kPathSize];
+    RegKey key;
+    switch (x.owner) {
+    case ExtOwner::New:
+        if (MakePath(path, e.ext, "") && SetClassesValue(path, e.kind)) {
+            s.extKeys.Add(e.ext);
+            s.changed = true;
+        }
+        return;
+    case ExtOwner::NoDefault:
+        // Another program's saved take-over would be given back in place of the removal.
+        if (x.hasOldName) return;
+        if (key.Open(HKEY_CLASSES_ROOT, e.ext, kExtensionRights) && key.SetText(nullptr, e.kind)) {
+            s.extValues.Add(e.ext);
+            s.changed = true;
+        }
+        return;
+    case ExtOwner::Kind:
+        // Naming this type already: ours again only when the earlier install made it so.
+        if (ExtensionIsOurs(s, e, x, typeOurs)) RecordExtension(s, e, x);
+        return;
+    case ExtOwner::Other:  // Force, accepted by the caller: the old type is kept to be given back
+        if (key.Open(HKEY_CLASSES_ROOT, e.ext, kExtensionRights) && key.SetText("Old Name", x.current) &&
+            key.SetText(nullptr, e.kind)) {
+            s.extValues.Add(e.ext);
+            s.changed = true;
+        }
+        return;
     }
 }
 
-void MakeExtension(Association& a) {
-    int check = ReadNumber("Check", "Ext", 3, a.script);
-    if (check == 0 || check == 1) WriteText("Check", "Ext", "2", a.script);
-    char path[kPathSize];
-    if (MakePath(path, a.ext, "")) a.changed |= SetClassesValue(path, a.kind) != 0;
-    if (MakePath(path, a.kind, "")) a.changed |= SetClassesValue(path, a.kind) != 0;
-}
-
-void RemoveExtension(Association& a) {
-    if (ReadNumber("Check", "Ext", 0, a.script) != 0) WriteText("Check", "Ext", "1", a.script);
-    char path[kPathSize];
+void RemoveExtension(Step& s, const Entry& e, const ExtensionState& x, bool typeOurs) {
+    if (x.owner == ExtOwner::Other) {
+        // Force, and a third program has taken the extension since: it stays with that
+        // one; only the saved name this product wrote goes.
+        if (x.hasOldName && s.EarlierMade(kExtValueFact, e.ext)) {
+            RegKey key;
+            if (key.Open(HKEY_CLASSES_ROOT, e.ext, kExtensionRights) && key.DeleteValue("Old Name")) s.changed = true;
+        }
+        return;
+    }
+    if (x.owner != ExtOwner::Kind || !ExtensionIsOurs(s, e, x, typeOurs)) return;
+    bool created = s.earlier.source() == CreatedFacts::Source::Older ? !x.hasOldName
+                                                                      : s.EarlierMade(kExtKeyFact, e.ext);
+    bool removed = false;
     {
         RegKey key;
+        if (!key.Open(HKEY_CLASSES_ROOT, e.ext, kExtensionRights)) return;
         char old[kValueSize];
-        if (key.Open(HKEY_CLASSES_ROOT, a.ext, kExtensionRights) &&
-            QueryText(key.get(), "Old Name", old, sizeof old, nullptr)) {
-            a.changed |= key.SetText(nullptr, old);
-            key.Close();
-            if (MakePath(path, a.ext, "Old Name")) a.changed |= DeleteClassesValue(path) != 0;
+        DWORD type = 0;
+        if (x.hasOldName) {
+            if (QueryText(key.get(), "Old Name", old, sizeof old, &type) && type == REG_SZ)
+                removed = key.SetText(nullptr, old) && key.DeleteValue("Old Name");
+        } else {
+            removed = key.DeleteValue(nullptr);
+        }
+    }
+    if (!removed) {
+        RecordExtension(s, e, x);
+        return;
+    }
+    s.changed = true;
+    // A key that another program has put values or keys into since stays, with those.
+    if (created) DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, e.ext);
+}
+
+// ---- the file type ------------------------------------------------------------------
+
+// Whether the key at path holds no value but the default one and no subkeys but the
+// ones named. Unreadable counts as holding more.
+bool HoldsOnly(const char* path, const char* sub1, const char* sub2) {
+    RegKey key;
+    if (!key.Open(HKEY_CLASSES_ROOT, path, KEY_READ)) return false;
+    char name[kPathSize];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        LONG rc = RegEnumValueA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc != ERROR_SUCCESS || name[0]) return false;
+    }
+    for (DWORD i = 0;; ++i) {
+        LONG rc = RegEnumKeyA(key.get(), i, name, sizeof name);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc != ERROR_SUCCESS) return false;
+        bool named = (sub1 && lstrcmpiA(name, sub1) == 0) || (sub2 && lstrcmpiA(name, sub2) == 0);
+        if (!named) return false;
+    }
+    return true;
+}
+
+// The type holds nothing but what the entry writes: its name, DefaultIcon and the verb.
+bool HoldsOnlyEntryKeys(const Entry& e) {
+    char path[kPathSize], verb[kPathSize];
+    if (!HoldsOnly(e.kind, "DefaultIcon", "shell")) return false;
+    if (MakePath(path, e.kind, "DefaultIcon") && ClassesKeyExists(path) && !HoldsOnly(path, nullptr, nullptr))
+        return false;
+    if (!MakePath(path, e.kind, "shell") || !ClassesKeyExists(path)) return true;
+    if (!IsSingleKeyName(e.verb) || !HoldsOnly(path, e.verb, nullptr)) return false;
+    if (!MakePath(verb, path, e.verb) || !ClassesKeyExists(verb)) return true;
+    return HoldsOnly(verb, "command", nullptr) && MakePath(path, verb, "command") && HoldsOnly(path, nullptr, nullptr);
+}
+
+// Whether the type key was made by the product (in this run, or by the earlier install).
+// An older record says only that associations were made; an existing type then counts
+// only while it holds nothing but what the entry writes.
+bool TypeIsCreated(const Step& s, const Entry& e) {
+    if (s.typeKeys.Has(e.kind)) return true;
+    if (!s.EarlierMade(kTypeKeyFact, e.kind)) return false;
+    return s.earlier.source() == CreatedFacts::Source::Facts || (OwnsFileType(e.kind) && HoldsOnlyEntryKeys(e));
+}
+
+void MakeVerbCommand(Step& s, const Entry& e, const char* type, const char* verb, bool* written) {
+    char path[kPathSize];
+    *written = false;
+    if (!MakePath(path, type, "shell\\") || !AppendBounded(path, sizeof path, verb) || !JoinPath(path, "command\\"))
+        return;
+    char line[kExpandedSize];
+    if (!EntryCommand(s.script, e.section, s.installFolder, line)) return;
+    *written = SetClassesValue(path, line) != 0;
+    s.changed |= *written;
+}
+
+void MakeType(Step& s, const Entry& e, bool typeOurs) {
+    // Another program's type, or one this product cannot prove its own: never rewritten.
+    if (!typeOurs && ClassesKeyExists(e.kind)) return;
+    char path[kPathSize], icon[kPathSize];
+    if (!MakePath(path, e.kind, "") || !SetClassesValue(path, e.kind)) return;
+    s.changed = true;
+    s.typeKeys.Add(e.kind);
+    if (e.icon[0] && MakePath(path, e.kind, "DefaultIcon\\") &&
+        AssociationIconValue(e.icon, e.iconNo, s.installFolder, icon))
+        s.changed |= SetClassesValue(path, icon) != 0;
+    bool written;
+    if (IsSingleKeyName(e.verb)) MakeVerbCommand(s, e, e.kind, e.verb, &written);
+}
+
+void RemoveType(Step& s, const Entry& e, bool created) {
+    if (!created || !ClassesKeyExists(e.kind)) return;
+    char path[kPathSize];
+    if (OwnsFileType(e.kind)) {
+        if (IsSingleKeyName(e.verb)) {
+            if (DeleteKeyTree(HKEY_CLASSES_ROOT, e.kind))
+                s.changed = true;
+            else
+                s.typeKeys.Add(e.kind);
+            return;
+        }
+        // Without a verb of its own the entry takes only its icon and name; verbs that
+        // other programs added keep the type.
+        if (e.icon[0] && MakePath(path, e.kind, "DefaultIcon") && DeleteKeyTree(HKEY_CLASSES_ROOT, path))
+            s.changed = true;
+        RegKey key;
+        if (key.Open(HKEY_CLASSES_ROOT, e.kind, kCreateRights) && key.DeleteValue(nullptr)) s.changed = true;
+        key.Close();
+        DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, e.kind);
+        return;
+    }
+    // Renamed since: the type is someone else's now; only the icon and the verb that
+    // still hold what this product wrote go.
+    if (e.icon[0] && IconIsOurs(s, e) && MakePath(path, e.kind, "DefaultIcon") &&
+        DeleteKeyTree(HKEY_CLASSES_ROOT, path))
+        s.changed = true;
+    if (!IsSingleKeyName(e.verb) || !MakePath(path, e.kind, "shell")) return;
+    char verbKey[kPathSize];
+    RegKey shell;
+    if (MakePath(verbKey, path, e.verb) && CommandIsOurs(s, e, verbKey) &&
+        shell.Open(HKEY_CLASSES_ROOT, path, kTreeRights) && DeleteKeyTree(shell.get(), e.verb)) {
+        shell.Changed();
+        s.changed = true;
+    }
+}
+
+// ---- a verb added to another program's type ----------------------------------------
+
+void ApplyForeignVerb(Step& s, const Entry& e, const char* type, bool make) {
+    const char* verb = e.verb2;
+    // The system's types and what cannot name one key stay out of reach, as for Kind.
+    if (IsRefusedFileType(type) || !IsSingleKeyName(type) || !IsSingleKeyName(verb)) return;
+    if (!ClassesKeyExists(type)) return;  // no type to add a verb to; its name is not the product's
+    char shellPath[kPathSize], verbKey[kPathSize];
+    if (!MakePath(shellPath, type, "shell") || !MakePath(verbKey, shellPath, verb)) return;
+    bool verbExists = ClassesKeyExists(verbKey);
+    bool ours = verbExists && s.Claimed(s.verbKeys, kVerbKeyFact, verbKey) && CommandIsOurs(s, e, verbKey);
+    // An empty shell key is pruned only when the record lists it: an older one cannot say.
+    bool shellOurs = s.shellKeys.Has(shellPath) ||
+                     (s.earlier.source() == CreatedFacts::Source::Facts && s.earlier.Holds(kShellKeyFact, shellPath));
+    if (make) {
+        if (verbExists && !ours) return;  // another program's verb is never overwritten
+        bool shellExisted = ClassesKeyExists(shellPath);
+        bool written;
+        MakeVerbCommand(s, e, type, verb, &written);
+        if (!written) return;
+        s.verbKeys.Add(verbKey);
+        if (!shellExisted || shellOurs) s.shellKeys.Add(shellPath);
+        return;
+    }
+    if (ours) {
+        RegKey shell;
+        if (shell.Open(HKEY_CLASSES_ROOT, shellPath, kTreeRights) && DeleteKeyTree(shell.get(), verb)) {
+            shell.Changed();
+            s.changed = true;
+        } else {
+            s.verbKeys.Add(verbKey);
+        }
+    }
+    if (shellOurs && !s.verbKeys.Has(verbKey)) {
+        RegKey parent;
+        if (parent.Open(HKEY_CLASSES_ROOT, type, kTreeRights) && DeleteKeyIfEmpty(parent.get(), "shell"))
+            s.changed = true;
+        else if (ClassesKeyExists(shellPath))
+            s.shellKeys.Add(shellPath);
+    }
+}
+
+// ---- one entry ----------------------------------------------------------------------
+
+void WriteOptionState(const Step& s, bool make) {
+    if (make) {
+        int check = ReadNumber("Check", "Ext", 3, s.script);
+        if (check == 0 || check == 1) WriteText("Check", "Ext", "2", s.script);
+    } else if (ReadNumber("Check", "Ext", 0, s.script) != 0) {
+        WriteText("Check", "Ext", "1", s.script);
+    }
+}
+
+void ApplyAssociation(Step& s, Entry& e, bool make) {
+    if (e.refused || !IsAcceptedAssociation(e.ext, e.kind)) return;
+    ExtensionState x = ReadExtension(e.ext, e.kind);
+    if (x.owner == ExtOwner::Other) {
+        // Force never takes an extension from a system type, nor one whose type name could
+        // not be given back, nor from a program whose own take-over is still saved in the key.
+        bool force = e.force && x.readable && !IsSystemFileType(x.current) &&
+                     (!x.hasOldName || s.Claimed(s.extValues, kExtValueFact, e.ext));
+        if (!force) {
+            if (ReadField(e.section, "Verb2", e.verb2, sizeof e.verb2, s.script) == Field::Fits)
+                ApplyForeignVerb(s, e, x.current, make);
+            // The extension may have gone to another type only after the install made
+            // the product's own type: it stays the product's to remove.
+            bool typeCreated = TypeIsCreated(s, e);
+            if (!make)
+                RemoveType(s, e, typeCreated);
+            else if (typeCreated && OwnsFileType(e.kind))
+                s.typeKeys.Add(e.kind);
             return;
         }
     }
-    if (MakePath(path, a.ext, "")) {
-        DeleteClassesValueAndKeys(path);
-        a.changed = true;
-    }
-}
-
-void MakeIcon(Association& a) {
-    char path[kPathSize], icon[kPathSize];
-    if (!MakePath(path, a.kind, "DefaultIcon\\")) return;
-    if (!AssociationIconValue(a.icon, a.iconNo, a.installFolder, icon)) return;
-    a.changed |= SetClassesValue(path, icon) != 0;
-}
-
-void RemoveIcon(Association& a) {
-    char path[kPathSize];
-    if (!MakePath(path, a.kind, "DefaultIcon\\")) return;
-    DeleteClassesValueAndKeys(path, !OwnsFileType(a.kind));
-    a.changed = true;
-}
-
-void MakeVerb(Association& a) {
-    char path[kPathSize];
-    if (!MakePath(path, a.kind, "shell\\") || !AppendBounded(path, sizeof path, a.verb) ||
-        !JoinPath(path, "command\\"))
-        return;
-    char command[kValueSize];
-    if (!ReadText(a.section, "Command", command, sizeof command, a.script)) return;
-    char line[kExpandedSize];
-    if (!AssociationCommandLine(command, a.installFolder, line)) return;
-    a.changed |= SetClassesValue(path, line) != 0;
-}
-
-// <type>\shell\<verb> with everything below it, and nothing else of the type.
-void RemoveVerbOnly(Association& a) {
-    char path[kPathSize];
-    if (!MakePath(path, a.kind, "shell")) return;
-    RegKey shell;
-    if (shell.Open(HKEY_CLASSES_ROOT, path, kTreeRights) && DeleteKeyTree(shell.get(), a.verb)) {
-        shell.Changed();
-        a.changed = true;
-    }
-}
-
-void RemoveVerb(Association& a) {
-    // A type that someone renamed since is no longer this entry's to remove whole.
-    if (a.foreign || !OwnsFileType(a.kind)) {
-        RemoveVerbOnly(a);
-        return;
-    }
-    a.changed |= DeleteKeyTree(HKEY_CLASSES_ROOT, a.kind);
-}
-
-void ApplyAssociation(Association& a, bool make) {
-    if (!IsAcceptedAssociation(a.ext, a.kind)) return;
-    TestOwnership(a, ReadNumber(a.section, "Force", 0, a.script) != 0);
-    if (a.foreign) {
-        ReadText(a.section, "Verb2", a.verb, sizeof a.verb, a.script);
-        if (!IsSingleKeyName(a.kind)) return;  // another program's type name that no key can have
+    WriteOptionState(s, make);
+    // Decided before anything changes: an older record judges the extension by its type.
+    bool typeCreated = TypeIsCreated(s, e);
+    bool typeOurs = typeCreated && OwnsFileType(e.kind);
+    if (make) {
+        MakeExtension(s, e, x, typeOurs);
+        MakeType(s, e, typeOurs);
     } else {
-        if (make)
-            MakeExtension(a);
-        else
-            RemoveExtension(a);
-        if (a.icon[0]) {
-            if (make)
-                MakeIcon(a);
-            else
-                RemoveIcon(a);
-        }
+        RemoveExtension(s, e, x, typeOurs);
+        RemoveType(s, e, typeCreated);
     }
-    if (!IsSingleKeyName(a.verb)) return;  // none, or a path that would reach other keys
-    if (make)
-        MakeVerb(a);
-    else
-        RemoveVerb(a);
+}
+
+// The entry's values; one that does not fit its buffer is refused, never cut: the whole
+// entry for its extension or type, the icon or the verb for theirs.
+bool ReadEntry(const char* script, int n, Entry& e) {
+    FormatBounded(e.section, sizeof e.section, "Ext%d", n);
+    Field ext = ReadField(e.section, "Ext", e.ext, sizeof e.ext, script);
+    if (ext == Field::Absent) return false;
+    e.refused = ext == Field::TooLong ||
+                ReadField(e.section, "Kind", e.kind, sizeof e.kind, script) == Field::TooLong;
+    bool icon = ReadField(e.section, "Icon", e.icon, sizeof e.icon, script) != Field::TooLong;
+    bool iconNo = ReadField(e.section, "IconNo", e.iconNo, sizeof e.iconNo, script) != Field::TooLong;
+    if (!icon || !iconNo) e.icon[0] = 0;
+    ReadField(e.section, "Verb", e.verb, sizeof e.verb, script);
+    e.force = ReadNumber(e.section, "Force", 0, script) != 0;
+    return true;
 }
 
 }  // namespace
 
 bool IsAcceptedAssociation(const char* ext, const char* kind) {
-    return IsSingleKeyName(ext) && !IsSystemFileType(ext) && IsSingleKeyName(kind) && !IsRefusedFileType(kind);
+    return IsSingleKeyName(ext) && !IsSystemFileType(ext) && !IsRefusedExtension(ext) && IsSingleKeyName(kind) &&
+           !IsRefusedFileType(kind);
 }
 
 ExtensionOwner FindExtensionOwner(const char* ext, const char* kind, char* current) {
@@ -254,23 +602,21 @@ int DeleteClassesValueAndKeys(char* path, bool keepTopKey) {
 }
 
 void SetFileAssociations(HWND, bool make) {
-    const char* script = Script();
-    char installFolder[kPathSize];
-    ReadText("Root", "Named", installFolder, sizeof installFolder, script);
-    bool changed = false;
-    for (int n = 0;; ++n) {
-        Association a;
-        a.script = script;
-        a.installFolder = installFolder;
-        FormatBounded(a.section, sizeof a.section, "Ext%d", n);
-        if (!ReadText(a.section, "Ext", a.ext, sizeof a.ext, script)) break;
-        ReadText(a.section, "Kind", a.kind, sizeof a.kind, script);
-        ReadText(a.section, "Icon", a.icon, sizeof a.icon, script);
-        ReadText(a.section, "IconNo", a.iconNo, sizeof a.iconNo, script);
-        ReadText(a.section, "Verb", a.verb, sizeof a.verb, script);
-        ApplyAssociation(a, make);
-        changed |= a.changed;
+    Step s(Script());
+    ReadText("Root", "Named", s.installFolder, sizeof s.installFolder, s.script);
+    if (s.EarlierIsOther()) ReadText("Root", "Named", s.earlierFolder, sizeof s.earlierFolder, s.earlier.path());
+    s.earlierMadeThem = s.earlier.source() == CreatedFacts::Source::Older &&
+                        ReadNumber("Check", "Ext", 0, s.earlier.path()) > 1;
+    int entries = 0;
+    for (int n = 0;; ++n, ++entries) {
+        Entry e;
+        if (!ReadEntry(s.script, n, e)) break;
+        ApplyAssociation(s, e, make);
+    }
+    if (entries) {
+        for (const FactList* list : {&s.extKeys, &s.extValues, &s.typeKeys, &s.verbKeys, &s.shellKeys})
+            list->Write(s.script);
     }
     // Explorer shows the new icons and verbs without a new log-on.
-    if (changed) SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    if (s.changed) SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }

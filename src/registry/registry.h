@@ -84,7 +84,10 @@ bool SettingsKeyPath(const SettingsKeys& keys, bool company, char* out, size_t c
 // KiB of the files recorded in [CopiedFile] of the script, rounded up.
 DWORD RecordedFilesKiB(const char* scriptPath);
 
-// [Ext0], [Ext1], ... under HKEY_CLASSES_ROOT; the owner window is not used.
+// [Ext0], [Ext1], ... under HKEY_CLASSES_ROOT; the owner window is not used. Makes,
+// rewrites and removes only what this product created, as Run().earlierRecord lists it
+// (an older record: its [Check] "Ext" and the content), and records that in the
+// script's [Created] ("ExtKey", "ExtValue", "TypeKey", "VerbKey", "ShellKey").
 void SetFileAssociations(HWND owner, bool make);
 // Whether an association entry may touch its extension and file type at all.
 bool IsAcceptedAssociation(const char* ext, const char* kind);

@@ -201,11 +201,24 @@ bool MayRemoveSettingsKeys(const char* company, const char* product) {
 }
 
 bool IsSystemFileType(const char* name) {
-    static const char* const kTypes[] = {"txtfile", "Directory", "*",       "Folder",  "exefile", "CLSID",
-                                         "Drive",   "AllFilesystemObjects", "batfile", "cmdfile", "comfile",
-                                         "lnkfile", "Unknown"};
+    // Besides the shell's own types, every type the system runs as a program or script:
+    // a verb or icon there changes what starting such a file does.
+    static const char* const kTypes[] = {
+        "txtfile",  "Directory", "*",          "Folder",  "exefile", "CLSID",   "Drive",   "AllFilesystemObjects",
+        "batfile",  "cmdfile",   "comfile",    "lnkfile", "Unknown", "piffile", "scrfile", "Msi.Package",
+        "Msi.Patch", "regfile",  "VBSFile",    "VBEFile", "JSFile",  "JSEFile", "WSFFile", "WSHFile",
+        "htafile",  "cplfile",   "mscfile",    "Microsoft.PowerShellScript.1"};
     for (const char* type : kTypes)
         if (name && EqualsAsciiNoCase(name, type)) return true;
+    return false;
+}
+
+bool IsRefusedExtension(const char* ext) {
+    static const char* const kExtensions[] = {".exe", ".com", ".bat", ".cmd", ".lnk", ".pif", ".scr",
+                                              ".msi", ".msp", ".reg", ".vbs", ".vbe", ".js",  ".jse",
+                                              ".wsf", ".wsh", ".ps1", ".hta", ".cpl", ".msc"};
+    for (const char* refused : kExtensions)
+        if (ext && EqualsAsciiNoCase(ext, refused)) return true;
     return false;
 }
 
@@ -241,9 +254,15 @@ void SplitAssociationCommand(char* command, CommandParts* parts) {
 bool BuildAssociationCommand(bool quoted, const char* program, const char* arguments, char* out, size_t cap) {
     if (!out || cap == 0) return false;
     out[0] = 0;
-    bool whole = quoted ? AppendBounded(out, cap, "\"") && AppendBounded(out, cap, program) &&
-                              AppendBounded(out, cap, "\"")
-                        : AppendBounded(out, cap, program) && AppendBounded(out, cap, " ");
+    // Unquoted, a blank in the program would make the system try each part of it as a
+    // program of its own (C:\Program.exe for C:\Program Files\...). No trail byte is a
+    // blank, so any blank byte counts, even one after a broken lead byte.
+    bool wrap = quoted || strchr(program, ' ') || strchr(program, '\t');
+    bool whole = wrap ? AppendBounded(out, cap, "\"") && AppendBounded(out, cap, program) &&
+                            AppendBounded(out, cap, "\"")
+                      : AppendBounded(out, cap, program);
+    // An unquoted command keeps the one blank after its program; a quoted one its own.
+    if (!quoted) whole = whole && AppendBounded(out, cap, " ");
     whole = whole && AppendBounded(out, cap, arguments ? arguments : "");
     if (!whole) out[0] = 0;
     return whole;

@@ -72,9 +72,14 @@ char* UninstallCommandProgram(char* command);
 // SOFTWARE\company with all below it) under the current user and the machine.
 bool MayRemoveSettingsKeys(const char* company, const char* product);
 
-// The system's own file types: text files, folders, drives, programs, every file,
-// the class identifiers. No association takes one of them, as type or as extension.
+// The system's own file types: text files, folders, drives, every file, the class
+// identifiers, and the types the system starts as programs or scripts (exefile,
+// Msi.Package, VBSFile, ...). No association takes one of them, as type or as
+// extension, nor adds a verb to one, nor takes an extension away from one.
 bool IsSystemFileType(const char* name);
+// The extensions of programs, scripts and links (.exe, .bat, .lnk, .msi, .reg, .js,
+// .ps1, ...): never an association's, whatever type they belong to.
+bool IsRefusedExtension(const char* ext);
 // A "Kind" no association entry may claim as its own: empty, a system type, or an
 // extension (a name starting with a dot).
 bool IsRefusedFileType(const char* kind);
@@ -93,5 +98,6 @@ struct CommandParts {
 void SplitAssociationCommand(char* command, CommandParts* parts);
 
 // The command line rebuilt around the expanded program: quoted, or followed by one
-// blank even without arguments. False, leaving out empty, when it does not fit in cap.
+// blank even without arguments (and then quoted too when the program holds a blank or
+// a tab). False, leaving out empty, when it does not fit in cap.
 bool BuildAssociationCommand(bool quoted, const char* program, const char* arguments, char* out, size_t cap);

@@ -642,11 +642,12 @@ void Checker::CheckAssociations() {
         ReadText(section, "IconNo", iconNo, sizeof iconNo, script());
         const int line = Line(section, "Ext");
         if (!IsAcceptedAssociation(ext, kind)) {
-            bool extBad = !IsSingleKeyName(ext) || IsSystemFileType(ext);
+            bool extBad = !IsSingleKeyName(ext) || IsSystemFileType(ext) || IsRefusedExtension(ext);
             out_.Error(extBad || !ini_.Find(section, "Kind") ? line : Line(section, "Kind"),
                        std::string("the association step refuses ") +
                            (extBad ? "the extension " + Quoted(ext) : "the file type " + Quoted(kind)) +
-                           ": " + (extBad ? "it must be one key name and not a system type"
+                           ": " + (extBad ? "it must be one key name, not a system type and not the extension of "
+                                            "programs or scripts"
                                           : "it must be one key name, not empty, not an extension and not a system type "
                                             "such as txtfile or Folder"));
             return true;

@@ -49,12 +49,30 @@ void SetEnglishLabels(HWND dialog) {
     for (const auto& label : labels) SetDlgItemTextA(dialog, label.id, label.text);
 }
 
+// A handle the system really made: some systems answer a missing file with a count of
+// -1 and leave garbage in the handles.
+bool IsIcon(HICON icon) {
+    ICONINFO info{};
+    if (!icon || !GetIconInfo(icon, &info)) return false;
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    return true;
+}
+
 void SetUpIcon(HWND dialog) {
     char iconFile[kValueSize];
     if (!ReadText("Desktop", "Icon", iconFile, sizeof iconFile, Script())) return;
     int index = ReadNumber("Check", "IconNo", 0, Script());
     HICON large = nullptr, small = nullptr;
-    if (ExtractIconExA(iconFile, index, &large, &small, 1) == 0 || !large) return;
+    UINT found = PathExists(iconFile) ? ExtractIconExA(iconFile, index, &large, &small, 1) : 0;
+    if (found == 0 || found == (UINT)-1 || !IsIcon(large)) {
+        // An icon named but not found is the program's own: the dialog's class must never
+        // be given a handle that is none.
+        large = LoadIconA(Run().instance, MAKEINTRESOURCEA(IDI_SETUP));
+        small = nullptr;
+        if (!large) return;
+    }
+    if (!IsIcon(small)) small = large;
     Run().largeIcon = large;
     Run().smallIcon = small;
     SetClassLongPtrA(dialog, GCLP_HICON, (LONG_PTR)large);

@@ -103,11 +103,15 @@ static void ReportLeftovers(HWND dialog) {
     if (!text) return;
     const char* header;
     if (run.removalAtRestart) {
-        char exe[kPathSize];
-        if (OwnExecutablePath(exe, sizeof exe)) ReplaceAtRestart(exe, nullptr);
-        char script[kPathSize];
-        CopyBounded(script, sizeof script, Script());
-        ReplaceAtRestart(script, nullptr);
+        // The uninstaller and its record go with the leftovers, but only from the install
+        // folder the record names: an executable on a medium or in a download folder stays.
+        if (run.selfRemovable) {
+            char exe[kPathSize];
+            if (OwnExecutablePath(exe, sizeof exe)) ReplaceAtRestart(exe, nullptr);
+            char script[kPathSize];
+            CopyBounded(script, sizeof script, OriginalScript());
+            ReplaceAtRestart(script, nullptr);
+        }
         header = Msg("These will delete after reboot.\n\n", "次のものは再起動後に削除されます．\n\n");
     } else {
         header = Msg("Could not delete these...\n\n", "次のものは削除されませんでした．\n\n");

@@ -2,18 +2,79 @@
 #include <stdint.h>
 #include <string.h>
 #include "app/handover.h"
+#include "app/private_folder.h"
 #include "install/restart.h"
 #include "base/handles.h"
+#include "script/paths.h"
 #include "script/script.h"
 #include "base/text.h"
+#include "uninstall/removal_plan.h"
 
-static const char kBatchPath[] = "\\delus.bat";
+static const char kBatchName[] = "delus.bat";
+// Tells the remove-mode process that an uninstall handed its folder over; inherited with
+// the environment, while the command line stays exactly "remove".
+static const char kHandOverVariable[] = "SETUP_SELF_REMOVAL";
+
+namespace {
+
+// The executable's folder (its path cut at the last backslash).
+bool OwnFolder(char* folder, size_t cap) {
+    if (!OwnExecutablePath(folder, cap)) return false;
+    char* bs = FindLastBackslash(folder);
+    if (!bs) return false;
+    *bs = 0;
+    return true;
+}
+
+bool Identity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+    UniqueFile file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && GetFileInformationByHandle(file.get(), info);
+}
+
+// The same folder under any spelling (case, short names, a trailing backslash).
+bool SameFolder(const char* a, const char* b) {
+    char fullA[kPathSize], fullB[kPathSize];
+    if (!FullPath(a, fullA) || !FullPath(b, fullB)) return false;
+    if (lstrcmpiA(fullA, fullB) == 0) return true;
+    BY_HANDLE_FILE_INFORMATION x, y;
+    return Identity(fullA, &x) && Identity(fullB, &y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow &&
+           (x.nFileIndexHigh | x.nFileIndexLow) != 0;
+}
+
+// The folder the self-removal may take once the executable is gone: never a protected one
+// (an install into an existing shell folder, such as the user's Music, leaves it).
+bool MayRemoveOwnFolder(const char* exe, const char* folder) {
+    RemovalGuards guards("", exe);
+    return guards.MayRemoveFolder(folder);
+}
+
+}  // namespace
+
+bool RunsFromInstallFolder(const char* record) {
+    if (ReadCount("CopiedFile", record) == 0) return false;
+    char named[kPathSize], folder[kPathSize];
+    DWORD n = ReadText("Root", "Named", named, sizeof named, record);
+    if (n == 0 || n >= sizeof named - 1 || !OwnFolder(folder, sizeof folder)) return false;
+    return SameFolder(named, folder);
+}
 
 void StartSelfRemoval() {
-    char exe[kPathSize];
-    if (!OwnExecutablePath(exe, sizeof exe)) return;
+    char exe[kPathSize], folder[kPathSize];
+    if (!OwnExecutablePath(exe, sizeof exe) || !OwnFolder(folder, sizeof folder)) return;
     char command[2 * kPathSize];
-    if (FormatHandOverCommand(command, sizeof command, exe, "remove")) HandOverTo(command, -1);
+    if (!FormatHandOverCommand(command, sizeof command, exe, "remove")) return;
+    SetEnvironmentVariableA(kHandOverVariable, folder);
+    HandOverTo(command, -1);
+    SetEnvironmentVariableA(kHandOverVariable, nullptr);
+}
+
+bool SelfRemovalWasHandedOver() {
+    char handed[kPathSize], folder[kPathSize];
+    DWORD n = GetEnvironmentVariableA(kHandOverVariable, handed, sizeof handed);
+    SetEnvironmentVariableA(kHandOverVariable, nullptr);  // not for the batch file's process
+    return n > 0 && n < sizeof handed && OwnFolder(folder, sizeof folder) && SameFolder(handed, folder);
 }
 
 namespace {
@@ -30,9 +91,13 @@ bool AppendEscaped(char* out, size_t cap, const char* text) {
 bool FormatRemovalBatch(char* out, size_t cap, const char* exePath, const char* folder, const char* batchPath) {
     if (!CopyBounded(out, cap, ":Repeat\r\ndel \"")) return false;
     bool ok = AppendEscaped(out, cap, exePath) && AppendBounded(out, cap, "\"\r\nif exist \"") &&
-              AppendEscaped(out, cap, exePath) && AppendBounded(out, cap, "\" goto Repeat\r\nrmdir \"") &&
-              AppendEscaped(out, cap, folder) && AppendBounded(out, cap, "\"\r\ndel \"") &&
-              AppendEscaped(out, cap, batchPath) && AppendBounded(out, cap, "\"\r\n");
+              AppendEscaped(out, cap, exePath) && AppendBounded(out, cap, "\" goto Repeat\r\n");
+    if (folder) {
+        ok = ok && AppendBounded(out, cap, "rmdir \"") && AppendEscaped(out, cap, folder) &&
+             AppendBounded(out, cap, "\"\r\n");
+    }
+    ok = ok && AppendBounded(out, cap, "del \"") && AppendEscaped(out, cap, batchPath) &&
+         AppendBounded(out, cap, "\"\r\n");
     if (!ok) out[0] = 0;  // a cut batch file could delete the wrong thing
     return ok;
 }
@@ -57,18 +122,21 @@ static void RemoveAtRestart(const char* exe, const char* folder) {
     char path[kPathSize];
     CopyBounded(path, sizeof path, exe);
     ReplaceAtRestart(path, nullptr);
+    if (!folder) return;
     CopyBounded(path, sizeof path, folder);
     ReplaceAtRestart(path, nullptr);
 }
 
-static bool WriteBatchFile(const char* text) {
-    UniqueFile batch(CreateFileA(kBatchPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+// A new file (never one that was there) in a private folder: the looping command processor
+// reads it again and again with the rights of the uninstall.
+static bool WriteBatchFile(const char* path, const char* text) {
+    UniqueFile batch(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!batch) return false;
     DWORD size = (DWORD)strlen(text), written = 0;
     if (WriteFile(batch.get(), text, size, &written, nullptr) && written == size) return true;
     batch.reset();
-    DeleteFileA(kBatchPath);  // half a batch file might loop or delete something else
+    DeleteFileA(path);  // half a batch file might loop or delete something else
     return false;
 }
 
@@ -79,20 +147,32 @@ static void RemoveByBatchFile() {
     CopyBounded(folder, sizeof folder, exe);
     char* bs = FindLastBackslash(folder);
     if (bs) *bs = 0;
+    const char* removable = MayRemoveOwnFolder(exe, folder) ? folder : nullptr;
     // A read-only copy (from read-only media) would keep the batch file looping forever.
     SetFileAttributesA(exe, FILE_ATTRIBUTE_NORMAL);
-    // The command processor reads batch files in the OEM code page.
-    char exeOem[kPathSize], folderOem[kPathSize];
-    char text[2400];  // room for four paths of 259 bytes with every byte a doubled "%"
-    if (!ToOemText(exe, exeOem, sizeof exeOem, CP_ACP, CP_OEMCP) ||
-        !ToOemText(folder, folderOem, sizeof folderOem, CP_ACP, CP_OEMCP) ||
-        !FormatRemovalBatch(text, sizeof text, exeOem, folderOem, kBatchPath) || !WriteBatchFile(text)) {
-        RemoveAtRestart(exe, folder);
+    char batchFolder[kPathSize], batchPath[kPathSize];
+    if (!MakePrivateFolder(batchFolder, sizeof batchFolder)) {
+        RemoveAtRestart(exe, removable);
         return;
     }
-    if (!HandOverTo(kBatchPath, SW_HIDE)) {
-        DeleteFileA(kBatchPath);
-        RemoveAtRestart(exe, folder);
+    CopyBounded(batchPath, sizeof batchPath, batchFolder);
+    // The command processor reads batch files in the OEM code page.
+    char exeOem[kPathSize], folderOem[kPathSize], batchOem[kPathSize];
+    char text[2400];  // room for four paths of 259 bytes with every byte a doubled "%"
+    char command[kPathSize + 2];
+    if (!JoinPath(batchPath, kBatchName) || !ToOemText(exe, exeOem, sizeof exeOem, CP_ACP, CP_OEMCP) ||
+        (removable && !ToOemText(folder, folderOem, sizeof folderOem, CP_ACP, CP_OEMCP)) ||
+        !ToOemText(batchPath, batchOem, sizeof batchOem, CP_ACP, CP_OEMCP) ||
+        !FormatRemovalBatch(text, sizeof text, exeOem, removable ? folderOem : nullptr, batchOem) ||
+        !FormatBounded(command, sizeof command, "\"%s\"", batchPath) || !WriteBatchFile(batchPath, text)) {
+        RemoveDirectoryA(batchFolder);
+        RemoveAtRestart(exe, removable);
+        return;
+    }
+    if (!HandOverTo(command, SW_HIDE)) {
+        DeleteFileA(batchPath);
+        RemoveDirectoryA(batchFolder);
+        RemoveAtRestart(exe, removable);
     }
 }
 
@@ -131,6 +211,7 @@ bool FillRemovalBlock(RemovalBlock* block) {
     CopyBounded(block->folder, sizeof block->folder, block->path);
     char* bs = FindLastBackslash(block->folder);
     if (bs) *bs = 0;
+    if (!MayRemoveOwnFolder(block->path, block->folder)) block->removeDirectory = 0;
     return true;
 }
 

@@ -3,11 +3,18 @@
 #include <windows.h>
 #include <stdint.h>
 
+// Starts this executable again in its remove mode, telling it (through its environment)
+// that an uninstall of its folder hands the removal over.
 void StartSelfRemoval();
+// In the remove mode: whether the removal was handed over for this executable's folder.
+bool SelfRemovalWasHandedOver();
 void RemoveSelf();
-// The batch file that deletes exe, then its folder, then itself; false when cut. The
-// paths are in the command processor's (OEM) code page; every "%" is doubled so that
-// it is not taken for a variable.
+// Whether the running executable lies in the install folder that the record at path
+// names ([Root] "Named" of an install record): only such an uninstaller removes itself.
+bool RunsFromInstallFolder(const char* record);
+// The batch file that deletes exe, then its folder (null: the folder stays), then itself;
+// false when cut. The paths are in the command processor's (OEM) code page; every "%" is
+// doubled so that it is not taken for a variable.
 bool FormatRemovalBatch(char* out, size_t cap, const char* exePath, const char* folder,
                         const char* batchPath);
 // ANSI text converted to the code page the command processor reads batch files in;

@@ -152,11 +152,11 @@ void ExpectSelfRemoval(const stage::Folder& folder) {
     bool removed = ui::WaitUntil([&] {
         bool exeThere = stage::Exists(folder.Path("Setup.exe"));
         if (!exeThere && GetTickCount() - ended < 3000) exeStayedAWhile = false;
-        return !exeThere && !stage::Exists(folder.dir()) && !stage::Exists("C:\\delus.bat");
+        return !exeThere && !stage::Exists(folder.dir()) && BatchFiles().empty();
     }, 30000, 100);
     EXPECT_TRUE(removed) << "still there after 30 s: Setup.exe " << stage::Exists(folder.Path("Setup.exe"))
                          << ", folder " << stage::Exists(folder.dir())
-                         << ", C:\\delus.bat " << stage::Exists("C:\\delus.bat");
+                         << ", batch files " << BatchFiles().size();
     EXPECT_TRUE(exeStayedAWhile) << "the removal process should wait about 5 s before it deletes the executable";
 }
 
@@ -175,6 +175,7 @@ TEST(Commands, EscapeCancelsAndDropsAPickedMenuLocation) {
     stage::Folder folder("cancel");
     folder.Put("app.txt", "app");
     folder.WriteScript(ProductScript(Crlf({"[Menu]", "Name=Cmd Menu", "Named=" + earlier})));
+    const std::string shipped = stage::ReadFile(folder.Script());
 
     ui::Program program;
     HWND dialog = OpenDialog(program, folder);
@@ -189,15 +190,16 @@ TEST(Commands, EscapeCancelsAndDropsAPickedMenuLocation) {
     ASSERT_TRUE(ui::WaitUntil([&] { return HasSelection(browser); }, 5000)) << "no folder selected in the browser";
     ASSERT_TRUE(AnswerBrowser(browser, IDOK)) << "the browser did not close on OK";
     std::string picked = earlier + "\\Cmd Menu";
-    EXPECT_TRUE(ui::WaitUntil([&] { return IniValue(folder.Script(), "Menu", "Change") == picked; }, 5000))
-        << "[Menu] \"Change\": expected " << picked << ", got " << IniValue(folder.Script(), "Menu", "Change");
+    EXPECT_EQ(picked, WaitForWorkingValue(program.pid(), "Menu", "Change", picked)) << "[Menu] \"Change\" after the pick";
 
     ui::Key(dialog, VK_ESCAPE);
     DWORD code = STILL_ACTIVE;
     ASSERT_TRUE(program.Wait(15000, &code)) << "Escape did not end the program";
     EXPECT_EQ(0u, code);
-    EXPECT_EQ("", IniValue(folder.Script(), "Menu", "Change")) << "Cancel should leave [Menu] \"Change\" empty";
-    EXPECT_EQ(earlier, IniValue(folder.Script(), "Menu", "Named")) << "Cancel should leave [Menu] \"Named\" as it was";
+    // The pick lived in the run's own copy of the script, which goes with the run.
+    EXPECT_EQ(shipped, stage::ReadFile(folder.Script())) << "a cancelled run leaves the shipped script as it was";
+    EXPECT_FALSE(ui::WaitUntil([&] { return !WorkingScript(program.pid()).empty(); }, 1000))
+        << "the working copy goes with the run";
     EXPECT_FALSE(stage::Exists("C:\\CmdApp")) << "a cancelled dialog installs nothing";
     stage::DeleteTree(earlier);
 }
@@ -254,7 +256,7 @@ TEST(Commands, EnterRunsTheInstallOnceWithProgressInOrder) {
     Trail trail = FollowHeading(program, dialog, 2 * kRunWait);
     ASSERT_NO_FATAL_FAILURE(ExpectRun(trail, HeadingText(), {CopyingText(), SystemText(), CompletedText()}));
     EXPECT_GE(trail.lastTextMs, 800u) << "the final text should stay about 1000 ms";
-    EXPECT_EQ("", IniValue(folder.Script(), "Menu", "Named")) << "[Menu] \"Named\" after a run without a pick";
+    EXPECT_EQ("", IniValue("C:\\CmdApp\\Setup.ini", "Menu", "Named")) << "the record's [Menu] \"Named\" after a run without a pick";
     EXPECT_EQ("app", stage::ReadFile("C:\\CmdApp\\app.txt")) << "the run should have copied the product";
     stage::DeleteTree("C:\\CmdApp");
     ForgetRegistration();

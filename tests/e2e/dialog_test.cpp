@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include "e2e_helpers.h"
 #include "stage.h"
 #include "ui_driver.h"
 
@@ -52,7 +53,12 @@ std::wstring Pick(const wchar_t* english, const wchar_t* japanese) { return stag
 
 struct Session {
     explicit Session(const std::string& name) : folder(name) {}
-    std::string Ini(const char* section, const char* key) const { return stage::Ini(folder.Script(), section, key); }
+    // The script the running program works on: its private copy while it runs from a
+    // setup script, the record itself in the installed state.
+    std::string Ini(const char* section, const char* key) const {
+        std::string working = e2e::WorkingScript(program.pid());
+        return stage::Ini(working.empty() ? folder.Script() : working, section, key);
+    }
     void Cancel() {  // the program must then end with 0
         if (!dialog) return;
         ui::Click(dialog, 2);
@@ -347,6 +353,8 @@ TEST(DialogSetUp, AutoRunHidesTheButtonsAndRunsWithoutAClick) {
     ASSERT_TRUE(b[0]->program.Wait(60000, &code)) << "the automatic run must end the program by itself";
     b[0]->dialog = nullptr;
     EXPECT_EQ(code, 0u) << "exit code after the automatic run";
-    EXPECT_EQ(b[0]->Ini("Root", "Named"), installFolder) << "the run took the dialog's install folder";
     EXPECT_TRUE(stage::Exists(installFolder + "\\Setup.ini")) << "the run placed the install record";
+    EXPECT_EQ(stage::Ini(installFolder + "\\Setup.ini", "Root", "Named"), installFolder)
+        << "the run took the dialog's install folder";
+    EXPECT_EQ(b[0]->Ini("Root", "Named"), "") << "the shipped script stays as shipped";
 }

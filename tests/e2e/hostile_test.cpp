@@ -339,7 +339,7 @@ TEST(Hostile, ScriptsEndByThemselvesAndTouchNothingForeign) {
         RunAll(one);
         EXPECT_EQ("", Verdict(one[0]));
         fprintf(stderr, "  %-28s %6.1f s, %d message boxes\n", one[0].what.c_str(), one[0].took / 1000.0, one[0].boxes);
-        ui::WaitUntil([&] { return !stage::Exists(exe) && !stage::Exists("C:\\delus.bat"); }, 20000, 200);
+        ui::WaitUntil([&] { return !stage::Exists(exe) && BatchFiles().empty(); }, 20000, 200);
     }
 
     Phase("uninstalls ended");

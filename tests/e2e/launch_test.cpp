@@ -43,7 +43,7 @@ std::string RunAnswering(const std::string& exe, const std::string& arguments, c
         std::wstring text = ui::MessageBoxText(o.box);
         text.erase(std::remove(text.begin(), text.end(), L'\r'), text.end());
         boxes->push_back({ui::Narrow(ui::Text(o.box), CP_ACP), ui::Narrow(text, CP_ACP)});
-        if (boxes->size() == 2) Shot(shotName);
+        if (boxes->size() == 3) Shot(shotName);  // the first report
         ui::Click(o.box, IDOK);
         ui::WaitUntil([&] { return !IsWindow(o.box); }, 5000);
         last = o.box;
@@ -73,7 +73,10 @@ std::vector<std::string> ProductScript() {
             "Make7=launchdep.dll;#CheckExist;Install the runtime first",
             "Make8=\"%root%\\no such program.exe\";",
             "Make9=\"%root%\\hidden missing.exe\";;hide",
-            "Make11=%root%\\launchlib.dll;Trace",
+            // Beside Setup.exe too, but a bare program name is looked for in the system
+            // folders only.
+            "Make10=launchbare.exe planted",
+            "Make12=%root%\\launchlib.dll;Trace",
             "Erase0=%root%\\launchlib.dll;Survey",
             "Erase1=%root%\\gone.dll;Cleanup;hide"};
 }
@@ -89,6 +92,7 @@ TEST(Launch, InstallLaunchesAndReportsAndTheUninstallCallsBeforeRemoving) {
     folders.Set("Desktop", kDesktop);
     stage::Folder stage("launch");
     ASSERT_TRUE(launch_logs::Place("launchprobe.exe", stage.Path("probe.exe")));
+    ASSERT_TRUE(launch_logs::Place("launchprobe.exe", stage.Path("launchbare.exe")));
     for (const char* lib : {"launchlib.dll", "launchuser.dll", "launchdep.dll"})
         ASSERT_TRUE(launch_logs::Place(lib, stage.Path(lib))) << lib;
     stage.Put("data.txt", "data");
@@ -97,9 +101,12 @@ TEST(Launch, InstallLaunchesAndReportsAndTheUninstallCallsBeforeRemoving) {
     // 1. The install: the final launch, then the launch entries with their boxes.
     std::vector<Box> boxes;
     ASSERT_EQ("", RunAnswering(stage.Path("Setup.exe"), "", stage.dir(), &boxes, "launch-report"));
-    ASSERT_EQ(4u, boxes.size()) << "a warning and three reports";
+    ASSERT_EQ(5u, boxes.size()) << "two warnings and three reports";
     EXPECT_EQ("\"" + kInstall + "\\no such program.exe\"", boxes[0].caption) << "the program, quotes and all";
     EXPECT_EQ(Ja("Could not execute.", "実行を失敗しました"), boxes[0].text);
+    EXPECT_EQ("launchbare.exe", boxes[1].caption) << "never the copy beside Setup.exe";
+    EXPECT_EQ(Ja("Could not execute.", "実行を失敗しました"), boxes[1].text);
+    boxes.erase(boxes.begin() + 1);
     for (size_t i = 1; i < 4; ++i) EXPECT_EQ("Launch Product", boxes[i].caption) << "report " << i;
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, sizeof windows);
@@ -118,11 +125,11 @@ TEST(Launch, InstallLaunchesAndReportsAndTheUninstallCallsBeforeRemoving) {
     const struct {
         std::string arguments, folder;
     } expected[] = {
-        {"menu-lasting", kInstall}, {"menu-once", kInstall}, {"desktop", kInstall}, {"go2 \"quoted words\"", stage.dir()}};
+        {"menu-lasting", kInstall}, {"menu-once", kInstall}, {"desktop", kInstall}, {"go2 \"quoted words\"", kInstall}};
     for (size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(kInstall + "\\probe.exe", starts[i].exe) << "start " << i;
         EXPECT_EQ(expected[i].arguments, starts[i].arguments) << "start " << i;
-        EXPECT_EQ(expected[i].folder, starts[i].folder) << "start " << i << ": the shortcut's or Setup.exe's folder";
+        EXPECT_EQ(expected[i].folder, starts[i].folder) << "start " << i << ": the shortcut's or the install folder";
     }
     EXPECT_EQ(SW_SHOWMAXIMIZED, starts[3].show) << "\"max\"";
     EXPECT_EQ("Trace|" + kInstall + "\\launchlib.dll / DepLoaded|" + kInstall +

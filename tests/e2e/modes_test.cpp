@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <vector>
+#include "e2e_helpers.h"
 #include "stage.h"
 #include "ui_driver.h"
 
@@ -28,17 +29,6 @@ std::set<std::string> FolderNames(const std::string& folder) {
         if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..")) names.insert(found.cFileName);
     if (find != INVALID_HANDLE_VALUE) FindClose(find);
     return names;
-}
-
-// The script after a cancelled dialog: the original with only the writes a cancelled
-// set-up may make, applied by the same profile calls.
-std::string ExpectedAfterCancel(const std::string& original, const std::string& rootName) {
-    std::string path = stage::Folder("expected", false).Script();
-    stage::WriteFile(path, original);
-    WritePrivateProfileStringA("Root", "Name", rootName.c_str(), path.c_str());
-    WritePrivateProfileStringA("Menu", "Change", "", path.c_str());
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
-    return stage::ReadFile(path);
 }
 
 // One Setup.exe in its own staged folder, with every visible top-level window it showed.
@@ -123,32 +113,80 @@ TEST(RebootMode, AsksOnlyTheRestartQuestionAfterFiveSeconds) {
     }
 }
 
-TEST(RemoveMode, ShowsNothingAndRemovesTheCopyThroughTheBatchFile) {
+using e2e::BatchFiles;
+
+// "remove" by hand waits, shows nothing and removes nothing: only an uninstall of the
+// executable's own folder hands the removal over (through the environment), and then the
+// executable goes through a batch file, and its folder when emptied and not protected.
+TEST(RemoveMode, ShowsNothingAndRemovesOnlyWhatAnUninstallHandedOver) {
     const std::string script = "[Setup]\r\nName=Remove Product\r\n[Del]\r\n0=Setup.ini\r\n";
-    for (bool withScript : {false, true}) {  // one after the other: both use the same batch file
-        SCOPED_TRACE(withScript ? "beside a script" : "alone in its folder");
-        stage::DeleteTree(kBatchFile);
-        Launch run(withScript ? "remove-beside-script" : "remove-alone", withScript ? script : "");
-        const std::string exe = run.folder.Path("Setup.exe");
-        ASSERT_TRUE(run.Start("remove")) << "error " << GetLastError() << ", exe there: " << stage::Exists(exe);
+    std::string music;
+    ASSERT_TRUE(stage::GetRegString(HKEY_CURRENT_USER,
+                                    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                                    "My Music", &music));
+    struct Case {
+        const char* what;
+        const char* name;  // stage folder; null: the user's Music folder
+        bool withScript;
+        int handOver;      // 0: by hand, 1: for this folder, 2: for another folder
+        bool exeGoes, folderGoes;
+    } cases[] = {
+        {"by hand, alone in its folder", "remove-by-hand", false, 0, false, false},
+        {"by hand, beside a script", "remove-by-hand-script", true, 0, false, false},
+        {"handed over for another folder", "remove-other", false, 2, false, false},
+        {"handed over, alone in its folder", "remove-alone", false, 1, true, true},
+        {"handed over, beside a script", "remove-beside-script", true, 1, true, false},
+        {"handed over, in the user's Music folder", nullptr, false, 1, true, false},
+    };
+    for (const Case& c : cases) {  // one after the other: each looks for the batch files
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<Launch> run;
+        std::string folder, exe;
+        if (c.name) {
+            run.reset(new Launch(c.name, c.withScript ? script : ""));
+            folder = run->folder.dir();
+        } else {
+            run.reset(new Launch("remove-music-unused", ""));
+            folder = music;
+            stage::MakeFolders(folder);
+            ASSERT_TRUE(CopyFileA(run->folder.Path("Setup.exe").c_str(), (folder + "\\Setup.exe").c_str(), FALSE));
+        }
+        exe = folder + "\\Setup.exe";
+        SetEnvironmentVariableA("SETUP_SELF_REMOVAL", c.handOver == 0 ? nullptr
+                                                      : c.handOver == 1 ? folder.c_str()
+                                                                        : "C:\\Program Files\\Other");
+        run->started = GetTickCount();
+        bool started = run->program.Start(exe, "remove", folder);
+        SetEnvironmentVariableA("SETUP_SELF_REMOVAL", nullptr);
+        ASSERT_TRUE(started) << "error " << GetLastError();
         DWORD code = 99;
-        ASSERT_TRUE(ui::WaitUntil([&] { return run.Ended(&code); }, 20000)) << "remove mode must end within 20 s";
-        DWORD lasted = run.Elapsed();
+        ASSERT_TRUE(ui::WaitUntil([&] { return run->Ended(&code); }, 20000)) << "remove mode must end within 20 s";
+        DWORD lasted = run->Elapsed();
         EXPECT_EQ(code, 0u) << "exit code of remove mode";
         EXPECT_GE(lasted, 4500u) << "remove mode must wait about 5 s before acting; it ended after " << lasted << " ms";
         EXPECT_LE(lasted, 12000u) << "remove mode took " << lasted << " ms";
-        run.ExpectSeenOnly({}, "remove mode must show no window");
-        EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(exe) && !stage::Exists(kBatchFile); }, 20000, 100))
-            << "after remove mode: Setup.exe " << (stage::Exists(exe) ? "still there" : "gone") << ", "
-            << kBatchFile << " " << (stage::Exists(kBatchFile) ? "still there" : "gone");
-        if (withScript) {
-            // Only the program itself goes: the script is not even looked at, so the folder stays.
-            EXPECT_EQ(stage::ReadFile(run.folder.Script()), script) << "remove mode must leave the script alone";
-            EXPECT_TRUE(stage::Exists(run.folder.dir())) << "a folder that still holds files must stay";
+        run->ExpectSeenOnly({}, "remove mode must show no window");
+        if (c.exeGoes) {
+            EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(exe) && BatchFiles().empty(); }, 20000, 100))
+                << "after remove mode: Setup.exe " << (stage::Exists(exe) ? "still there" : "gone") << ", "
+                << BatchFiles().size() << " batch files left";
         } else {
-            EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(run.folder.dir()); }, 5000, 100))
-                << "the emptied folder " << run.folder.dir() << " must be removed";
+            Sleep(2000);  // a batch file would have deleted it by now
+            EXPECT_TRUE(stage::Exists(exe)) << "nothing was handed over for this folder: the executable stays";
+            EXPECT_TRUE(BatchFiles().empty()) << "no batch file without a hand-over";
         }
+        EXPECT_FALSE(stage::Exists(kBatchFile)) << "never a batch file in the drive root";
+        if (c.withScript) {
+            EXPECT_EQ(stage::ReadFile(folder + "\\Setup.ini"), script) << "remove mode leaves the script alone";
+        }
+        if (c.folderGoes) {
+            EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(folder); }, 5000, 100))
+                << "the emptied folder " << folder << " must be removed";
+        } else {
+            Sleep(500);
+            EXPECT_TRUE(stage::Exists(folder)) << "the folder " << folder << " must stay";
+        }
+        stage::DeleteTree(exe);
     }
 }
 
@@ -207,6 +245,9 @@ TEST(MainDialog, OpensOnceAfterTwoSecondsAndCancelOrEscapeChangesNothing) {
     RECT screen = ui::WindowRect(GetDesktopWindow());
     for (int i = 0; i < 2; ++i) {
         SCOPED_TRACE(names[i]);
+        // The set-up writes into the run's private copy, never into the shipped script.
+        EXPECT_EQ(e2e::WaitForWorkingValue(runs[i]->program.pid(), "Root", "Name", names[i]), names[i])
+            << "[Root] Name cut to its last part in the working copy";
         DWORD at = runs[i]->dialogAt;
         EXPECT_GE(at, 1500u) << "the dialog must wait for the 2 s timer; it came after " << at << " ms";
         EXPECT_LE(at, 8000u) << "the dialog came only after " << at << " ms";
@@ -248,8 +289,8 @@ TEST(MainDialog, OpensOnceAfterTwoSecondsAndCancelOrEscapeChangesNothing) {
         ASSERT_TRUE(ui::WaitUntil([&] { return run.Ended(&code); }, 15000)) << "the program must end";
         EXPECT_EQ(code, 0u) << "exit code";
         run.ExpectSeenOnly(before, "no new window on the way out");
-        EXPECT_EQ(stage::ReadFile(run.folder.Script()), ExpectedAfterCancel(scripts[i], names[i]))
-            << "the script may differ only by [Root] Name cut to its last part and [Menu] Change emptied";
+        EXPECT_EQ(stage::ReadFile(run.folder.Script()), scripts[i]) << "a cancelled run leaves the shipped script as it was";
+        EXPECT_EQ(e2e::WorkingScript(run.program.pid()), "") << "the working copy goes with the run";
         EXPECT_FALSE(stage::Exists(programFiles + "\\" + names[i])) << "the install folder must not be made";
         EXPECT_FALSE(stage::RegKeyExists(HKEY_LOCAL_MACHINE, (kUninstallKey + std::string(names[i])).c_str()))
             << "a cancelled set-up must leave no Uninstall key";

@@ -34,7 +34,12 @@ std::wstring W(const std::string& ansi) { return ui::Widen(ansi.c_str()); }
 // One staged product and the Setup.exe started from it.
 struct Product {
     Product(const std::string& name, const std::string& script) : folder(name) { folder.WriteScript(Crlf(script)); }
-    std::string Ini(const char* section, const char* key) const { return e2e::IniValue(folder.Script(), section, key); }
+    // The script the running program works on (its private copy from a setup script),
+    // else the script beside it.
+    std::string Ini(const char* section, const char* key) const {
+        std::string working = e2e::WorkingScript(program.pid());
+        return e2e::IniValue(working.empty() ? folder.Script() : working, section, key);
+    }
     bool Start() { return program.Start(folder.Path("Setup.exe"), "", folder.dir()); }
     // The exit code once the program has ended within ms; 99 when it did not.
     DWORD EndCode(DWORD ms) {

@@ -13,7 +13,8 @@
 
 namespace {
 
-const char kBatch[] = "C:\\delus.bat";
+using e2e::BatchFiles;
+using e2e::Lower;
 
 std::wstring Pick(const wchar_t* english, const wchar_t* japanese) { return stage::Japanese() ? japanese : english; }
 std::wstring W(const std::string& text) { return ui::Widen(text.c_str()); }
@@ -40,7 +41,6 @@ struct Product {
 
     Product(const std::string& name, const std::string& installFolder) : stage(name), folder(installFolder) {
         stage::DeleteTree(folder);
-        stage::DeleteTree(kBatch);
     }
     ~Product() { stage::DeleteTree(folder); }
 
@@ -65,23 +65,27 @@ struct Product {
     // Polls until the executable and the batch file are gone, and with wholeFolder the record and folder too.
     bool SelfRemoved(bool wholeFolder) const {
         return ui::WaitUntil([&] {
-            return !stage::Exists(Exe()) && !stage::Exists(kBatch) &&
+            return !stage::Exists(Exe()) && BatchFiles().empty() &&
                    (!wholeFolder || (!stage::Exists(Record()) && !stage::Exists(folder)));
         }, 40000, 200);
     }
 
     // Polls until the executable, the folder and the batch file are gone, often enough to
-    // catch the batch file while it exists.
-    bool SelfRemovedCatchingBatch(std::string* batch) const {
+    // catch the batch file while it exists (its path in *where).
+    bool SelfRemovedCatchingBatch(std::string* batch, std::string* where) const {
         return ui::WaitUntil([&] {
-            if (batch->empty() && stage::Exists(kBatch)) *batch = stage::ReadFile(kBatch);
-            return !stage::Exists(Exe()) && !stage::Exists(folder) && !stage::Exists(kBatch);
+            std::vector<std::string> batches = BatchFiles();
+            if (batch->empty() && !batches.empty()) {
+                *where = batches[0];
+                *batch = stage::ReadFile(*where);
+            }
+            return !stage::Exists(Exe()) && !stage::Exists(folder) && batches.empty();
         }, 40000, 10);
     }
 
     std::string State() const {
         auto one = [](const std::string& path) { return path + (stage::Exists(path) ? " present; " : " gone; "); };
-        return one(Exe()) + one(Record()) + one(folder) + one(kBatch);
+        return one(Exe()) + one(Record()) + one(folder) + std::to_string(BatchFiles().size()) + " batch files";
     }
 };
 
@@ -139,11 +143,15 @@ TEST(Uninstall, TickedBoxRemovesEverythingAndLeavesTheDriveAsItWas) {
     EXPECT_FALSE(stage::Exists(p.Record())) << "the record is deleted when the uninstaller ends";
 
     // Catch the batch file while it exists, to see what it was told to delete.
-    std::string batch;
-    bool removed = p.SelfRemovedCatchingBatch(&batch);
+    std::string batch, where;
+    bool removed = p.SelfRemovedCatchingBatch(&batch, &where);
     EXPECT_TRUE(removed) << "after 40 s: " << p.State();
+    // A new file in a folder of its own under the Windows folder's Temp, never the drive root.
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, sizeof windows);
+    EXPECT_EQ(0u, Lower(where).find(Lower(std::string(windows) + "\\Temp\\Setup-"))) << where;
     EXPECT_EQ(batch, ":Repeat\r\ndel \"C:\\Program Files\\My App\\Setup.exe\"\r\nif exist \"C:\\Program Files\\My "
-                     "App\\Setup.exe\" goto Repeat\r\nrmdir \"C:\\Program Files\\My App\"\r\ndel \"\\delus.bat\"\r\n");
+                     "App\\Setup.exe\" goto Repeat\r\nrmdir \"C:\\Program Files\\My App\"\r\ndel \"" + where + "\"\r\n");
 
     std::set<std::string> after = DriveC(p.stage.dir());
     EXPECT_TRUE(before == after) << "drive C: differs after install and uninstall\nnew:\n"
@@ -255,7 +263,7 @@ TEST(Uninstall, HeldFileIsLeftForTheRestartWithTheUninstaller) {
     EXPECT_FALSE(stage::Exists(p.In("free.txt"))) << "a free file is deleted at once";
 
     // A remove-mode process would delete the executable through the batch file after its 5 s pause.
-    bool removerSeen = ui::WaitUntil([&] { return stage::Exists(kBatch) || !stage::Exists(p.Exe()); }, 10000, 200);
+    bool removerSeen = ui::WaitUntil([&] { return !BatchFiles().empty() || !stage::Exists(p.Exe()); }, 10000, 200);
     EXPECT_FALSE(removerSeen) << "a remove-mode process ran: " << p.State();
     EXPECT_TRUE(stage::Exists(p.Record())) << "the record waits for the restart too";
 
@@ -308,8 +316,8 @@ TEST(Uninstall, PatternsSpareTheUninstallerAndAnyFolderNameIsRemoved) {
     ui::Click(report.box, IDOK);
     EXPECT_TRUE(uninstaller.Wait(20000)) << "the uninstaller did not end after the report";
 
-    std::string batch;
-    bool removed = p.SelfRemovedCatchingBatch(&batch);
+    std::string batch, where;
+    bool removed = p.SelfRemovedCatchingBatch(&batch, &where);
     EXPECT_TRUE(removed) << "after 40 s: " << p.State();
     if (!batch.empty()) {  // caught while it existed: the folder in code page 437, "%" doubled
         EXPECT_NE(std::string::npos, batch.find("rmdir \"C:\\100%% Jos\x82 Notes\"\r\n")) << batch;

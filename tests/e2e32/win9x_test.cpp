@@ -220,7 +220,7 @@ TEST_F(Win9xFamily, UninstallerRemovesItselfFromMemory) {
     bool batchSeen = false;
     DWORD code = STILL_ACTIVE;
     bool ended = ui::WaitUntil([&] {
-        batchSeen = batchSeen || stage::Exists(kBatch);
+        batchSeen = batchSeen || !e2e::BatchFiles().empty();
         return remover.Wait(0, &code);
     }, 60000, 20);
     ASSERT_TRUE(ended) << "the remove-mode process did not end within 60 s";

@@ -4,6 +4,10 @@
 #include <stdio.h>
 #include <string>
 #include <vector>
+#include <atomic>
+#include <thread>
+#include "app/run_state.h"
+#include "base/text.h"
 #include "install/uninstaller.h"
 #include "fixtures.h"
 #include "stage.h"
@@ -91,6 +95,96 @@ TEST_F(MergeRecordListTest, LargeListsMergeInReasonableTime) {
     EXPECT_EQ(entries[n - 1], path(4499, true));
     EXPECT_EQ(entries[n], path(0, false)) << "the older entries follow the current ones";
     EXPECT_EQ(entries[4499], path(1499, false));
+}
+
+// The uninstaller is the running program itself, whatever it was shipped as (the test
+// program here), and a registration never stays pointing at an uninstaller that is not
+// there: the failure is told and the product's entry taken back.
+TEST(PlaceUninstaller, CopiesTheRunningProgramOrSaysSoAndWithdrawsTheRegistration) {
+    constexpr char kUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PlaceTest";
+    char own[MAX_PATH];
+    ASSERT_TRUE(GetModuleFileNameA(nullptr, own, sizeof own));
+    stage::Folder source("place_source", false);
+    struct Case {
+        const char* what;
+        bool blockExe;     // a folder stands where Setup.exe goes
+        bool blockRecord;  // and where Setup.ini goes
+        bool placed;
+    } cases[] = {
+        {"a free install folder", false, false, true},
+        {"Setup.exe cannot be written", true, false, false},
+        {"Setup.ini cannot be written", false, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string folder = "C:\\unit\\place uninstaller";
+        stage::DeleteTree(folder);
+        stage::MakeFolders(folder);
+        if (c.blockExe) stage::MakeFolders(folder + "\\Setup.exe");
+        if (c.blockRecord) stage::MakeFolders(folder + "\\Setup.ini");
+        const std::string script = source.Path(std::string("place") + (c.blockExe ? "1" : c.blockRecord ? "2" : "0") + ".ini");
+        stage::WriteFile(script, Crlf({"[Setup]", "Name=Place Test", "[Root]", "Name=PlaceTest", "Named=" + folder,
+                                       "[CopiedFile]", "0=" + folder + "\\a.txt", "Count=1"}));
+        CopyBounded(::Run().scriptPath, sizeof ::Run().scriptPath, script.c_str());
+        ::Run().restartNeeded = false;
+        const std::string command = "\"" + folder + "\\Setup.exe\"";
+        ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, kUninstall, "UninstallString", command.c_str()));
+
+        std::atomic<bool> done{false};
+        std::vector<std::wstring> boxes;
+        std::thread answerer([&] {
+            while (!done) {
+                HWND box = ui::WaitForMessageBox(GetCurrentProcessId(), 100);
+                if (!box) continue;
+                ui::WaitUntil([&] { return !ui::MessageBoxText(box).empty(); }, 5000);
+                boxes.push_back(ui::MessageBoxText(box));
+                ui::Click(box, IDOK);
+                ui::WaitUntil([&] { return !IsWindow(box); }, 5000);
+            }
+        });
+        PlaceUninstaller(nullptr);
+        done = true;
+        answerer.join();
+
+        if (c.placed) {
+            EXPECT_TRUE(boxes.empty()) << "no box when all went well";
+            EXPECT_EQ(stage::ReadFile(folder + "\\Setup.exe"), stage::ReadFile(own)) << "the running program";
+            EXPECT_EQ(stage::ReadFile(folder + "\\Setup.ini"), stage::ReadFile(script)) << "the record";
+        } else {
+            ASSERT_EQ(boxes.size(), 1u) << "the failure is told once";
+            EXPECT_NE(boxes[0].find(ui::Widen((folder + (c.blockExe ? "\\Setup.exe" : "\\Setup.ini")).c_str())),
+                      std::wstring::npos)
+                << ui::Narrow(boxes[0]);
+        }
+        EXPECT_EQ(stage::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstall), c.placed)
+            << "the registration stays only with its uninstaller";
+        stage::DeleteRegTree(HKEY_LOCAL_MACHINE, kUninstall);
+    }
+
+    // The installed copy run again works on the record in the install folder itself:
+    // copying it onto itself is no failure, and it stays as it is.
+    const std::string record = source.Path("Setup.ini");
+    const std::string text = Crlf({"[Setup]", "Name=Place Test", "[Root]", "Name=PlaceTest", "Named=" + source.dir(),
+                                   "[CopiedFile]", "Count=1"});
+    stage::WriteFile(record, text);
+    CopyBounded(::Run().scriptPath, sizeof ::Run().scriptPath, record.c_str());
+    std::atomic<bool> done{false};
+    int boxes = 0;
+    std::thread answerer([&] {
+        while (!done) {
+            HWND box = ui::WaitForMessageBox(GetCurrentProcessId(), 100);
+            if (!box) continue;
+            ++boxes;
+            ui::Click(box, IDOK);
+            ui::WaitUntil([&] { return !IsWindow(box); }, 5000);
+        }
+    });
+    PlaceUninstaller(nullptr);
+    done = true;
+    answerer.join();
+    EXPECT_EQ(boxes, 0) << "the record placed onto itself is no failure";
+    EXPECT_EQ(stage::ReadFile(record), text);
+    EXPECT_EQ(stage::ReadFile(source.Path("Setup.exe")), stage::ReadFile(own));
 }
 
 }  // namespace

@@ -39,7 +39,15 @@ protected:
     }
     void TearDown() override {
         launch_logs::WaitForStarts(0, 0);  // a late start must not land in the next test's log
+        for (const std::string& file : planted_) DeleteFileA(file.c_str());
+        RemoveDirectoryA((current_ + "\\bin").c_str());
         ShellTest::TearDown();
+    }
+    // A copy of a built test file outside the test's own folder (the current folder, the
+    // system folders), deleted after the test.
+    void Plant(const char* built, const std::string& destination) {
+        planted_.push_back(destination);
+        ASSERT_TRUE(launch_logs::Place(built, destination)) << destination;
     }
     // Runs the [Go2] entries with the prefix of a script made of lines; returns the
     // boxes shown, as "caption: text".
@@ -57,11 +65,42 @@ protected:
         return shown;
     }
     std::string current_;
+    std::vector<std::string> planted_;
 };
+
+std::string SystemFolder() {
+    char folder[MAX_PATH] = "";
+    GetSystemDirectoryA(folder, sizeof folder);
+    return folder;
+}
+
+// Where a program of this build started from the system folder finds itself: a 32-bit
+// one on a 64-bit system in the folder the system folder is redirected to.
+std::string ProgramSystemFolder() {
+#if defined(__i386__)
+    char folder[MAX_PATH] = "";
+    BOOL wow64 = FALSE;
+    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64 && GetSystemWow64DirectoryA(folder, sizeof folder))
+        return folder;
+#endif
+    return SystemFolder();
+}
+
+std::string WindowsFolder() {
+    char folder[MAX_PATH] = "";
+    GetSystemWindowsDirectoryA(folder, sizeof folder);
+    return folder;
+}
+
+std::string CurrentFolder() {
+    char folder[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof folder, folder);
+    return folder;
+}
 
 }  // namespace
 
-TEST_F(LaunchEntries, ProgramsStartWithTheirParametersShowStatesAndNoWorkingFolder) {
+TEST_F(LaunchEntries, ProgramsStartWithTheirParametersAndShowStatesInTheInstallFolder) {
     const std::string plain = In("Bin\\probe.exe");  // a path without blanks for the unquoted form
     ASSERT_TRUE(launch_logs::Place("launchprobe.exe", install_ + "\\probe copy.exe"));
     ASSERT_TRUE(launch_logs::Place("launchprobe.exe", plain));
@@ -96,7 +135,7 @@ TEST_F(LaunchEntries, ProgramsStartWithTheirParametersShowStatesAndNoWorkingFold
         EXPECT_EQ(expected[i].exe, starts[i].exe) << "start " << i;
         EXPECT_EQ(expected[i].arguments, starts[i].arguments) << "start " << i;
         EXPECT_EQ(expected[i].show, starts[i].show) << "start " << i;
-        EXPECT_EQ(current_, starts[i].folder) << "start " << i << " should keep the current folder";
+        EXPECT_EQ(install_, starts[i].folder) << "start " << i << " should start in the install folder";
     }
     ASSERT_EQ(1u, boxes.size()) << "only the missing program without \"hide\" warns";
     EXPECT_EQ("\"" + install_ + "\\no such.exe\": " + CouldNotExecute(), boxes[0]);
@@ -186,4 +225,141 @@ TEST_F(LaunchEntries, LongValuesAreCutButNeverStartedOrLoadedUnderACutName) {
     EXPECT_EQ(std::string(kCaption) + ": " + EntryHeading() + install_ + "\\launchlib.dll\n -> Trace" +
                   std::string(259 - 5, 'x') + "\n",
               boxes[3]);
+}
+
+// The seam of the search: what each form of program name is started from, with copies
+// under the same names in the current folder (as beside a Setup.exe in a download
+// folder) that must never be taken.
+TEST_F(LaunchEntries, ProgramNamesAreFoundInTheSystemFoldersOrBelowTheInstallFolderOnly) {
+    const std::string sys = SystemFolder(), win = WindowsFolder();
+    ASSERT_NE(sys, win);
+    for (const char* name : {"notepad.exe", "regsvr32.com", "launchnowhere.exe", "launchwinonly.exe",
+                             "launchboth.exe", "drivers.exe", "bin\\tool.exe"})
+        Plant("launchprobe.exe", current_ + "\\" + name);
+    Plant("launchprobe.exe", win + "\\launchwinonly.exe");
+    Plant("launchprobe.exe", win + "\\launchboth.exe");
+    Plant("launchprobe.exe", sys + "\\launchboth.cmd");
+    SetEnvironmentVariableA("LAUNCH_TEST_NAME", "notepad");
+    SetEnvironmentVariableA("LAUNCH_TEST_RELATIVE", "bin\\tool.exe");
+    SetEnvironmentVariableA("LAUNCH_TEST_HERE", current_.c_str());
+    const struct {
+        std::string program, path;
+    } rows[] = {
+        {"notepad.exe", sys + "\\notepad.exe"},
+        {"\"notepad.exe\"", sys + "\\notepad.exe"},
+        {"regsvr32", sys + "\\regsvr32.exe"},
+        {"launchnowhere.exe", ""},
+        {"launchwinonly", win + "\\launchwinonly.exe"},
+        /* 5 */ {"launchboth", sys + "\\launchboth.cmd"},  // the system folder first, whatever the extension
+        {"drivers", ""},                                   // a folder is no program
+        {"%LAUNCH_TEST_NAME%", sys + "\\notepad.exe"},     // the name once its variables are replaced
+        {"%LAUNCH_TEST_RELATIVE%", install_ + "\\bin\\tool.exe"},
+        {"bin\\tool.exe", install_ + "\\bin\\tool.exe"},
+        /* 10 */ {"%LAUNCH_TEST_HERE%\\tool.exe", current_ + "\\tool.exe"},  // a complete path is the author's choice
+        {"\\tool.exe", ""},
+        {"%LAUNCH_TEST_UNSET%", ""},  // left as it is: a name with a percent sign found nowhere
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        char path[1041] = "x";
+        EXPECT_EQ(!rows[i].path.empty(),
+                  LaunchProgramPath(rows[i].program.c_str(), install_.c_str(), path, sizeof path))
+            << "row " << i;
+        EXPECT_EQ(rows[i].path, path) << "row " << i << " " << rows[i].program;
+    }
+    char path[1041] = "x";
+    EXPECT_FALSE(LaunchProgramPath("bin\\tool.exe", "", path, sizeof path)) << "no install folder to take it below";
+    EXPECT_STREQ("", path);
+    EXPECT_FALSE(LaunchProgramPath("bin\\tool.exe", nullptr, path, sizeof path));
+    char small[12] = "x";
+    EXPECT_FALSE(LaunchProgramPath("notepad.exe", install_.c_str(), small, sizeof small)) << "never a cut path";
+    EXPECT_STREQ("", small);
+}
+
+// One real start through the step for each kind: the planted copies beside the test
+// program stay unstarted, and every program starts in the install folder, which is also
+// the current folder of the library functions while the step runs.
+TEST_F(LaunchEntries, BareNamesStartFromTheSystemFolderAndRelativeOnesFromTheInstallFolder) {
+    const std::string sys = SystemFolder();
+    Plant("launchprobe.exe", sys + "\\launchsysprobe.exe");
+    for (const char* name : {"launchsysprobe.com", "launchsysprobe.exe", "launchnowhere.exe", "bin\\probe.exe"})
+        Plant("launchprobe.exe", current_ + "\\" + name);
+    ASSERT_TRUE(launch_logs::Place("launchprobe.exe", install_ + "\\bin\\probe.exe"));
+    ASSERT_TRUE(launch_logs::Place("launchlib.dll", install_ + "\\launchlib.dll"));
+    std::vector<std::string> boxes = RunEntries({
+        "[Go2]",
+        "Make0=launchsysprobe from-system",
+        "Make1=launchnowhere.exe planted",
+        "Make2=bin\\probe.exe relative \"two words\"",
+        "Make3=launchnowhere.exe;;hide",
+        "Make4=\"bin\\probe.exe\" quoted;;min",
+        "Make5=%root%\\launchlib.dll;Here",
+    });
+    EXPECT_EQ(current_, CurrentFolder()) << "the current folder is put back after the step";
+    EXPECT_EQ("Here|" + install_, launch_logs::Calls());
+    ASSERT_TRUE(launch_logs::WaitForStarts(3)) << "started: " << launch_logs::StartedArguments();
+    std::vector<launch_logs::Start> starts = launch_logs::Starts();
+    ASSERT_EQ(3u, starts.size()) << "started: " << launch_logs::StartedArguments();
+    const struct {
+        std::string exe, arguments;
+        int show;
+    } expected[] = {
+        {ProgramSystemFolder() + "\\launchsysprobe.exe", "from-system", 5},
+        {install_ + "\\bin\\probe.exe", "relative \"two words\"", 5},
+        {install_ + "\\bin\\probe.exe", "quoted", 6},
+    };
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(expected[i].exe, starts[i].exe) << "start " << i;
+        EXPECT_EQ(expected[i].arguments, starts[i].arguments) << "start " << i;
+        EXPECT_EQ(expected[i].show, starts[i].show) << "start " << i;
+        EXPECT_EQ(install_, starts[i].folder) << "start " << i;
+    }
+    ASSERT_EQ(1u, boxes.size()) << "a bare name found in neither system folder fails like a missing program";
+    EXPECT_EQ("launchnowhere.exe: " + CouldNotExecute(), boxes[0]);
+}
+
+TEST_F(LaunchEntries, WithoutTheInstallFolderProgramsStartInTheSystemFolder) {
+    const std::string plain = In("Bin\\probe.exe");
+    ASSERT_TRUE(launch_logs::Place("launchprobe.exe", plain));
+    ASSERT_TRUE(launch_logs::Place("launchlib.dll", In("Bin\\launchlib.dll")));
+    install_ = In("Not There");
+    std::vector<std::string> boxes =
+        RunEntries({"[Go2]", "Make0=" + plain + " absolute", "Make1=" + In("Bin\\launchlib.dll;Here")});
+    EXPECT_EQ("Here|" + SystemFolder(), launch_logs::Calls());
+    ASSERT_TRUE(launch_logs::WaitForStarts(1));
+    std::vector<launch_logs::Start> starts = launch_logs::Starts();
+    ASSERT_EQ(1u, starts.size());
+    EXPECT_EQ("absolute", starts[0].arguments);
+    EXPECT_EQ(SystemFolder(), starts[0].folder);
+    EXPECT_EQ(current_, CurrentFolder());
+    EXPECT_TRUE(boxes.empty());
+}
+
+// A function that takes arguments is called through the step with none: it finds
+// zeroes, and on i686, where a stdcall function pops its arguments itself and may write
+// to them, the step and its caller go on with their stack as it was.
+TEST_F(LaunchEntries, FunctionsThatTakeArgumentsFindZeroesAndLeaveTheCallerIntact) {
+    ASSERT_TRUE(launch_logs::Place("launchlib.dll", install_ + "\\launchlib.dll"));
+    volatile unsigned canary = 0x5EEDC0DEu;
+    const std::string kept = "kept across the calls";
+    std::vector<std::string> lines = {"[Go2]", "Make0=%root%\\launchlib.dll;TakesThree",
+                                      "Make1=%root%\\launchlib.dll;TakesThree",
+                                      "Make2=%root%\\launchlib.dll;NoSuchExport"};
+    std::string expectedCalls = "TakesThree|0 0 0 / TakesThree|0 0 0";
+    for (int i = 3; i < 12; ++i) {  // more floating-point results than the x87 stack holds
+        lines.push_back("Make" + std::to_string(i) + "=%root%\\launchlib.dll;GivesDouble");
+        expectedCalls += " / GivesDouble|";
+    }
+    std::vector<std::string> boxes = RunEntries(lines);
+#if defined(__i386__)
+    unsigned short status = 0xFFFF;
+    __asm__ volatile("fnstsw %0" : "=m"(status));
+    EXPECT_EQ(0, (status >> 11) & 7) << "floating-point results were left on the x87 stack";
+#endif
+    EXPECT_EQ(0x5EEDC0DEu, canary);
+    EXPECT_EQ("kept across the calls", kept);
+    EXPECT_EQ(expectedCalls, launch_logs::Calls());
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(std::string(kCaption) + ": " + EntryHeading() + install_ + "\\launchlib.dll\n -> NoSuchExport\n",
+              boxes[0]);
+    EXPECT_FALSE(GetModuleHandleA("launchlib.dll"));
 }

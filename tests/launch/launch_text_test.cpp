@@ -2,6 +2,7 @@
 // parameters, option words, library names, report lines and reports that cannot grow.
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 #include "base/growable_text.h"
 #include "launch/launch_text.h"
 #include "stage.h"
@@ -199,4 +200,112 @@ TEST(LaunchText, ReportLinesAndReportsThatCannotGrow) {
     EXPECT_EQ(1, limited.releases);
     EXPECT_TRUE(AddReportLine(limited, "H\n", LaunchReport::LoadFailure, Fields("x")));
     EXPECT_EQ("H\nx\n", limited.text) << "the next failure starts a new report with its heading";
+}
+
+TEST(LaunchText, ProgramNamesWithoutTheirQuotes) {
+    const bool ja = stage::Japanese();
+    const ProgramName bare = ProgramName::Bare, inFolder = ProgramName::InFolder, asWritten = ProgramName::AsWritten,
+                      refused = ProgramName::Refused;
+    struct Row {
+        std::string program, name;
+        ProgramName kind;
+    } rows[] = {
+        {"notepad.exe", "notepad.exe", bare},
+        {"regsvr32", "regsvr32", bare},
+        {"\"notepad.exe\"", "notepad.exe", bare},
+        {"readme.txt", "readme.txt", bare},
+        {"..", "..", bare},  // a folder, which the search never takes for a program
+        /* 5 */ {"bin\\tool.exe", "bin\\tool.exe", inFolder},
+        {"\"bin\\my tool.exe\"", "bin\\my tool.exe", inFolder},
+        {".\\tool.exe", ".\\tool.exe", inFolder},
+        {"bin/tool.exe", "bin/tool.exe", inFolder},
+        {"C:\\Tool\\run.exe", "C:\\Tool\\run.exe", asWritten},
+        /* 10 */ {"\"C:\\Program Files\\Tool\\run.exe\"", "C:\\Program Files\\Tool\\run.exe", asWritten},
+        {"c:/Tool/run.exe", "c:/Tool/run.exe", asWritten},
+        {"\\\\server\\share\\run.exe", "\\\\server\\share\\run.exe", asWritten},
+        {"http://example.com/a?b=c:d", "http://example.com/a?b=c:d", asWritten},
+        {"mailto:someone@example.com", "mailto:someone@example.com", asWritten},
+        /* 15 */ {"file:notepad.exe", "file:notepad.exe", refused},
+        {"FILE:///C:/Tool/run.exe", "FILE:///C:/Tool/run.exe", refused},
+        {"\\tool.exe", "\\tool.exe", refused},
+        {"/tool.exe", "/tool.exe", refused},
+        {"C:tool.exe", "C:tool.exe", refused},
+        /* 20 */ {"bin\\tool.exe:stream", "bin\\tool.exe:stream", refused},
+        {"\\\\server", "\\\\server", refused},
+        {"\"", "", refused},
+        {"", "", refused},
+        {"1a:tool.exe", "1a:tool.exe", refused},  // no scheme starts with a digit
+        /* 25 */ {kHyou + ".exe", kHyou + ".exe", ja ? bare : inFolder},
+        {"\"" + kSo + "ft\\" + kHyou + ".exe\"", kSo + "ft\\" + kHyou + ".exe", inFolder},
+        {"C:\\" + kHyou + "\\" + kSo + ".exe", "C:\\" + kHyou + "\\" + kSo + ".exe", asWritten},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        const Row& r = rows[i];
+        char name[kLaunchValueSize + 1];
+        EXPECT_TRUE(UnquoteProgram(r.program.c_str(), name, sizeof name)) << "row " << i;
+        EXPECT_EQ(r.name, name) << "row " << i;
+        EXPECT_EQ((int)r.kind, (int)ClassifyProgramName(name))
+            << "row " << i << " \"" << name << "\" (0 bare, 1 in a folder, 2 as written, 3 refused)";
+    }
+    char small[6];
+    EXPECT_FALSE(UnquoteProgram("\"notepad.exe\"", small, sizeof small));
+    EXPECT_EQ("notep", std::string(small)) << "cut, and terminated";
+}
+
+TEST(LaunchText, BareProgramsAreLookedForInTheSystemThenTheWindowsFolder) {
+    const std::string sys = "C:\\WIN\\system32", win = "C:\\WIN";
+    auto all = [](const std::string& name, const char* system, const char* windows, size_t cap = 260) {
+        std::string out;
+        char path[260];
+        for (int i = 0; BareProgramCandidate(name.c_str(), system, windows, i, path, cap); ++i)
+            out += std::string(i ? " | " : "") + path;
+        return out;
+    };
+    EXPECT_EQ(sys + "\\regsvr32 | " + sys + "\\regsvr32.com | " + sys + "\\regsvr32.exe | " + sys +
+                  "\\regsvr32.bat | " + sys + "\\regsvr32.cmd | " + win + "\\regsvr32 | " + win + "\\regsvr32.com | " +
+                  win + "\\regsvr32.exe | " + win + "\\regsvr32.bat | " + win + "\\regsvr32.cmd",
+              all("regsvr32", sys.c_str(), win.c_str()));
+    EXPECT_EQ(sys + "\\notepad.exe | " + win + "\\notepad.exe", all("notepad.exe", sys.c_str(), win.c_str()))
+        << "a name with an extension is tried as written only";
+    EXPECT_EQ("C:\\notepad.exe | " + win + "\\notepad.exe", all("notepad.exe", "C:\\", win.c_str()))
+        << "a folder's own backslash is not doubled";
+    // Folders that could not be read give no candidates: a bare name alone would be
+    // looked for in the current folder.
+    EXPECT_EQ(" | " + win + "\\notepad.exe", all("notepad.exe", "", win.c_str()));
+    EXPECT_EQ(" | ", all("notepad.exe", "system32", nullptr));
+    EXPECT_EQ(sys + "\\tool |  |  |  |  | " + win + "\\tool | " + win + "\\tool.com | " + win + "\\tool.exe | " + win +
+                  "\\tool.bat | " + win + "\\tool.cmd",
+              all("tool", sys.c_str(), win.c_str(), 22))
+        << "candidates that do not fit are left out, never cut";
+
+    struct Row {
+        std::string name;
+        std::vector<std::string> files;
+        std::string found;
+    } rows[] = {
+        {"notepad.exe", {win + "\\notepad.exe", sys + "\\notepad.exe"}, sys + "\\notepad.exe"},
+        {"notepad", {win + "\\notepad.exe", sys + "\\notepad.exe"}, sys + "\\notepad.exe"},
+        {"regsvr32", {sys + "\\regsvr32.exe", sys + "\\regsvr32.com"}, sys + "\\regsvr32.com"},
+        {"tool", {sys + "\\tool.cmd", sys + "\\tool.bat"}, sys + "\\tool.bat"},
+        {"tool", {win + "\\tool.com", sys + "\\tool.cmd"}, sys + "\\tool.cmd"},
+        /* 5 */ {"tool", {sys + "\\tool", sys + "\\tool.exe"}, sys + "\\tool"},
+        {"winonly", {win + "\\winonly.exe"}, win + "\\winonly.exe"},
+        {"tool.exe", {sys + "\\tool.exe.exe", sys + "\\tool.com"}, ""},
+        {"readme.txt", {"readme.txt", ".\\readme.txt"}, ""},
+    };
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        const Row& r = rows[i];
+        std::vector<std::string> asked;
+        char path[260] = "x";
+        bool found = FindBareProgram(r.name.c_str(), sys.c_str(), win.c_str(), path, sizeof path, [&](const char* p) {
+            asked.push_back(p);
+            for (const std::string& file : r.files)
+                if (file == p) return true;
+            return false;
+        });
+        EXPECT_EQ(!r.found.empty(), found) << "row " << i;
+        EXPECT_EQ(r.found, path) << "row " << i;
+        for (const std::string& p : asked)
+            EXPECT_TRUE(p.compare(0, win.size() + 1, win + "\\") == 0) << "row " << i << " asked about " << p;
+    }
 }

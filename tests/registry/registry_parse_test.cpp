@@ -209,6 +209,52 @@ TEST(KeyGuards, SingleNamesCompaniesAndFileTypes) {
     EXPECT_FALSE(MayRemoveSettingsKeys("Microsoft", "Tool")) << "a system company is refused with a name too";
 }
 
+TEST(KeyGuards, ProgramTypesAndExtensionsBelongToTheSystem) {
+    const struct {
+        const char* name;
+        bool systemType, refusedExtension;
+    } cases[] = {
+        {"exefile", true, false},      {"Msi.Package", true, false}, {"regfile", true, false},
+        {"VBSFILE", true, false},      {"JSFile", true, false},      {"Microsoft.PowerShellScript.1", true, false},
+        {"piffile", true, false},      {"scrfile", true, false},     {"htmlfile", false, false},
+        {"SampleNotes.Note", false, false}, {".exe", false, true},   {".EXE", false, true},
+        {".com", false, true},         {".bat", false, true},        {".cmd", false, true},
+        {".lnk", false, true},         {".pif", false, true},        {".scr", false, true},
+        {".msi", false, true},         {".reg", false, true},        {".vbs", false, true},
+        {".js", false, true},          {".ps1", false, true},        {".json", false, false},
+        {".exe2", false, false},       {"exe", false, false},        {".txt", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.systemType, IsSystemFileType(c.name)) << c.name;
+        EXPECT_EQ(c.systemType, IsRefusedFileType(c.name) && c.name[0] != '.') << c.name;
+        EXPECT_EQ(c.refusedExtension, IsRefusedExtension(c.name)) << c.name;
+    }
+}
+
+TEST(AssociationCommand, ProgramWithABlankIsQuoted) {
+    const struct {
+        bool quoted;
+        const char *program, *arguments, *want;
+    } cases[] = {
+        {false, "C:\\Program Files\\Sample Notes\\notes.exe", "%1",
+         "\"C:\\Program Files\\Sample Notes\\notes.exe\" %1"},
+        {false, "C:\\Program Files\\notes.exe", "", "\"C:\\Program Files\\notes.exe\" "},
+        {false, "C:\\Tab\tFolder\\t.exe", "/x", "\"C:\\Tab\tFolder\\t.exe\" /x"},
+        {true, "C:\\Program Files\\t.exe", " \"%1\"", "\"C:\\Program Files\\t.exe\" \"%1\""},
+        {false, "C:\\Tools\\t.exe", "%1", "C:\\Tools\\t.exe %1"},
+    };
+    for (const auto& c : cases) {
+        char out[128];
+        EXPECT_TRUE(BuildAssociationCommand(c.quoted, c.program, c.arguments, out, sizeof out)) << c.program;
+        EXPECT_STREQ(c.want, out) << c.program;
+    }
+    // The quotes count: a line that fits only without them is refused whole.
+    char out[21];
+    EXPECT_TRUE(BuildAssociationCommand(false, "C:\\ab\\t.exe", "%1234", out, sizeof out));
+    EXPECT_FALSE(BuildAssociationCommand(false, "C:\\a b\\t.exe", "%12345", out, sizeof out));
+    EXPECT_STREQ("", out);
+}
+
 TEST(AssociationCommand, ProgramAndArgumentsSplitAndJoinAgain) {
     const struct {
         const char* command;

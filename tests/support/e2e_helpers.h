@@ -56,6 +56,47 @@ inline std::wstring TextNow(HWND window) {
     return std::wstring(buffer, n > 0 ? n : 0);
 }
 
+// The script a running Setup.exe works on: its private copy under the Windows folder's
+// Temp ("" while there is none). The shipped script stays as shipped.
+inline std::string WorkingScript(DWORD pid) {
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, sizeof windows);
+    std::string folder;
+    stage::ForEachEntry(std::string(windows) + "\\Temp", [&](const std::string& path, const WIN32_FIND_DATAA& found) {
+        std::string prefix = "Setup-" + std::to_string(pid) + "-";
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && std::string(found.cFileName).rfind(prefix, 0) == 0 &&
+            stage::Exists(path + "\\Setup.ini"))
+            folder = path;
+    });
+    return folder.empty() ? "" : folder + "\\Setup.ini";
+}
+
+// The self-removal's batch files that exist now: new ones in private folders under the
+// Windows folder's Temp, or one in the drive root (which must never be).
+inline std::vector<std::string> BatchFiles() {
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, sizeof windows);
+    std::vector<std::string> found;
+    stage::ForEachEntry(std::string(windows) + "\\Temp", [&](const std::string& path, const WIN32_FIND_DATAA&) {
+        if (stage::Exists(path + "\\delus.bat")) found.push_back(path + "\\delus.bat");
+    });
+    if (stage::Exists("C:\\delus.bat")) found.push_back("C:\\delus.bat");
+    return found;
+}
+
+// Waits until the program's working script holds value in section/key; the value found last.
+inline std::string WaitForWorkingValue(DWORD pid, const char* section, const char* key, const std::string& want,
+                                       DWORD ms = 5000) {
+    std::string got = "<no working script>";
+    ui::WaitUntil([&] {
+        std::string script = WorkingScript(pid);
+        if (script.empty()) return false;
+        got = IniValue(script, section, key);
+        return got == want;
+    }, ms);
+    return got;
+}
+
 inline void Shot(const std::string& name) { ui::SaveScreenshot(stage::ArtifactPath(name + ".bmp")); }
 
 struct Outcome {

@@ -7,7 +7,9 @@
 set -u
 : "${WINEPREFIX:?WINEPREFIX must name the prefix of the test group}"
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+# A group may ask for more (SETUP_DLL_OVERRIDES): Wine reads them from the host's
+# environment when a process starts, never from a Windows program's own environment.
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d${SETUP_DLL_OVERRIDES:+;$SETUP_DLL_OVERRIDES}"
 here=$(cd "$(dirname "$0")" && pwd)
 run32=""
 [ "${1:-}" = --run32 ] && { run32=--run32; shift; }

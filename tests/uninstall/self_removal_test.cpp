@@ -7,32 +7,47 @@
 #include <string>
 #include <vector>
 #include "base/text.h"
+#include "fixtures.h"
 #include "stage.h"
 #include "uninstall/self_removal.h"
 
 namespace {
 
+constexpr char kBatch[] = "C:\\windows\\Temp\\Setup-7-0\\delus.bat";
+
 std::string Batch(const std::string& exe, const std::string& folder) {
     return ":Repeat\r\ndel \"" + exe + "\"\r\nif exist \"" + exe + "\" goto Repeat\r\nrmdir \"" + folder +
-           "\"\r\ndel \"\\delus.bat\"\r\n";
+           "\"\r\ndel \"" + kBatch + "\"\r\n";
+}
+
+std::string OwnFolder() {
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, sizeof exe);
+    return std::string(exe, strrchr(exe, '\\'));
 }
 
 // Five lines, or nothing: a cut batch file could delete the wrong thing.
 TEST(FormatRemovalBatch, FiveLinesThatDeleteExecutableFolderAndThemselves) {
     const char exe[] = "C:\\Program Files\\My App\\Setup.exe", folder[] = "C:\\Program Files\\My App";
     char text[1000];
-    ASSERT_TRUE(FormatRemovalBatch(text, sizeof text, exe, folder, "\\delus.bat"));
+    ASSERT_TRUE(FormatRemovalBatch(text, sizeof text, exe, folder, kBatch));
     EXPECT_EQ(std::string(text), Batch(exe, folder));
 
     std::string longFolder = "C:\\" + std::string(240, 'f');  // as long as a path buffer allows
     std::string longExe = longFolder + "\\" + std::string(MAX_PATH - 2 - longFolder.size(), 'e');
     ASSERT_EQ(longExe.size(), (size_t)MAX_PATH - 1);
-    EXPECT_TRUE(FormatRemovalBatch(text, sizeof text, longExe.c_str(), longFolder.c_str(), "\\delus.bat"));
+    EXPECT_TRUE(FormatRemovalBatch(text, sizeof text, longExe.c_str(), longFolder.c_str(), kBatch));
     EXPECT_EQ(std::string(text), Batch(longExe, longFolder));
+
+    // A folder the removal may not take (a shell folder the product was installed into)
+    // leaves out the one line that would remove it.
+    ASSERT_TRUE(FormatRemovalBatch(text, sizeof text, exe, nullptr, kBatch));
+    EXPECT_EQ(std::string(text), ":Repeat\r\ndel \"" + std::string(exe) + "\"\r\nif exist \"" + exe +
+                                     "\" goto Repeat\r\ndel \"" + kBatch + "\"\r\n");
 
     char small[80 + 16];
     memset(small, 'G', sizeof small);
-    EXPECT_FALSE(FormatRemovalBatch(small, 80, exe, folder, "\\delus.bat")) << "a cut batch text was accepted";
+    EXPECT_FALSE(FormatRemovalBatch(small, 80, exe, folder, kBatch)) << "a cut batch text was accepted";
     EXPECT_NE(memchr(small, 0, 80), nullptr) << "the text stays terminated inside its buffer";
     EXPECT_EQ(std::string(small + 80, 16), std::string(16, 'G')) << "written past the buffer";
 }
@@ -60,11 +75,62 @@ TEST(FormatRemovalBatch, PathsInTheOemCodePageWithPerCentSignsDoubled) {
         EXPECT_EQ(std::string(out + MAX_PATH, 8), "GGGGGGGG") << "written past the buffer";
     }
     char text[2400];
-    ASSERT_TRUE(FormatRemovalBatch(text, sizeof text, "C:\\100% Jos\x82\\Setup.exe", "C:\\100% Jos\x82", "\\delus.bat"));
+    ASSERT_TRUE(FormatRemovalBatch(text, sizeof text, "C:\\100% Jos\x82\\Setup.exe", "C:\\100% Jos\x82", kBatch));
     EXPECT_EQ(std::string(text), Batch("C:\\100%% Jos\x82\\Setup.exe", "C:\\100%% Jos\x82"));
     std::string percents(MAX_PATH - 1, '%');  // the longest path, every byte doubled, still fits
-    EXPECT_TRUE(FormatRemovalBatch(text, sizeof text, percents.c_str(), percents.c_str(), "\\delus.bat"));
+    EXPECT_TRUE(FormatRemovalBatch(text, sizeof text, percents.c_str(), percents.c_str(), kBatch));
     EXPECT_EQ(std::string(text), Batch(std::string(2 * percents.size(), '%'), std::string(2 * percents.size(), '%')));
+}
+
+// Only an uninstaller in the folder its record names removes itself: a record beside a
+// copy in a download folder, or a shipped script, does not make it the product's own.
+TEST(RunsFromInstallFolder, OnlyTheFolderTheRecordNames) {
+    const std::string here = OwnFolder();
+    char shortHere[MAX_PATH] = "";
+    GetShortPathNameA(here.c_str(), shortHere, sizeof shortHere);
+    std::string upper = here;
+    CharUpperA(&upper[0]);
+    struct {
+        const char* what;
+        std::vector<std::string> lines;
+        bool owns;
+    } cases[] = {
+        {"the record of this folder", {"[Root]", "Named=" + here, "[CopiedFile]", "Count=1"}, true},
+        {"written with a trailing backslash", {"[Root]", "Named=" + here + "\\", "[CopiedFile]", "Count=2"}, true},
+        {"in other letters", {"[Root]", "Named=" + upper, "[CopiedFile]", "Count=1"}, true},
+        {"by its short name", {"[Root]", "Named=" + std::string(shortHere), "[CopiedFile]", "Count=1"}, true},
+        {"another folder", {"[Root]", "Named=C:\\Program Files\\Other", "[CopiedFile]", "Count=1"}, false},
+        {"its parent", {"[Root]", "Named=" + here.substr(0, here.rfind('\\')), "[CopiedFile]", "Count=1"}, false},
+        {"a setup script naming this folder", {"[Root]", "Named=" + here}, false},
+        {"a record without a folder", {"[CopiedFile]", "Count=1"}, false},
+    };
+    for (const auto& c : cases) {
+        const std::string record = here + "\\runs_from.ini";
+        stage::WriteFile(record, Crlf(c.lines));
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, record.c_str());
+        EXPECT_EQ(RunsFromInstallFolder(record.c_str()), c.owns) << c.what;
+        DeleteFileA(record.c_str());
+    }
+}
+
+// "remove" typed by hand finds nothing handed over and removes nothing; the hand-over
+// names this folder (under any spelling) and is read once.
+TEST(SelfRemovalWasHandedOver, OnlyForThisFolderAndOnlyOnce) {
+    const std::string here = OwnFolder();
+    std::string upper = here;
+    CharUpperA(&upper[0]);
+    struct {
+        const char* value;  // null: unset
+        bool handed;
+    } cases[] = {{nullptr, false}, {"", false}, {"C:\\Program Files\\Other", false},
+                 {here.c_str(), true}, {upper.c_str(), true}};
+    for (const auto& c : cases) {
+        SetEnvironmentVariableA("SETUP_SELF_REMOVAL", c.value);
+        EXPECT_EQ(SelfRemovalWasHandedOver(), c.handed) << (c.value ? c.value : "(unset)");
+        EXPECT_EQ(GetEnvironmentVariableA("SETUP_SELF_REMOVAL", nullptr, 0), 0u)
+            << "the batch file's process must not inherit the hand-over";
+        EXPECT_FALSE(SelfRemovalWasHandedOver()) << "a second look finds nothing";
+    }
 }
 
 }  // namespace
