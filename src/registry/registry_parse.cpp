@@ -138,7 +138,7 @@ bool IsSystemTypeComponent(const Components& c, int i) {
     if (i >= c.count || i >= kMaxComponents || c.length[i] >= sizeof name) return false;
     memcpy(name, c.start[i], c.length[i]);
     name[c.length[i]] = 0;
-    return IsSystemFileType(name);
+    return IsSystemFileType(name) || IsRefusedExtension(name);
 }
 
 bool EndsWithAsciiNoCase(const char* text, size_t length, const char* suffix) {

@@ -416,7 +416,8 @@ TEST(Registry, AFolderNamedOtherwiseKeepsTheKeyItRegisteredUntilTheUninstallRemo
         EXPECT_EQ(ui::ItemText(i, 1007), W(folder));
         EXPECT_EQ(ui::ItemText(v, 1013), Pick(L"&Folder to version up", L"(&F)バージョンアップ先"));
         EXPECT_EQ(ui::ItemText(v, 1007), W(folder));
-        EXPECT_EQ("RegE2E Deploy", IniValue(next.Script(), "Root", "Name")) << "a version-up renamed the key";
+        EXPECT_EQ("RegE2E Deploy", WaitForWorkingValue(versionUp.pid(), "Root", "Name", "RegE2E Deploy"))
+            << "a version-up renamed the key";
         ui::Click(i, 2);
         EXPECT_TRUE(installed.Wait(15000)) << "Cancel did not end the installed copy";
         ui::Click(v, 2);

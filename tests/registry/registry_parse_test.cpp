@@ -148,6 +148,10 @@ TEST(KeyGuards, RootsKeysBelowRootsAndTheSystemsAreasAreProtected) {
         {classes, "TXTFILE\\shell\\open\\command", P::System},
         {classes, "Directory\\shell\\Acme", P::System},
         {classes, "*\\shellex\\ContextMenuHandlers\\Acme", P::System},
+        {classes, ".exe\\shell", P::System},  // the system's extensions as well
+        {classes, ".PS1\\PersistentHandler", P::System},
+        {classes, ".js", P::System},
+        {classes, ".tlx\\shell", P::None},
         {users, "S-1-5-21-1_Classes\\exefile\\shell", P::System},
         {users, "S-1-5-21-1_Classes\\AcmeFile\\shell", P::None},
         {users, "S-1-5-21-1\\exefile\\shell", P::None},  // not a classes hive
