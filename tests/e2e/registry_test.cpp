@@ -280,7 +280,8 @@ TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsIt
         {"RegE2EFile", "", "RegE2EFile"},
         {"RegE2EFile\\DefaultIcon", "", folder + "\\app.exe,0"},
         {"RegE2EFile\\shell\\open\\command", "", "\"" + folder + "\\app.exe\" \"%1\""},
-        {"RegE2EFile\\shell\\edit\\command", "", folder + "\\app.exe %1"},
+        // Unquoted in the script: quoted once expanded, the folder holding a blank.
+        {"RegE2EFile\\shell\\edit\\command", "", "\"" + folder + "\\app.exe\" %1"},
         {".rege2eold", "", "RegE2EFile"},
         {".rege2eold", "Old Name", "RegE2EPrior"},
         {"RegE2EPrior\\shell\\open\\command", "", "prior.exe \"%1\""},
