@@ -37,9 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         strnlen(fact.get(), cap) >= cap)
         abort();
     auto uninstall = Exact(command);
-    const char* program = UninstallCommandProgram(uninstall.get());
-    if (program && (program < uninstall.get() || program >= uninstall.get() + command.size() + 1 || !*program))
-        abort();
+    const char* uninstaller = UninstallCommandProgram(uninstall.get());
+    const char* end = uninstall.get() + command.size();
+    if (uninstaller && (uninstaller < uninstall.get() || uninstaller > end || !*uninstaller)) abort();
     IsSingleKeyName(name.c_str());
     IsProtectedSoftwareKey(name.c_str());
     MayRemoveSettingsKeys(name.c_str(), entry.c_str());
