@@ -3,26 +3,36 @@
 #include <shellapi.h>
 #include "app/run_state.h"
 #include "base/text.h"
+#include "script/created.h"
 #include "script/paths.h"
 #include "script/script.h"
+#include "shell/link_owner.h"
 #include "shell/shell_folders.h"
 #include "shell/shortcut_text.h"
 #include "uninstall/removal.h"
+#include "uninstall/removal_plan.h"
 
 namespace {
 
 void Open(const char* path) { ShellExecuteA(GetDesktopWindow(), nullptr, path, nullptr, nullptr, SW_SHOW); }
 
-// Whether name is that of a [MenuN] shortcut of the script: only links the install
-// itself made in the Start-menu folder are thrown away after their one start.
-bool IsMenuShortcutName(const char* script, const char* name) {
+// The [MenuN] entry of the script named name (section: 64 bytes); false when none is.
+bool FindMenuEntry(const char* script, const char* name, char* section) {
     if (!IsUsableLinkName(name)) return false;
     bool found = false;
-    ForEachNumberedSection(script, "Menu%d", "Name", [&](int, const char*, const char* menuName) {
+    ForEachNumberedSection(script, "Menu%d", "Name", [&](int, const char* entry, const char* menuName) {
         found = lstrcmpiA(menuName, name) == 0;
+        if (found) CopyBounded(section, 64, entry);
         return !found;
     });
     return found;
+}
+
+// Whether this install made the link from the entry and it still holds what was written:
+// only such a link is thrown away after its one start.
+bool MadeHere(const CreatedFacts& facts, LinkStep step, const char* section, const char* path) {
+    return facts.MayOwn(LinkFactKind(step), path) && PathExists(path) &&
+           LinkHoldsEntry(path, section, facts.path(), step != LinkStep::Menu);
 }
 
 // Whether path is the shortcut that [word] describes in the special folder of that
@@ -42,7 +52,9 @@ void OpenFolderShortcut(const char* script, const char* word) {
     DWORD length = ReadText("LastGo", word, path, sizeof path, script);
     if (length == 0 || length >= kPathSize - 1) return;  // a value that fills the buffer may have been cut
     Open(path);
-    if (LastComponent(path)[0] == '$' && IsRecordedFolderShortcut(script, word, path) && PathExists(path))
+    if (LastComponent(path)[0] != '$' || !IsRecordedFolderShortcut(script, word, path)) return;
+    CreatedFacts facts(script);
+    if (MadeHere(facts, lstrcmpiA(word, "Desktop") == 0 ? LinkStep::Desktop : LinkStep::Startup, word, path))
         ShellDeleteFile(path);
 }
 
@@ -56,18 +68,23 @@ void FinalLaunch() {
     char startMenu[kPathSize], programs[kPathSize];
     FindStartMenuFolder(script, startMenu, programs);
     if (!programs[0] || !startMenu[0]) return;
+    CreatedFacts facts(script);
     bool anyEntry = false;
     ForEachNumberedKey(script, "LastGo", 0, [&](int, const char* entry) {
         anyEntry = true;
-        char link[kPathSize];
+        char link[kPathSize], section[64];
         CopyBounded(link, sizeof link, startMenu);
         if (!JoinPath(link, entry) || !AppendBounded(link, sizeof link, ".lnk")) return true;  // a cut path is another file
         Open(link);
-        if (entry[0] == '$' && IsMenuShortcutName(script, entry) && PathExists(link)) ShellDeleteFile(link);
+        if (entry[0] == '$' && FindMenuEntry(script, entry, section) && MadeHere(facts, LinkStep::Menu, section, link))
+            ShellDeleteFile(link);
         return true;
     });
-    // Empty once its one-time shortcuts are gone; the Programs folder itself always stays.
-    if (anyEntry && !SameFolder(startMenu, programs)) RemoveDirectoryA(startMenu);
+    // Empty once its one-time shortcuts are gone, when the install made it; never the
+    // Programs folder itself nor another shell folder.
+    if (anyEntry && !SameFolder(startMenu, programs) && facts.MayOwn(FolderFactKind(LinkStep::Menu), startMenu) &&
+        RemovalGuards(script, nullptr).MayRemoveFolder(startMenu))
+        RemoveDirectoryA(startMenu);
     OpenFolderShortcut(script, "Startup");
     OpenFolderShortcut(script, "Desktop");
 }

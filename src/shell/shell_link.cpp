@@ -69,22 +69,6 @@ bool WriteShortcut(const char* section, const char* linkPath, const char* script
     return true;
 }
 
-void MakeLinkFolders(const char* base, const char* name) {
-    int depth = LinkFolderDepth(name);
-    for (int parts = 1; parts <= depth; ++parts) {
-        char folder[kPathSize];
-        if (!JoinNameParts(folder, sizeof folder, base, name, parts)) return;
-        if (!PathExists(folder)) CreateDirectoryA(folder, nullptr);
-    }
-}
-
-void RemoveLinkFolders(const char* base, const char* name) {
-    for (int parts = LinkFolderDepth(name); parts >= 1; --parts) {
-        char folder[kPathSize];
-        if (JoinNameParts(folder, sizeof folder, base, name, parts)) RemoveDirectoryA(folder);
-    }
-}
-
 void DeleteLinkFile(const char* linkPath) {
     SetFileAttributesA(linkPath, FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(linkPath);

@@ -1,5 +1,5 @@
-// Shortcut files: the one way a shortcut is filled and saved, the folders a link's
-// name nests it in, and the option states the shortcut steps record.
+// Shortcut files: the one way a shortcut is filled and saved, and the option states
+// the shortcut steps record.
 #pragma once
 #include <windows.h>
 #include <stdint.h>
@@ -30,11 +30,6 @@ bool ReadShortcutFields(const char* section, const char* script, const char* ins
 // value would not fit its buffer (nothing is then made).
 bool WriteShortcut(const char* section, const char* linkPath, const char* scriptPath, bool hotkeyAllowed);
 
-// Makes the folders between base and the link that name nests in it; failures are
-// left for the save to meet.
-void MakeLinkFolders(const char* base, const char* name);
-// Removes those folders again, deepest first, as far as they are empty.
-void RemoveLinkFolders(const char* base, const char* name);
 // Clears a read-only attribute and deletes the link file; failures are ignored.
 void DeleteLinkFile(const char* linkPath);
 

@@ -1,9 +1,11 @@
 // The product's Start-menu folder and its shortcuts [Menu0], [Menu1], ...
 #include "shell/shortcuts.h"
 #include <shellapi.h>
+#include "app/run_state.h"
 #include "base/text.h"
 #include "script/paths.h"
 #include "script/script.h"
+#include "shell/link_owner.h"
 #include "shell/shell_link.h"
 #include "shell/shortcut_text.h"
 
@@ -24,57 +26,57 @@ bool MenuLinkPath(const MenuFolders& folders, const char* name, char* linkPath) 
     return StartMenuLinkPath(folders.startMenu, folders.programs, name, linkPath);
 }
 
-bool IsFolder(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The folder may sit on a drive or share that is slow to answer; give it about three seconds.
-bool MakeMenuFolder(const char* folder) {
+bool MakeMenuFolder(LinkOwnership& own, const char* folder) {
     for (int attempt = 1;; ++attempt) {
-        if (CreateDirectoryA(folder, nullptr) || IsFolder(folder)) return true;
+        if (own.MakeFolder(folder)) return true;
         if (attempt == kMakeAttempts) return false;
         Sleep(kRetryWait);
     }
 }
 
-// Removes the Start-menu folder when it is empty. When it is the Programs folder
-// itself (no product folder named), it is never removed: the install did not make it.
-bool RemoveMenuFolder(const MenuFolders& folders) {
+// Removes the Start-menu folder when it is empty and the product made it. The Programs
+// folder itself (no product folder named) is never removed.
+bool RemoveMenuFolder(LinkOwnership& own, const MenuFolders& folders) {
     if (SameFolder(folders.startMenu, folders.programs)) return false;
-    return RemoveDirectoryA(folders.startMenu) != FALSE;
+    return own.RemoveFolder(folders.startMenu);
 }
 
 void MakeMenuShortcuts(HWND owner, const char* script, const MenuFolders& folders) {
-    if (!MakeMenuFolder(folders.startMenu)) {
+    LinkOwnership own(LinkStep::Menu, Run().earlierRecord);
+    if (!MakeMenuFolder(own, folders.startMenu)) {
         MessageBoxA(owner, folders.startMenu, Msg("Could not make menu.", "メニューを作成できませんでした"),
                     MB_OK | MB_ICONWARNING);
+        own.Finish(owner, script);
         return;
     }
     RecordOptionMade("Menu", script);
     ForEachNumberedSection(script, "Menu%d", "Name", [&](int, const char* section, const char* name) {
         char linkPath[kPathSize];
         if (!MenuLinkPath(folders, name, linkPath)) return true;  // unusable or too long: skipped
-        if (!BesideProductFolder(name)) MakeLinkFolders(folders.startMenu, name);
-        WriteShortcut(section, linkPath, script, false);
+        if (!BesideProductFolder(name)) own.MakeNameFolders(folders.startMenu, name);
+        own.Make(section, linkPath, script);
         return true;
     });
     // Removing succeeds only when nothing was placed in the folder.
-    if (!RemoveMenuFolder(folders) && ReadNumber("Menu", "Open", 0, script) != 0)
+    bool removed = RemoveMenuFolder(own, folders);
+    own.Finish(owner, script);
+    if (!removed && ReadNumber("Menu", "Open", 0, script) != 0)
         ShellExecuteA(nullptr, "open", folders.startMenu, nullptr, folders.startMenu, SW_SHOWNORMAL);
 }
 
-// Deletes the links of every [MenuN] entry of the script or record; with
-// nestedFolders also the folders their names made, as far as they are empty.
-void DeleteMenuShortcuts(const char* script, const MenuFolders& folders, bool nestedFolders) {
-    ForEachNumberedSection(script, "Menu%d", "Name", [&](int, const char*, const char* name) {
+// Deletes the links of the record's [MenuN] entries that the product made and nobody
+// changed since; with nestedFolders also the folders their names made, as far as they
+// are empty and the product's.
+void DeleteMenuShortcuts(LinkOwnership& own, const char* record, const MenuFolders& folders, bool nestedFolders) {
+    ForEachNumberedSection(record, "Menu%d", "Name", [&](int, const char* section, const char* name) {
         char linkPath[kPathSize];
         if (!MenuLinkPath(folders, name, linkPath)) return true;
-        DeleteLinkFile(linkPath);
-        if (nestedFolders && !BesideProductFolder(name)) RemoveLinkFolders(folders.startMenu, name);
+        own.Remove(section, linkPath);
+        if (nestedFolders && !BesideProductFolder(name)) own.RemoveNameFolders(folders.startMenu, name);
         return true;
     });
-    RemoveMenuFolder(folders);
+    RemoveMenuFolder(own, folders);
 }
 
 }  // namespace
@@ -90,14 +92,23 @@ void SetStartMenuShortcuts(HWND owner, const char* scriptPath, bool make) {
     if (!folders.startMenu[0]) return;
     if (make) {
         MakeMenuShortcuts(owner, scriptPath, folders);
-    } else {
-        DeleteMenuShortcuts(scriptPath, folders, true);
-        RecordOptionRemoved("Menu", scriptPath);
+        return;
     }
+    // What the earlier install made, where its record put it.
+    LinkOwnership own(LinkStep::Menu, Run().earlierRecord);
+    if (own.earlier().source() != CreatedFacts::Source::NoRecord) {
+        MenuFolders earlier;
+        FindStartMenuFolder(own.earlier().path(), earlier.startMenu, earlier.programs);
+        if (earlier.startMenu[0]) DeleteMenuShortcuts(own, own.earlier().path(), earlier, true);
+    }
+    RecordOptionRemoved("Menu", scriptPath);
+    own.Finish(owner, scriptPath);
 }
 
 void RemoveStartMenuShortcuts(const char* recordPath) {
+    LinkOwnership own(LinkStep::Menu, recordPath);
+    if (own.earlier().source() == CreatedFacts::Source::NoRecord) return;
     MenuFolders folders;
     FindStartMenuFolder(recordPath, folders.startMenu, folders.programs);
-    if (folders.startMenu[0]) DeleteMenuShortcuts(recordPath, folders, false);
+    if (folders.startMenu[0]) DeleteMenuShortcuts(own, recordPath, folders, false);
 }

@@ -1,7 +1,8 @@
 // Shortcuts as the real Setup.exe makes and removes them: one product with Start-menu,
 // desktop, startup and Send To shortcuts, installed, installed again with the
-// Start-menu box unchecked, and uninstalled. The user's special folders point at
-// folders of the test for its length.
+// Start-menu box unchecked, and uninstalled, among links of another program that two
+// of its entries name. The user's special folders point at folders of the test for its
+// length.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
@@ -31,22 +32,32 @@ std::vector<std::string> ProductScript(bool unattended) {
             "[Desktop]", "Name=Shell App", "Path=app.exe", "Short=S", "Show=1",
             "[Startup]", "Name=Shell Agent", "Path=app.exe", "Arg=/background", "Short=\\113", "Show=2",
             "[Send0]", "Name=Shell\\Send to App", "Path=app.exe", "Short=Q",
-            "[Send1]", "Name=Shell Quick", "Path=app.exe"};
+            "[Send1]", "Name=Shell Quick", "Path=app.exe",
+            // names that another program's links already have
+            "[Menu3]", "Name=\\Command Prompt", "Path=app.exe", "[Send2]", "Name=Notepad", "Path=app.exe"};
 }
 
-// Runs the staged Setup.exe; an unattended run must end without any message box.
-std::string RunUnattended(const stage::Folder& folder) {
-    ui::Program program;
-    if (!program.Start(folder.Path("Setup.exe"), "", folder.dir())) return "Setup.exe did not start";
-    Outcome o = WaitForEndOrBox(program, kRunWait);
-    if (o.box) {
-        Shot("unexpected-box");
-        std::string text = ui::Narrow(ui::MessageBoxText(o.box));
-        program.Kill();
-        return "unexpected message box: " + text;
+// Runs Setup.exe to its end, answering each message box with OK; the boxes' texts in order.
+std::vector<std::string> AnswerBoxesUntilEnd(ui::Program& program, bool* ended) {
+    std::vector<std::string> texts;
+    HWND last = nullptr;
+    for (;;) {
+        Outcome o = WaitForEndOrBox(program, kRunWait, last);
+        *ended = o.ended;
+        if (!o.box) return texts;
+        ui::WaitUntil([&] { return !ui::MessageBoxText(o.box).empty(); }, 5000);
+        texts.push_back(ui::Narrow(ui::MessageBoxText(o.box)));
+        ui::Click(o.box, IDOK);
+        ui::WaitUntil([&] { return !IsWindow(o.box); }, 5000);
+        last = o.box;
     }
-    if (!o.ended) return "the install did not end in time";
-    return o.exitCode ? "exit code " + std::to_string(o.exitCode) : "";
+}
+
+// The warning box of a step that left another program's link as it was.
+std::string LeftBox(const std::string& link) {
+    return std::string(stage::Japanese() ? "次のショートカットは他のプログラムのものなので，そのままにしました．\n\n"
+                                         : "These shortcuts belong to another program and were left as they are:\n\n") +
+           link;
 }
 
 }  // namespace
@@ -63,9 +74,28 @@ TEST(Shell, ShortcutsAreMadeReplacedAndRemoved) {
     stage.Put("app.exe", "app");
     stage.Put("readme.txt", "readme");
     stage.WriteScript(Crlf(ProductScript(true)));
+    // Another program's links, where [Menu3] and [Send2] point, and a copy of each to
+    // compare with byte for byte.
+    const std::string prompt = kPrograms + "\\Command Prompt.lnk", notepad = kSendTo + "\\Notepad.lnk";
+    for (const std::string& link : {prompt, notepad})
+        ASSERT_TRUE(links::Make(link, "C:\\Other\\other.exe", "/other")) << link;
+    const std::string promptBytes = stage::ReadFile(prompt), notepadBytes = stage::ReadFile(notepad);
+    auto foreignIntact = [&](const char* when) {
+        EXPECT_EQ(promptBytes, stage::ReadFile(prompt)) << when;
+        EXPECT_EQ(notepadBytes, stage::ReadFile(notepad)) << when;
+    };
 
-    // 1. Unattended install: every shortcut with its fields.
-    ASSERT_EQ("", RunUnattended(stage));
+    // 1. Unattended install: every shortcut with its fields; each step that met another
+    // program's link says so, once.
+    {
+        ui::Program setup;
+        ASSERT_TRUE(setup.Start(stage.Path("Setup.exe"), "", stage.dir()));
+        bool ended = false;
+        std::vector<std::string> boxes = AnswerBoxesUntilEnd(setup, &ended);
+        ASSERT_TRUE(ended) << "the install did not end in time";
+        EXPECT_EQ((std::vector<std::string>{LeftBox(prompt), LeftBox(notepad)}), boxes);
+    }
+    foreignIntact("after the install");
     const std::string app = kInstall + "\\app.exe", menu = kPrograms + "\\Shell Product";
     const struct {
         std::string link;
@@ -81,13 +111,17 @@ TEST(Shell, ShortcutsAreMadeReplacedAndRemoved) {
     };
     for (const auto& m : made)
         EXPECT_EQ(links::Describe(m.expected), links::Describe(links::Read(m.link))) << m.link;
-    EXPECT_EQ("Shell Home.lnk | Shell Product\\", Listing(kPrograms));
+    EXPECT_EQ("Command Prompt.lnk | Shell Home.lnk | Shell Product\\", Listing(kPrograms));
     EXPECT_EQ("Help\\ | Shell App.lnk", Listing(menu));
     const std::string record = kInstall + "\\Setup.ini";
     EXPECT_EQ(kDesktop + "\\Shell App.lnk", IniValue(record, "LastGo", "Desktop"));
     EXPECT_EQ(kStartup + "\\Shell Agent.lnk", IniValue(record, "LastGo", "Startup"));
     for (const char* key : {"Menu", "Desktop", "Startup"}) EXPECT_EQ("2", IniValue(record, "Check", key)) << key;
     EXPECT_EQ("3", IniValue(record, "Check", "Send")) << "a forced box keeps its mode";
+    EXPECT_EQ(menu, IniValue(record, "Created", "MenuFolder0"));
+    EXPECT_EQ("<absent>", IniValue(record, "Created", "MenuLink3")) << "three of the four Start-menu links are the product's";
+    EXPECT_EQ(kSendTo + "\\Shell Quick.lnk", IniValue(record, "Created", "SendLink1"));
+    EXPECT_EQ("<absent>", IniValue(record, "Created", "SendLink2"));
 
     // 2. The same product again into the same folder, its Start-menu box unchecked by the user.
     stage.WriteScript(Crlf(ProductScript(false)));
@@ -101,22 +135,29 @@ TEST(Shell, ShortcutsAreMadeReplacedAndRemoved) {
         ASSERT_TRUE(ui::WaitUntil([&] { return !ui::Checked(dialog, 1004); }, 5000)) << "the box could not be unchecked";
         Shot("menu-box-unchecked");
         ui::Click(dialog, 1);
-        Outcome o = WaitForEndOrBox(setup, kRunWait);
-        ASSERT_FALSE(o.box) << "unexpected message box: " << ui::Narrow(ui::MessageBoxText(o.box));
-        ASSERT_TRUE(o.ended) << "the second install did not end in time";
+        bool ended = false;
+        std::vector<std::string> boxes = AnswerBoxesUntilEnd(setup, &ended);
+        ASSERT_TRUE(ended) << "the second install did not end in time";
+        EXPECT_EQ(std::vector<std::string>{LeftBox(notepad)}, boxes) << "the Send To step meets the link again";
     }
-    EXPECT_EQ("(empty)", Listing(kPrograms)) << "the earlier Start-menu shortcuts and their folders are gone";
+    foreignIntact("after the version-up");
+    EXPECT_EQ("Command Prompt.lnk", Listing(kPrograms)) << "the earlier Start-menu shortcuts and their folders are gone";
     EXPECT_EQ("1", IniValue(record, "Check", "Menu"));
     EXPECT_EQ("Shell App.lnk", Listing(kDesktop));
     EXPECT_EQ("Shell Agent.lnk", Listing(kStartup));
-    EXPECT_EQ("Shell Quick.lnk | Shell\\", Listing(kSendTo));
+    EXPECT_EQ("Notepad.lnk | Shell Quick.lnk | Shell\\", Listing(kSendTo));
+    EXPECT_EQ(kDesktop + "\\Shell App.lnk", IniValue(record, "Created", "DesktopLink0")) << "made again, the product's";
 
-    // 3. Uninstall. Links the record names are put back in the Start menu (one read-only);
-    // a file of the user keeps the install folder, so the report shows while the record exists.
+    // 3. Uninstall. Copies of the product's links put back in the Start menu are no longer
+    // its own (the version-up removed them, one is read-only): they stay. A read-only link
+    // the product made goes. A file of the user keeps the install folder, so the report
+    // shows while the record exists.
     ASSERT_TRUE(stage::MakeFolders(menu));
     ASSERT_TRUE(CopyFileA((kDesktop + "\\Shell App.lnk").c_str(), (menu + "\\Shell App.lnk").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA((kDesktop + "\\Shell App.lnk").c_str(), (kPrograms + "\\Shell Home.lnk").c_str(), FALSE));
     ASSERT_TRUE(SetFileAttributesA((menu + "\\Shell App.lnk").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesA((kDesktop + "\\Shell App.lnk").c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string putBack = stage::ReadFile(menu + "\\Shell App.lnk");
     ASSERT_TRUE(stage::WriteFile(kInstall + "\\user.txt", "mine"));
     {
         ui::Program uninstaller;
@@ -131,11 +172,15 @@ TEST(Shell, ShortcutsAreMadeReplacedAndRemoved) {
         Outcome end = WaitForEndOrBox(uninstaller, kRunWait, report.box);
         EXPECT_TRUE(end.ended && !end.box) << "the uninstaller did not end after the report";
     }
-    for (const std::string& folder : {kPrograms, kDesktop, kStartup, kSendTo})
-        EXPECT_EQ("(empty)", Listing(folder)) << "left in " << folder;
+    foreignIntact("after the uninstall");
+    EXPECT_EQ("Command Prompt.lnk | Shell Home.lnk | Shell Product\\", Listing(kPrograms));
+    EXPECT_EQ(putBack, stage::ReadFile(menu + "\\Shell App.lnk"));
+    EXPECT_EQ("Notepad.lnk", Listing(kSendTo));
+    for (const std::string& folder : {kDesktop, kStartup}) EXPECT_EQ("(empty)", Listing(folder)) << "left in " << folder;
     EXPECT_TRUE(ui::WaitUntil([] { return !stage::Exists(kInstall + "\\Setup.exe"); }, 40000, 200))
         << "the uninstaller did not remove itself";
     EXPECT_EQ("mine", stage::ReadFile(kInstall + "\\user.txt"));
+    SetFileAttributesA((menu + "\\Shell App.lnk").c_str(), FILE_ATTRIBUTE_NORMAL);
     stage::DeleteTree(kInstall);
     stage::DeleteTree(kFolders);
 }

@@ -129,3 +129,30 @@ TEST_F(FinalLaunchTest, AnEmptiedStartMenuFolderGoesButNeverTheProgramsFolder) {
     EXPECT_EQ("direct", launch_logs::StartedArguments());
     EXPECT_EQ("(empty)", Listing(In("Programs"))) << "the Programs folder itself stays, empty";
 }
+
+// Links of another program where the one-time entries point are left by the install
+// and opened as asked, but never thrown away; a Start-menu folder that was there before
+// stays when its one-time link has gone.
+TEST_F(FinalLaunchTest, OnlyTheProductsOwnOneTimeLinksAndFolderGo) {
+    const std::string menuLink = In("Programs\\Tool\\$Once.lnk"), deskLink = In("Desktop\\$Desk.lnk");
+    ASSERT_TRUE(stage::MakeFolders(In("Programs\\Tool")));
+    ASSERT_TRUE(links::Make(menuLink, probe_, "foreign"));
+    ASSERT_TRUE(links::Make(deskLink, probe_, "foreign desk"));
+    const std::string menuBytes = stage::ReadFile(menuLink), deskBytes = stage::ReadFile(deskLink);
+    InstallAndLaunch({{"[Menu]", "Name=Tool"},
+                      Entry("Menu0", "$Once", "menu-once"),
+                      Entry("Desktop", "$Desk", "desktop"),
+                      {"[LastGo]", "0=$Once", "DesktopAndGo=1"}});
+    EXPECT_EQ(2u, boxes_.Take().size()) << "the Start-menu and the desktop step each report the link they left";
+    ASSERT_TRUE(launch_logs::WaitForStarts(1));
+    EXPECT_FALSE(launch_logs::WaitForStarts(2, 3000)) << "the desktop link was not the install's: no path recorded";
+    EXPECT_EQ("foreign", launch_logs::StartedArguments());
+    EXPECT_EQ(menuBytes, stage::ReadFile(menuLink));
+    EXPECT_EQ(deskBytes, stage::ReadFile(deskLink));
+
+    ASSERT_TRUE(stage::MakeFolders(In("Programs\\Kept")));
+    launch_logs::Clear();
+    InstallAndLaunch({{"[Menu]", "Name=Kept"}, Entry("Menu0", "$Only", "only"), {"[LastGo]", "0=$Only"}});
+    ASSERT_TRUE(launch_logs::WaitForStarts(1));
+    EXPECT_EQ("(empty)", Listing(In("Programs\\Kept"))) << "the own one-time link goes, the folder from before stays";
+}

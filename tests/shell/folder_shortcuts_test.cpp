@@ -23,7 +23,11 @@ TEST_F(FolderShortcuts, SendToSubfoldersAreMadeAndRemoved) {
     EXPECT_FALSE(stage::Exists(In("Outside.lnk")));
     EXPECT_EQ("2", Value("Check", "Send"));
 
+    EXPECT_EQ(In("SendTo\\Tool"), Facts("SendFolder"));
+    EXPECT_EQ(In("SendTo\\Tool\\Viewer.lnk") + " | " + In("SendTo\\Plain.lnk"), Facts("SendLink"));
+
     ASSERT_TRUE(SetFileAttributesA(In("SendTo\\Plain.lnk").c_str(), FILE_ATTRIBUTE_READONLY));
+    Earlier(script_);
     SetSendToShortcuts(nullptr, script_.c_str(), false);
     EXPECT_EQ("(empty)", Listing(In("SendTo"))) << "Tool goes once empty; the Send To folder itself stays";
     EXPECT_EQ("1", Value("Check", "Send"));
@@ -66,13 +70,16 @@ TEST_F(FolderShortcuts, DesktopAndStartupShortcutsAreRecordedWhileTheyExist) {
         EXPECT_EQ(SW_SHOWMINNOACTIVE, made.show);
         EXPECT_EQ(link, Value("LastGo", c.word));
         EXPECT_EQ("2", Value("Check", c.word));
+        EXPECT_EQ(link, Facts(word + "Link"));
 
         ASSERT_TRUE(SetFileAttributesA(link.c_str(), FILE_ATTRIBUTE_READONLY));
+        Earlier(script_);
         SetFolderShortcut(nullptr, script_.c_str(), false, c.word);
         EXPECT_FALSE(stage::Exists(link)) << "a read-only shortcut is deleted too";
         EXPECT_EQ("", Value("LastGo", c.word)) << "the key stays, empty";
         EXPECT_EQ("1", Value("Check", c.word));
         EXPECT_EQ("(empty)", Listing(folder)) << "the special folder itself stays";
+        Earlier("");
     }
 }
 
@@ -99,10 +106,12 @@ TEST_F(FolderShortcuts, DesktopSubfoldersAreNotMade) {
     EXPECT_EQ("(empty)", Listing(In("Desktop")));
     // The shortcut object was made, so the step records the path although the save found no folder.
     EXPECT_EQ(In("Desktop\\Sub\\Tool.lnk"), Value("LastGo", "Desktop"));
+    EXPECT_EQ("", Facts("DesktopLink")) << "but no link was made";
 
     ASSERT_TRUE(stage::MakeFolders(In("Desktop\\Sub")));
     SetFolderShortcut(nullptr, script_.c_str(), true, "Desktop");
     EXPECT_EQ("Tool.lnk", Listing(In("Desktop\\Sub")));
+    Earlier(script_);
     SetFolderShortcut(nullptr, script_.c_str(), false, "Desktop");
     EXPECT_EQ("Sub\\", Listing(In("Desktop"))) << "the user's subfolder stays";
 }
@@ -120,6 +129,7 @@ TEST_F(FolderShortcuts, OptionStatesForEveryStep) {
     };
     const char* keys[] = {"Menu", "Send", "Desktop", "Startup"};
     int row = 0;
+    std::string made;  // the record of the last install, which the removal reads
     for (const auto& c : cases) {
         for (bool make : {true, false}) {
             SCOPED_TRACE(std::string(c.initial ? c.initial : "absent") + (make ? ", making" : ", removing"));
@@ -128,6 +138,8 @@ TEST_F(FolderShortcuts, OptionStatesForEveryStep) {
             for (const char* key : keys)
                 if (c.initial) lines.push_back(std::string(key) + "=" + c.initial);
             WriteScript(lines, "states" + std::to_string(row++) + ".ini");
+            Earlier(make ? "" : made);
+            if (make) made = script_;
             SetStartMenuShortcuts(nullptr, script_.c_str(), make);
             SetSendToShortcuts(nullptr, script_.c_str(), make);
             SetFolderShortcut(nullptr, script_.c_str(), make, "Desktop");

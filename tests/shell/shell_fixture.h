@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "app/run_state.h"
+#include "base/text.h"
 #include "e2e_helpers.h"
 #include "fixtures.h"
 #include "shell_links.h"
@@ -64,6 +66,7 @@ protected:
         stage::MakeFolders(install_);
         for (const char* name : {"Programs", "SendTo", "Desktop", "Startup"}) folders_.Set(name, In(name));
         script_ = In("Setup.ini");
+        Earlier("");  // a first install: no record in the install folder
     }
     void TearDown() override {
         for (const BoxAnswerer::Box& box : boxes_.Take())
@@ -72,12 +75,30 @@ protected:
     }
 
     std::string In(const std::string& relative) const { return root_ + "\\" + relative; }
-    // The script: the given lines after the install folder of the test.
-    void WriteScript(const std::vector<std::string>& lines, const std::string& file = "Setup.ini") {
+    // The script as the shortcut steps of an install meet it: the given lines after the
+    // install folder of the test, its files copied and its facts begun afresh. An older
+    // record keeps no facts.
+    void WriteScript(const std::vector<std::string>& lines, const std::string& file = "Setup.ini",
+                     bool older = false) {
         script_ = In(file);
-        std::vector<std::string> all = {"[Root]", "Named=" + install_};
+        std::vector<std::string> all = {"[Root]", "Named=" + install_, "[CopiedFile]", "Count=1"};
+        if (!older) all.insert(all.end(), {"[Created]", "Recorded=1"});
         all.insert(all.end(), lines.begin(), lines.end());
         ASSERT_TRUE(stage::WriteFile(script_, Crlf(all)));
+    }
+    // The record of the earlier install that the steps read (empty: none).
+    void Earlier(const std::string& record) {
+        CopyBounded(::Run().earlierRecord, sizeof ::Run().earlierRecord, record.c_str());
+    }
+    // The facts of one kind in the script, in order, as "a | b".
+    std::string Facts(const std::string& kind) const {
+        std::string out;
+        for (int i = 0;; ++i) {
+            std::string value = Value("Created", (kind + std::to_string(i)).c_str());
+            if (value == "<absent>") break;
+            out += (out.empty() ? "" : " | ") + value;
+        }
+        return out;
     }
     // A value as the file on disk holds it ("<absent>" without such a line).
     std::string Value(const char* section, const char* key) const {

@@ -32,7 +32,16 @@ TEST_F(StartMenu, EntriesGoIntoTheirFoldersAndGoAgainWithTheirEmptyFolders) {
     EXPECT_FALSE(stage::Exists(In("Escape.lnk")));
     EXPECT_EQ("2", Value("Check", "Menu"));
 
-    // Files of the user keep their folders; a link no entry names stays.
+    EXPECT_EQ(Programs("Tool") + " | " + Programs("Tool\\Help") + " | " + Programs("Tool\\Deep") + " | " +
+                  Programs("Tool\\Deep\\er"),
+              Facts("MenuFolder"));
+    EXPECT_EQ(Programs("Tool\\Help\\Read me.lnk") + " | " + Programs("Tool Home.lnk") + " | " +
+                  Programs("Tool\\Readme.lnk") + " | " + Programs("Tool\\Deep\\er\\Guide.lnk"),
+              Facts("MenuLink"));
+
+    // The box off in the next install. Files of the user keep their folders; a link no
+    // entry names stays.
+    Earlier(script_);
     ASSERT_TRUE(stage::WriteFile(Programs("Tool\\Help\\mine.txt"), "mine"));
     ASSERT_TRUE(stage::WriteFile(Programs("Tool\\Other.lnk"), "other"));
     SetStartMenuShortcuts(nullptr, script_.c_str(), false);
@@ -40,6 +49,8 @@ TEST_F(StartMenu, EntriesGoIntoTheirFoldersAndGoAgainWithTheirEmptyFolders) {
     EXPECT_EQ("Help\\ | Other.lnk", Listing(Programs("Tool"))) << "Deep\\er went deepest first";
     EXPECT_EQ("mine.txt", Listing(Programs("Tool\\Help")));
     EXPECT_EQ("1", Value("Check", "Menu"));
+    EXPECT_EQ(Programs("Tool\\Help") + " | " + Programs("Tool"), Facts("MenuFolder")) << "the folders that stay";
+    EXPECT_EQ("", Facts("MenuLink"));
 
     ASSERT_TRUE(DeleteFileA(Programs("Tool\\Help\\mine.txt").c_str()));
     ASSERT_TRUE(DeleteFileA(Programs("Tool\\Other.lnk").c_str()));
@@ -53,6 +64,8 @@ TEST_F(StartMenu, TheProgramsFolderItselfIsNeverRemoved) {
     WriteScript({"[Menu0]", "Name=Direct", "Path=!C:\\x.exe"});
     SetStartMenuShortcuts(nullptr, script_.c_str(), true);
     EXPECT_EQ("Direct.lnk", Listing(Programs()));
+    EXPECT_EQ("", Facts("MenuFolder")) << "the Programs folder was there before";
+    Earlier(script_);
     SetStartMenuShortcuts(nullptr, script_.c_str(), false);
     EXPECT_EQ("(empty)", Listing(Programs()));
 
@@ -61,10 +74,15 @@ TEST_F(StartMenu, TheProgramsFolderItselfIsNeverRemoved) {
     EXPECT_EQ("(empty)", Listing(Programs())) << "making nothing leaves the empty Programs folder";
     RemoveStartMenuShortcuts(In("missing\\Setup.ini").c_str());
     EXPECT_EQ("(empty)", Listing(Programs())) << "a missing record reads as empty; the Programs folder stays";
+    // A record that claims the Programs folder as made: named without its trailing backslash.
     folders_.Set("Programs", Programs() + "\\", false);
-    WriteScript({"[Menu]", "Named=" + Programs()}, "named.ini");
+    WriteScript({"[Created]", "Recorded=1", "MenuFolder0=" + Programs(), "[Check]", "Menu=2", "[Menu]",
+                 "Named=" + Programs()},
+                "named.ini", true);
+    Earlier(script_);
     SetStartMenuShortcuts(nullptr, script_.c_str(), false);
-    EXPECT_EQ("(empty)", Listing(Programs())) << "named without its trailing backslash, still the Programs folder";
+    RemoveStartMenuShortcuts(script_.c_str());
+    EXPECT_EQ("(empty)", Listing(Programs())) << "still the Programs folder, which stays";
 }
 
 TEST_F(StartMenu, AGapAtMenu0MakesNothingAndLeavesNoFolder) {
@@ -104,6 +122,7 @@ TEST_F(StartMenu, OverlongNamesAreSkippedAndNeverCut) {
     SetStartMenuShortcuts(nullptr, script_.c_str(), true);
     EXPECT_EQ("someone else's", stage::ReadFile(victim));
     EXPECT_TRUE(stage::Exists(base + "\\After.lnk")) << "the list goes on after a skipped entry";
+    Earlier(script_);
     SetStartMenuShortcuts(nullptr, script_.c_str(), false);
     RemoveStartMenuShortcuts(script_.c_str());
     EXPECT_EQ("someone else's", stage::ReadFile(victim)) << "removal must not delete a cut path";

@@ -72,6 +72,26 @@ inline Link Read(const std::string& file) {
     return link;
 }
 
+// Saves a link as another program would: only a target and arguments.
+inline bool Make(const std::string& file, const std::string& target, const std::string& arguments) {
+    HRESULT init = CoInitialize(nullptr);
+    bool saved = false;
+    IShellLinkA* shell = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&shell)))) {
+        shell->SetPath(target.c_str());
+        shell->SetArguments(arguments.c_str());
+        IPersistFile* persist = nullptr;
+        if (SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
+            saved = SUCCEEDED(persist->Save(ui::Widen(file.c_str()).c_str(), TRUE));
+            persist->Release();
+        }
+        shell->Release();
+    }
+    if (SUCCEEDED(init)) CoUninitialize();
+    return saved;
+}
+
 inline std::string Describe(const Link& l) {
     if (!l.loaded) return "(no link)";
     char hotkey[16];
