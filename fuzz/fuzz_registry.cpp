@@ -28,6 +28,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (MayRemoveKeyTree(root, entry.c_str()) && ProtectionOf(root, entry.c_str()) != KeyProtection::None) abort();
     // A single component below a root is never removed as a whole.
     if (!entry.empty() && entry.find('\\') == std::string::npos && MayRemoveKeyTree(root, entry.c_str())) abort();
+    // A value or key named in the system's areas or below a system type never goes whole.
+    if (MayRemoveKeyTree(RootKind::LocalMachine, ("SOFTWARE\\Microsoft\\" + entry).c_str()) ||
+        MayRemoveKeyTree(RootKind::ClassesRoot, ("exefile\\" + entry).c_str()))
+        abort();
+    std::unique_ptr<char[]> fact(new char[cap]);
+    if (RegistryFactText(root, entry.c_str(), name.empty() ? nullptr : name.c_str(), fact.get(), cap) &&
+        strnlen(fact.get(), cap) >= cap)
+        abort();
+    auto uninstall = Exact(command);
+    const char* uninstaller = UninstallCommandProgram(uninstall.get());
+    const char* end = uninstall.get() + command.size();
+    if (uninstaller && (uninstaller < uninstall.get() || uninstaller > end || !*uninstaller)) abort();
     IsSingleKeyName(name.c_str());
     IsProtectedSoftwareKey(name.c_str());
     MayRemoveSettingsKeys(name.c_str(), entry.c_str());

@@ -1,29 +1,65 @@
 // Registry entries, the uninstall registration and file associations.
 #pragma once
 #include <windows.h>
+#include "registry/registry_parse.h"
+#include "script/created.h"
 
-// [Reg] "Make0", "Make1", ... (make) or "Erase0", "Erase1", ... of the script.
+// The record's facts of the registry steps (script/created.h), keys and values named as
+// RegistryFactText writes them.
+constexpr char kRegKeyFact[] = "RegKey";                    // a key a make entry created
+constexpr char kRegValueFact[] = "RegValue";                // a value a make entry wrote
+constexpr char kSettingsExistedFact[] = "SettingsExisted";  // a settings key there before the first install
+constexpr char kUninstallFact[] = "Uninstall";              // the product's key name under ...\Uninstall
+
+// [Reg] "Make0", "Make1", ... (make) or "Erase0", "Erase1", ... of the script. Making
+// records the keys it created and the values it wrote in the script (keys that existed
+// count as created only when the earlier install's record, Run().earlierRecord, lists
+// them); erasing reads those facts from the script, the record being uninstalled.
 void ApplyRegistryEntries(const char* scriptPath, bool make);
 // One entry each, cut in place while it is parsed; [Root] "Named" of the run's script
-// is the install folder of the data.
+// is the install folder of the data. Nothing is recorded.
 void MakeRegistryEntry(char* entry);
 // The text a make entry writes for its data: the data expanded as a file name against
 // the install folder (program lookup on), or the data itself when that comes out empty
 // (260 bytes). False when the expansion had to be cut: then nothing is written.
 bool RegistryDataText(const char* data, const char* installFolder, char* out);
+// With the facts of the record being uninstalled (the first form reads the run's script).
 void EraseRegistryEntry(char* entry);
+void EraseRegistryEntry(char* entry, const CreatedFacts& facts);
+// What an erase entry may take beyond a key tree outside the system's areas: an emptied
+// key is pruned only when the record proves this product created it (a record without
+// facts: any key outside the system's areas), and in the system's areas only a value
+// that this product's make entries wrote, and that still holds what they wrote.
+bool MayPruneRegistryKey(const CreatedFacts& facts, RootKind root, const char* path);
+bool MayEraseProtectedValue(const CreatedFacts& facts, RootKind root, const char* keyPath, const char* name);
 
 // The product's key under ...\CurrentVersion\Uninstall, and its removal together
-// with the settings keys SOFTWARE\<[Registry] Company>\<[Registry] Name>.
+// with the settings keys SOFTWARE\<[Registry] Company>\<[Registry] Name>. The install
+// first records which settings keys exist already (carried over from the earlier
+// install's record on a version-up), and registers only into a key that is absent,
+// empty or already this install's; the uninstall removes the key the record names, and
+// only while its command still starts the Setup.exe of the record's folder.
 void RegisterUninstall();
 void RemoveProductKeys();
+// Whether command (an "UninstallString") starts the Setup.exe in installFolder, quoted
+// or not, with or without " uninstall".
+bool IsOwnUninstallCommand(const char* command, const char* installFolder);
+// Whose the key keyName under ...\Uninstall is for an install into installFolder. Reads only.
+enum class RegistrationOwner { Absent, Empty, Own, Other };
+RegistrationOwner RegistrationOwnerOf(const char* keyName, const char* installFolder);
+// The key name under ...\Uninstall that the uninstall of script takes away, before the
+// content check: the registered name of its facts, or [Root] "Name" of an older record.
+bool RecordedRegistration(const char* script, const CreatedFacts& facts, char* keyName, size_t cap);
+// Whether the uninstall may remove the settings key path (below root) by the record:
+// not when it was there before the product's first install.
+bool MayRemoveSettingsKey(const CreatedFacts& facts, RootKind root, const char* path);
 // The values of the product's key keyName ([Root] "Name") under ...\Uninstall as the
 // install writes them, for the install folder given. False when keyName cannot name a
 // key (nothing is then registered). Empty texts are values the key does not get.
 struct ProductRegistration {
     char keyName[260];
     char displayName[260];
-    char command[260];    // "UninstallString"
+    char command[260];    // "UninstallString": the uninstaller in double quotes
     char location[260];   // "InstallLocation"
     char icon[260];       // "DisplayIcon"
     char publisher[260];
@@ -42,6 +78,9 @@ struct SettingsKeys {
     char leaf[260];
 };
 bool ReadSettingsKeys(const char* script, SettingsKeys* keys);
+// The product's key (SOFTWARE\<company>\<name>, or SOFTWARE\<company>) or, with company,
+// the company's key SOFTWARE\<company>. False when it does not fit.
+bool SettingsKeyPath(const SettingsKeys& keys, bool company, char* out, size_t cap);
 // KiB of the files recorded in [CopiedFile] of the script, rounded up.
 DWORD RecordedFilesKiB(const char* scriptPath);
 

@@ -10,40 +10,71 @@
 
 namespace {
 
-void MakeEntry(char* entry, const char* installFolder) {
+// Root name, an entry's 1039 bytes and the separators.
+constexpr size_t kFactSize = kLongValueSize + 32;
+
+// What the make entries of one install leave in its record.
+struct MadeFacts {
+    const CreatedFacts& earlier;  // the earlier install's record
+    CreatedList keys{kRegKeyFact};
+    CreatedList values{kRegValueFact};
+};
+
+// A key that existed counts as made by this product only when the earlier install made it.
+void NoteKey(MadeFacts* made, RootKind kind, const char* path, bool created) {
+    char fact[kFactSize];
+    if (!made || !RegistryFactText(kind, path, nullptr, fact, sizeof fact)) return;
+    if (created || (made->earlier.source() == CreatedFacts::Source::Facts && made->earlier.Holds(kRegKeyFact, fact)))
+        made->keys.Add(fact);
+}
+
+void NoteValue(MadeFacts* made, RootKind kind, const char* path, const char* name) {
+    char fact[kFactSize];
+    if (made && RegistryFactText(kind, path, name, fact, sizeof fact)) made->values.Add(fact);
+}
+
+void MakeEntry(char* entry, const char* installFolder, MadeFacts* made) {
     MakeEntryParts parts;
     if (!SplitMakeEntry(entry, &parts)) return;
-    HKEY root = RootKeyFromName(parts.root);
+    const RootKind kind = RootKindFromName(parts.root);
+    HKEY root = RootKeyOf(kind);
     RegKey key;  // the deepest key made so far; the root itself is never closed
+    // Each component is cut off for its call and its separator put back, so that the
+    // key path reads as the keys made so far.
     for (char* component = parts.keyPath; component && *component;) {
-        char* rest = SplitAtFirstBackslash(component);
+        char* separator = FindFirstChar(component, '\\');
+        if (separator) *separator = 0;
         RegKey next;
-        if (!next.Create(key ? key.get() : root, component, kCreateRights)) return;
+        bool existed = next.Open(key ? key.get() : root, component, kCreateRights);
+        if (!existed && !next.Create(key ? key.get() : root, component, kCreateRights)) return;
         key = std::move(next);
-        component = rest;
+        NoteKey(made, kind, parts.keyPath, !existed);
+        if (separator) *separator = '\\';
+        component = separator ? separator + 1 : nullptr;
     }
     if (!parts.valueName) return;
     char text[kPathSize];
     if (!RegistryDataText(parts.data, installFolder, text)) return;
     if (key) {
-        key.SetText(parts.valueName, text);
+        if (key.SetText(parts.valueName, text)) NoteValue(made, kind, parts.keyPath, parts.valueName);
     } else if (RegSetValueExA(root, parts.valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                               (DWORD)strlen(text) + 1) == ERROR_SUCCESS) {
         RegFlushKey(root);
+        NoteValue(made, kind, "", parts.valueName);
     }
 }
 
 // After the entry's key or value went: each emptied parent from the deepest upward.
 // The separator cut by each split is put back for a moment to name the whole path.
-void PruneEmptyParents(RootKind kind, HKEY root, char* parentPath) {
+void PruneEmptyParents(RootKind kind, HKEY root, char* parentPath, const CreatedFacts& facts) {
     for (;;) {
         char* last = SplitAtLastBackslash(parentPath);
         if (!last) {
-            if (MayPruneKey(kind, parentPath)) DeleteKeyIfEmpty(root, parentPath);
+            if (MayPruneRegistryKey(facts, kind, parentPath)) DeleteKeyIfEmpty(root, parentPath);
             return;
         }
         last[-1] = '\\';
-        bool mayPrune = MayPruneKey(kind, parentPath);
+        bool mayPrune = MayPruneRegistryKey(facts, kind, parentPath);
         last[-1] = 0;
         RegKey parent;
         if (mayPrune && parent.Open(root, parentPath, kTreeRights) && DeleteKeyIfEmpty(parent.get(), last))
@@ -52,6 +83,42 @@ void PruneEmptyParents(RootKind kind, HKEY root, char* parentPath) {
 }
 
 }  // namespace
+
+bool MayPruneRegistryKey(const CreatedFacts& facts, RootKind root, const char* path) {
+    if (!MayPruneKey(root, path)) return false;
+    switch (facts.source()) {
+    case CreatedFacts::Source::NoRecord: return false;
+    case CreatedFacts::Source::Older: return true;
+    case CreatedFacts::Source::Facts: break;
+    }
+    char fact[kFactSize];
+    return RegistryFactText(root, path, nullptr, fact, sizeof fact) && facts.Holds(kRegKeyFact, fact);
+}
+
+bool MayEraseProtectedValue(const CreatedFacts& facts, RootKind root, const char* keyPath, const char* name) {
+    char fact[kFactSize];
+    if (facts.source() != CreatedFacts::Source::Facts || !RegistryFactText(root, keyPath, name, fact, sizeof fact) ||
+        !facts.Holds(kRegValueFact, fact))
+        return false;
+    // And the value still holds what the record's last make entry for it writes: a fact
+    // alone may have come with the file, and a value changed since is someone else's.
+    char installFolder[kPathSize], made[kPathSize] = "", now[kPathSize];
+    bool written = false;
+    ReadText("Root", "Named", installFolder, sizeof installFolder, facts.path());
+    ForEachPrefixedKey(facts.path(), "Reg", "Make", kLongValueSize, [&](int, char* entry) {
+        MakeEntryParts parts;
+        char entryFact[kFactSize];
+        if (SplitMakeEntry(entry, &parts) && parts.valueName &&
+            RegistryFactText(RootKindFromName(parts.root), parts.keyPath, parts.valueName, entryFact, sizeof entryFact) &&
+            lstrcmpiA(entryFact, fact) == 0)
+            written = RegistryDataText(parts.data, installFolder, made);
+        return true;
+    });
+    RegKey key;
+    DWORD type = 0;
+    return written && key.Open(RootKeyOf(root), keyPath, KEY_QUERY_VALUE) &&
+           QueryText(key.get(), name, now, sizeof now, &type) && type == REG_SZ && strcmp(now, made) == 0;
+}
 
 bool RegistryDataText(const char* data, const char* installFolder, char* out) {
     // A cut expansion names another file: better no value than a wrong one.
@@ -62,24 +129,31 @@ bool RegistryDataText(const char* data, const char* installFolder, char* out) {
 void MakeRegistryEntry(char* entry) {
     char installFolder[kPathSize];
     ReadText("Root", "Named", installFolder, sizeof installFolder, Script());
-    MakeEntry(entry, installFolder);
+    MakeEntry(entry, installFolder, nullptr);
 }
 
 void EraseRegistryEntry(char* entry) {
+    CreatedFacts facts(Script());
+    EraseRegistryEntry(entry, facts);
+}
+
+void EraseRegistryEntry(char* entry, const CreatedFacts& facts) {
     char* path = SplitAtFirstBackslash(entry);
     if (!path) return;
     RootKind kind = RootKindFromName(entry);
-    // Roots, keys directly below a root and the system's own keys are never erased,
-    // and then neither is the value of the same name.
-    if (!MayRemoveKeyTree(kind, path)) return;
+    // Roots and keys directly below a root are never erased, and then neither is the
+    // value of the same name; in the system's areas no key is.
+    KeyProtection protection = ProtectionOf(kind, path);
+    if (protection == KeyProtection::Structural) return;
     HKEY root = RootKeyOf(kind);
-    bool isKey;
-    {
+    bool isKey = false;
+    if (protection == KeyProtection::None) {
         RegKey probe;
         isKey = probe.Open(root, path, kTreeRights);
     }
     char* name = SplitAtLastBackslash(path);
     if (!name) return;  // refused above; kept for safety
+    if (protection == KeyProtection::System && !MayEraseProtectedValue(facts, kind, path, name)) return;
     {
         RegKey parent;
         if (parent.Open(root, path, kTreeRights)) {
@@ -87,17 +161,26 @@ void EraseRegistryEntry(char* entry) {
             parent.DeleteValue(name);
         }
     }
-    PruneEmptyParents(kind, root, path);
+    PruneEmptyParents(kind, root, path, facts);
 }
 
 void ApplyRegistryEntries(const char* scriptPath, bool make) {
     char installFolder[kPathSize];
     ReadText("Root", "Named", installFolder, sizeof installFolder, scriptPath);
-    ForEachPrefixedKey(scriptPath, "Reg", make ? "Make" : "Erase", kLongValueSize, [&](int, char* entry) {
-        if (make)
-            MakeEntry(entry, installFolder);
-        else
-            EraseRegistryEntry(entry);
+    if (!make) {
+        CreatedFacts facts(scriptPath);
+        ForEachPrefixedKey(scriptPath, "Reg", "Erase", kLongValueSize, [&](int, char* entry) {
+            EraseRegistryEntry(entry, facts);
+            return true;
+        });
+        return;
+    }
+    CreatedFacts earlier(Run().earlierRecord);
+    MadeFacts made{earlier};
+    ForEachPrefixedKey(scriptPath, "Reg", "Make", kLongValueSize, [&](int, char* entry) {
+        MakeEntry(entry, installFolder, &made);
         return true;
     });
+    made.keys.Write(scriptPath);
+    made.values.Write(scriptPath);
 }

@@ -1,5 +1,6 @@
 #include "registry/registry_parse.h"
 #include <string.h>
+#include <initializer_list>
 #include "base/text.h"
 
 char* SplitAtFirstBackslash(char* text) {
@@ -16,21 +17,41 @@ char* SplitAtLastBackslash(char* text) {
     return bs + 1;
 }
 
+namespace {
+
+const struct {
+    const char* name;
+    RootKind kind;
+} kRoots[] = {
+    {"HKEY_CLASSES_ROOT", RootKind::ClassesRoot},
+    {"HKEY_CURRENT_CONFIG", RootKind::CurrentConfig},
+    {"HKEY_CURRENT_USER", RootKind::CurrentUser},
+    {"HKEY_USERS", RootKind::Users},
+    {"HKEY_PERFORMANCE_DATA", RootKind::PerformanceData},
+    {"HKEY_DYN_DATA", RootKind::DynData},
+};
+
+}  // namespace
+
 RootKind RootKindFromName(const char* name) {
-    static const struct {
-        const char* name;
-        RootKind kind;
-    } kRoots[] = {
-        {"HKEY_CLASSES_ROOT", RootKind::ClassesRoot},
-        {"HKEY_CURRENT_CONFIG", RootKind::CurrentConfig},
-        {"HKEY_CURRENT_USER", RootKind::CurrentUser},
-        {"HKEY_USERS", RootKind::Users},
-        {"HKEY_PERFORMANCE_DATA", RootKind::PerformanceData},
-        {"HKEY_DYN_DATA", RootKind::DynData},
-    };
     for (const auto& root : kRoots)
         if (name && EqualsAsciiNoCase(name, root.name)) return root.kind;
     return RootKind::LocalMachine;
+}
+
+const char* RootNameOf(RootKind kind) {
+    for (const auto& root : kRoots)
+        if (root.kind == kind) return root.name;
+    return "HKEY_LOCAL_MACHINE";
+}
+
+bool RegistryFactText(RootKind root, const char* path, const char* valueName, char* out, size_t cap) {
+    if (!out || cap == 0) return false;
+    bool whole = CopyBounded(out, cap, RootNameOf(root));
+    if (whole && path && path[0]) whole = AppendBounded(out, cap, "\\") && AppendBounded(out, cap, path);
+    if (whole && valueName) whole = AppendBounded(out, cap, "\\\\") && AppendBounded(out, cap, valueName);
+    if (!whole) out[0] = 0;  // a cut fact would name another key
+    return whole;
 }
 
 bool SplitMakeEntry(char* entry, MakeEntryParts* parts) {
@@ -111,18 +132,18 @@ bool ComponentIs(const Components& c, int i, const char* name) {
     return StartsWithAsciiNoCase(c.start[i], name);
 }
 
-// Below SOFTWARE (or its 32-bit view SOFTWARE\Wow6432Node): keys whose removal
-// would take the system's own settings or the list of installed programs with it.
-bool IsSystemSoftwarePath(const char* rest) {
-    static const char* const kPaths[] = {
-        "Microsoft\\Windows",          "Microsoft\\Windows\\CurrentVersion",
-        "Microsoft\\Windows\\CurrentVersion\\Uninstall", "Microsoft\\Windows NT",
-        "Microsoft\\Windows NT\\CurrentVersion",
-    };
-    if (IsProtectedSoftwareKey(rest)) return true;
-    for (const char* path : kPaths)
-        if (EqualsAsciiNoCase(rest, path)) return true;
-    return false;
+// Whether component i names one of the system's file types (or extensions).
+bool IsSystemTypeComponent(const Components& c, int i) {
+    char name[260];
+    if (i >= c.count || i >= kMaxComponents || c.length[i] >= sizeof name) return false;
+    memcpy(name, c.start[i], c.length[i]);
+    name[c.length[i]] = 0;
+    return IsSystemFileType(name) || IsRefusedExtension(name);
+}
+
+bool EndsWithAsciiNoCase(const char* text, size_t length, const char* suffix) {
+    size_t n = strlen(suffix);
+    return length >= n && StartsWithAsciiNoCase(text + (length - n), suffix);
 }
 
 }  // namespace
@@ -131,26 +152,47 @@ KeyProtection ProtectionOf(RootKind root, const char* path) {
     if (!path || !path[0]) return KeyProtection::Structural;
     Components c = ComponentsOf(path);
     if (c.anyEmpty) return KeyProtection::Structural;
+    if (root == RootKind::ClassesRoot && IsSystemTypeComponent(c, 0)) return KeyProtection::System;
     int base = 0;  // index of the hive's first level
     if (root == RootKind::Users) {
         // A user's hive and the keys directly below it are that user's roots.
         if (c.count <= 2) return KeyProtection::System;
         base = 1;
+        // The hive <user>_Classes is that user's part of the classes root.
+        if (EndsWithAsciiNoCase(c.start[0], c.length[0], "_Classes") && IsSystemTypeComponent(c, 1))
+            return KeyProtection::System;
     } else if (c.count < 2) {
         return KeyProtection::Structural;
     }
-    bool userOrMachine = root == RootKind::CurrentUser || root == RootKind::LocalMachine || root == RootKind::Users;
-    if (userOrMachine && ComponentIs(c, base, "SOFTWARE")) {
+    bool hive = root == RootKind::CurrentUser || root == RootKind::LocalMachine || root == RootKind::Users ||
+                root == RootKind::CurrentConfig;
+    if (!hive) return KeyProtection::None;
+    if (ComponentIs(c, base, "SYSTEM")) return KeyProtection::System;
+    if (ComponentIs(c, base, "SOFTWARE")) {
         int first = base + 1;
         if (c.count > first + 1 && ComponentIs(c, first, "Wow6432Node")) ++first;
-        if (first < kMaxComponents) {
-            if (IsSystemSoftwarePath(c.start[first])) return KeyProtection::System;
-            // SOFTWARE\Classes\<name> is a key directly below HKEY_CLASSES_ROOT.
-            if (c.count == first + 2 && ComponentIs(c, first, "Classes")) return KeyProtection::Structural;
-        }
+        // The system's settings, every program's file types and the policies, all the way down.
+        for (const char* area : {"Microsoft", "Classes", "Policies"})
+            if (ComponentIs(c, first, area)) return KeyProtection::System;
+        // The 32-bit view and the registered clients themselves; their subkeys are programs'.
+        if (c.count == first + 1 && IsProtectedSoftwareKey(c.start[first])) return KeyProtection::System;
     }
-    if (root == RootKind::LocalMachine && ComponentIs(c, 0, "SYSTEM") && c.count <= 3) return KeyProtection::System;
     return KeyProtection::None;
+}
+
+char* UninstallCommandProgram(char* command) {
+    if (!command) return nullptr;
+    if (command[0] == '"') {
+        char* close = FindFirstChar(command + 1, '"');
+        if (!close) return nullptr;
+        *close = 0;
+        return command[1] ? command + 1 : nullptr;
+    }
+    static const char kArgument[] = " uninstall";
+    size_t n = strlen(command), a = sizeof kArgument - 1;
+    // A blank is never the trail byte of a double-byte character: the suffix is found as it is.
+    if (n >= a && EqualsAsciiNoCase(command + (n - a), kArgument)) command[n - a] = 0;
+    return command[0] ? command : nullptr;
 }
 
 bool MayRemoveSettingsKeys(const char* company, const char* product) {

@@ -16,6 +16,11 @@ char* SplitAtLastBackslash(char* text);
 // "HKLM" and "HKEY_LOCAL_MACHINE" included, stands for HKEY_LOCAL_MACHINE.
 enum class RootKind { ClassesRoot, CurrentConfig, CurrentUser, Users, PerformanceData, DynData, LocalMachine };
 RootKind RootKindFromName(const char* name);
+// The full name of a root ("HKEY_LOCAL_MACHINE" for the machine), as the record's facts name it.
+const char* RootNameOf(RootKind root);
+// A key ("ROOT\path") or, with a value name, a value ("ROOT\path\\name") as the record's
+// facts write it, the root by its full name. False, leaving out empty, when it does not fit.
+bool RegistryFactText(RootKind root, const char* path, const char* valueName, char* out, size_t cap);
 
 // A make entry "root\key\path\\value\data", split in place.
 struct MakeEntryParts {
@@ -41,7 +46,12 @@ bool IsProtectedSoftwareKey(const char* name);
 enum class KeyProtection {
     None,
     Structural,  // a root, a key directly below a root, or a path with an empty component
-    System,      // a key the system relies on; never removed, not even when empty
+    // The system's own areas: everything below SOFTWARE\Microsoft, \Classes, \Policies and
+    // SYSTEM (of the machine, the users and the current configuration), the keys
+    // SOFTWARE\Wow6432Node and \Clients, a user's hive and the keys directly below it,
+    // and the system's file types below the classes root. Never a key tree there, and
+    // no key pruned, not even when empty.
+    System,
 };
 KeyProtection ProtectionOf(RootKind root, const char* path);
 // A key with everything below it may be removed only when nothing protects it.
@@ -52,6 +62,11 @@ inline bool MayRemoveKeyTree(RootKind root, const char* path) {
 inline bool MayPruneKey(RootKind root, const char* path) {
     return ProtectionOf(root, path) != KeyProtection::System;
 }
+
+// The program an "UninstallString" starts, cut in place: what the quotes hold when the
+// command starts with one (null without the closing quote), else the whole command less
+// a trailing " uninstall". Null for an empty program.
+char* UninstallCommandProgram(char* command);
 
 // Whether the uninstall may remove SOFTWARE\company\product (product may be empty:
 // SOFTWARE\company with all below it) under the current user and the machine.

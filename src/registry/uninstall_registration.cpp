@@ -1,6 +1,8 @@
 // The product's entry in the list of installed programs and, on uninstall, its
 // removal together with the product's settings keys.
+#include <initializer_list>
 #include "app/run_state.h"
+#include "base/handles.h"
 #include "base/text.h"
 #include "registry/registry.h"
 #include "registry/registry_keys.h"
@@ -56,6 +58,59 @@ void WriteProductValues(RegKey& product, const ProductRegistration& r) {
     SetOrClear(product, "DisplayVersion", r.version);
 }
 
+const RootKind kSettingsRoots[] = {RootKind::CurrentUser, RootKind::LocalMachine};
+
+// Whether the key is there; one that cannot be opened for another reason counts as there.
+bool KeyIsThere(RootKind root, const char* path) {
+    UniqueKey key;
+    return RegOpenKeyExA(RootKeyOf(root), path, 0, KEY_READ, key.put()) != ERROR_FILE_NOT_FOUND;
+}
+
+// Which of the settings keys the uninstall may later remove were there before the
+// product's first install: the earlier install's record tells when it looked at the same
+// keys; otherwise the machine as it is now (before the make entries run).
+void RecordExistingSettingsKeys(const char* script) {
+    CreatedList existed(kSettingsExistedFact);
+    SettingsKeys keys, earlierKeys;
+    if (ReadSettingsKeys(script, &keys)) {
+        CreatedFacts earlier(Run().earlierRecord);
+        const bool carry = earlier.source() == CreatedFacts::Source::Facts && ReadSettingsKeys(earlier.path(), &earlierKeys);
+        for (bool company : {false, true}) {
+            char path[kPathSize], earlierProduct[kPathSize] = "", earlierCompany[kPathSize] = "";
+            if (!SettingsKeyPath(keys, company, path, sizeof path)) continue;
+            bool known = carry && SettingsKeyPath(earlierKeys, false, earlierProduct, sizeof earlierProduct) &&
+                         SettingsKeyPath(earlierKeys, true, earlierCompany, sizeof earlierCompany) &&
+                         (lstrcmpiA(path, earlierProduct) == 0 || lstrcmpiA(path, earlierCompany) == 0);
+            for (RootKind root : kSettingsRoots) {
+                char fact[kPathSize];
+                if (!RegistryFactText(root, path, nullptr, fact, sizeof fact)) continue;
+                if (known ? earlier.Holds(kSettingsExistedFact, fact) : KeyIsThere(root, path)) existed.Add(fact);
+            }
+        }
+    }
+    existed.Write(script);
+}
+
+// Registers into a key that is absent, empty or this install's, never into another
+// program's; a registration without a command could never be told from one.
+void RegisterProduct(const char* script, CreatedList* registered) {
+    RegKey version, uninstall;
+    if (!version.Create(HKEY_LOCAL_MACHINE, kVersionKey, KEY_CREATE_SUB_KEY)) return;
+    if (!uninstall.Create(version.get(), "Uninstall", KEY_CREATE_SUB_KEY)) return;
+    version.Changed();
+    char name[kValueSize], folder[kPathSize];
+    ReadText("Root", "Name", name, sizeof name, script);
+    ReadText("Root", "Named", folder, sizeof folder, script);
+    ProductRegistration values;
+    if (!ReadProductRegistration(script, name, folder, &values) || !values.command[0]) return;
+    if (RegistrationOwnerOf(values.keyName, folder) == RegistrationOwner::Other) return;
+    RegKey product;
+    if (!product.Create(uninstall.get(), values.keyName, KEY_SET_VALUE)) return;
+    uninstall.Changed();
+    WriteProductValues(product, values);
+    registered->Add(values.keyName);
+}
+
 }  // namespace
 
 bool ReadProductRegistration(const char* script, const char* keyName, const char* installFolder,
@@ -73,10 +128,13 @@ bool ReadProductRegistration(const char* script, const char* keyName, const char
         if (!JoinPath(uninstaller, "Setup.exe")) uninstaller[0] = 0;  // a cut path names another program
     }
     if (uninstaller[0]) {
-        // Never quoted: the earlier-install lookup takes the folder before the last backslash.
-        CopyBounded(r->command, sizeof r->command, uninstaller);
-        if (ReadNumber("Del", "Auto", 0, script) != 0 && !AppendBounded(r->command, sizeof r->command, " uninstall"))
-            r->command[0] = 0;
+        // Quoted, so that a blank in the folder never starts another program (C:\Program.exe).
+        bool whole = CopyBounded(r->command, sizeof r->command, "\"") &&
+                     AppendBounded(r->command, sizeof r->command, uninstaller) &&
+                     AppendBounded(r->command, sizeof r->command, "\"");
+        if (whole && ReadNumber("Del", "Auto", 0, script) != 0)
+            whole = AppendBounded(r->command, sizeof r->command, " uninstall");
+        if (!whole) r->command[0] = 0;
     }
     DisplayIcon(script, installFolder, uninstaller, r->icon);
     r->sizeKnown = ReadCount("CopiedFile", script) > 0;
@@ -99,21 +157,64 @@ DWORD RecordedFilesKiB(const char* scriptPath) {
     return kib > 0xFFFFFFFFull ? 0xFFFFFFFFu : (DWORD)kib;
 }
 
+bool IsOwnUninstallCommand(const char* command, const char* installFolder) {
+    char text[kPathSize], own[kPathSize];
+    if (!command || !installFolder || !installFolder[0] || !CopyBounded(text, sizeof text, command)) return false;
+    const char* program = UninstallCommandProgram(text);
+    if (!program || !CopyBounded(own, sizeof own, installFolder) || !JoinPath(own, "Setup.exe")) return false;
+    return lstrcmpiA(program, own) == 0;
+}
+
+RegistrationOwner RegistrationOwnerOf(const char* keyName, const char* installFolder) {
+    char path[kPathSize];
+    if (!IsSingleKeyName(keyName) || !CopyBounded(path, sizeof path, kUninstallKey) || !JoinPath(path, keyName))
+        return RegistrationOwner::Other;
+    UniqueKey product;
+    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, product.put());
+    if (rc == ERROR_FILE_NOT_FOUND) return RegistrationOwner::Absent;
+    if (rc != ERROR_SUCCESS) return RegistrationOwner::Other;  // a key that cannot be read may hold anything
+    char command[kPathSize];
+    if (QueryText(product.get(), "UninstallString", command, sizeof command, nullptr))
+        return IsOwnUninstallCommand(command, installFolder) ? RegistrationOwner::Own : RegistrationOwner::Other;
+    DWORD subkeys = 1, values = 1;
+    if (RegQueryInfoKeyA(product.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                         nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        subkeys == 0 && values == 0)
+        return RegistrationOwner::Empty;
+    return RegistrationOwner::Other;
+}
+
+bool RecordedRegistration(const char* script, const CreatedFacts& facts, char* keyName, size_t cap) {
+    keyName[0] = 0;
+    switch (facts.source()) {
+    case CreatedFacts::Source::NoRecord: return false;
+    case CreatedFacts::Source::Older: ReadText("Root", "Name", keyName, cap, script); break;
+    case CreatedFacts::Source::Facts:
+        // A record with facts and none of this kind registered nothing.
+        facts.ForEach(kUninstallFact, [&](const char* name) {
+            if (!keyName[0]) CopyBounded(keyName, cap, name);
+        });
+        break;
+    }
+    return IsSingleKeyName(keyName);
+}
+
+bool MayRemoveSettingsKey(const CreatedFacts& facts, RootKind root, const char* path) {
+    switch (facts.source()) {
+    case CreatedFacts::Source::NoRecord: return false;
+    case CreatedFacts::Source::Older: return true;
+    case CreatedFacts::Source::Facts: break;
+    }
+    char fact[kPathSize];
+    return RegistryFactText(root, path, nullptr, fact, sizeof fact) && !facts.Holds(kSettingsExistedFact, fact);
+}
+
 void RegisterUninstall() {
     const char* script = Script();
-    RegKey version, uninstall;
-    if (!version.Create(HKEY_LOCAL_MACHINE, kVersionKey, KEY_CREATE_SUB_KEY)) return;
-    if (!uninstall.Create(version.get(), "Uninstall", KEY_CREATE_SUB_KEY)) return;
-    version.Changed();
-    char name[kValueSize], folder[kPathSize];
-    ReadText("Root", "Name", name, sizeof name, script);
-    ReadText("Root", "Named", folder, sizeof folder, script);
-    ProductRegistration values;
-    if (!ReadProductRegistration(script, name, folder, &values)) return;
-    RegKey product;
-    if (!product.Create(uninstall.get(), values.keyName, KEY_SET_VALUE)) return;
-    uninstall.Changed();
-    WriteProductValues(product, values);
+    RecordExistingSettingsKeys(script);
+    CreatedList registered(kUninstallFact);
+    RegisterProduct(script, &registered);
+    registered.Write(script);
 }
 
 void RemoveProductKeys() {
@@ -121,23 +222,33 @@ void RemoveProductKeys() {
     char name[kValueSize];
     ReadText("Root", "Name", name, sizeof name, script);
     if (!IsSingleKeyName(name)) return;  // empty or unusable: not even the settings keys
-    {
+    CreatedFacts facts(script);
+    char registered[kValueSize], folder[kPathSize];
+    ReadText("Root", "Named", folder, sizeof folder, script);
+    // Only while the key still starts this install's uninstaller: another program may
+    // have taken the name since.
+    if (RecordedRegistration(script, facts, registered, sizeof registered) &&
+        RegistrationOwnerOf(registered, folder) == RegistrationOwner::Own) {
         RegKey uninstall;
         if (uninstall.Open(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_CREATE_SUB_KEY) &&
-            DeleteKeyTree(uninstall.get(), name))
+            DeleteKeyTree(uninstall.get(), registered))
             uninstall.Changed();
     }
     SettingsKeys keys;
     if (!ReadSettingsKeys(script, &keys)) return;
-    const HKEY roots[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
-    for (HKEY root : roots) {
-        {
+    char product[kPathSize], company[kPathSize];
+    if (!SettingsKeyPath(keys, false, product, sizeof product) || !SettingsKeyPath(keys, true, company, sizeof company))
+        return;
+    for (RootKind kind : kSettingsRoots) {
+        HKEY root = RootKeyOf(kind);
+        if (MayRemoveSettingsKey(facts, kind, product)) {
             RegKey settings;
             if (settings.Open(root, keys.path, kTreeRights) && DeleteKeyTree(settings.get(), keys.leaf))
                 settings.Changed();
         }
         RegKey software;
-        if (software.Open(root, "SOFTWARE", kTreeRights) && DeleteKeyIfEmpty(software.get(), keys.company))
+        if (MayRemoveSettingsKey(facts, kind, company) && software.Open(root, "SOFTWARE", kTreeRights) &&
+            DeleteKeyIfEmpty(software.get(), keys.company))
             software.Changed();
     }
 }
@@ -155,4 +266,11 @@ bool ReadSettingsKeys(const char* script, SettingsKeys* keys) {
         CopyBounded(keys->leaf, sizeof keys->leaf, product);
     }
     return true;
+}
+
+bool SettingsKeyPath(const SettingsKeys& keys, bool company, char* out, size_t cap) {
+    bool whole = company ? CopyBounded(out, cap, "SOFTWARE") && JoinPath(out, keys.company, cap)
+                         : CopyBounded(out, cap, keys.path) && JoinPath(out, keys.leaf, cap);
+    if (!whole) out[0] = 0;
+    return whole;
 }

@@ -558,6 +558,12 @@ void Checker::CheckLastGo() {
 }
 
 void Checker::CheckRegistry() {
+    std::set<std::string> madeValues;  // as the record names them, letters folded
+    auto folded = [](const char* fact) {
+        std::string text = fact;
+        for (char& c : text) c = (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
+        return text;
+    };
     ForEachPrefixedKey(script(), "Reg", "Make", kLongValueSize, [&](int k, char* entry) {
         const int line = Line("Reg", "Make" + Num(k));
         const bool valueText = strstr(entry, "\\\\") != nullptr;
@@ -577,6 +583,9 @@ void Checker::CheckRegistry() {
             char data[kPathSize];
             if (!RegistryDataText(parts.data, choices_.installFolder, data))
                 out_.Error(line, "the data " + Quoted(parts.data) + " expands to more than 259 bytes: nothing is written");
+            char fact[kLongValueSize + 32];
+            if (RegistryFactText(RootKindFromName(parts.root), parts.keyPath, parts.valueName, fact, sizeof fact))
+                madeValues.insert(folded(fact));
         }
         return true;
     });
@@ -592,6 +601,20 @@ void Checker::CheckRegistry() {
             out_.Warn(line, "root " + Quoted(entry) + " is not a root name: it stands for HKEY_LOCAL_MACHINE; did you "
                                                     "mean " + Quoted(nearest) + "?");
         KeyProtection protection = ProtectionOf(RootKindFromName(entry), path);
+        // In the system's areas the uninstall still takes a value the script's make entries write.
+        if (protection == KeyProtection::System) {
+            std::string keyPath = path;
+            const char* bs = FindLastBackslash(keyPath.c_str());
+            char fact[kLongValueSize + 32];
+            if (bs) {
+                const size_t at = (size_t)(bs - keyPath.c_str());
+                const std::string name = keyPath.substr(at + 1);
+                keyPath.resize(at);
+                if (RegistryFactText(RootKindFromName(entry), keyPath.c_str(), name.c_str(), fact, sizeof fact) &&
+                    madeValues.count(folded(fact)))
+                    protection = KeyProtection::None;
+            }
+        }
         if (protection != KeyProtection::None)
             out_.Error(line, "the uninstall refuses to erase " + Quoted(path) +
                                  (protection == KeyProtection::System ? ": the system relies on that key"

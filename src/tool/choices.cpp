@@ -13,8 +13,11 @@ void ReadDialogChoices(const char* script, DialogChoices* c) {
         CopyBounded(c->installFolder, sizeof c->installFolder, c->earlierFolder);
     }
     if (!c->installFolder[0]) DefaultInstallFolder(rootName, nullptr, c->installFolder);
-    CopyBounded(c->rootName, sizeof c->rootName,
-                FindLastBackslash(c->installFolder) ? LastComponent(c->installFolder) : rootName);
+    // As the dialog rewrites [Root] "Name": never in a record, the found name on a version-up.
+    const char* name = rootName;
+    if (!c->record && FindLastBackslash(c->installFolder))
+        name = c->versionUp ? LastComponent(rootName) : LastComponent(c->installFolder);
+    CopyBounded(c->rootName, sizeof c->rootName, name);
     c->folderUsable = IsUsableInstallFolder(c->installFolder);
     // The record the dialog compares with: the earlier install's, or its own folder's.
     const char* recordFolder = c->record ? c->installFolder : c->versionUp ? c->earlierFolder : "";

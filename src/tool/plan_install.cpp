@@ -401,6 +401,14 @@ void InstallPlanner::Registration() {
         return;
     }
     RegPath key{RootKind::LocalMachine, std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + r.keyName};
+    if (!r.command[0]) {
+        plan_.Item("refused", key.Display(), "(the uninstall command does not fit: the product is not registered)");
+        return;
+    }
+    if (RegistrationOwnerOf(r.keyName, folder) == RegistrationOwner::Other) {
+        plan_.Item("refused", key.Display(), "(another program's key: the product is not registered)");
+        return;
+    }
     PlanCreateKeys(plan_, key);
     if (r.displayName[0]) PlanSetValue(plan_, key, "DisplayName", r.displayName);
     if (r.command[0]) PlanSetValue(plan_, key, "UninstallString", r.command);

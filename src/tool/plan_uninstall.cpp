@@ -205,17 +205,35 @@ void UninstallPlanner::ProductKeys() {
         plan_.Note("[Root] \"Name\" cannot name a key: nothing is removed");
         return;
     }
-    RemoveTree({RootKind::LocalMachine, std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + name});
+    CreatedFacts facts(script());
+    char registered[kValueSize];
+    if (RecordedRegistration(script(), facts, registered, sizeof registered)) {
+        RegPath key{RootKind::LocalMachine, std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + registered};
+        if (RegistrationOwnerOf(registered, install_) == RegistrationOwner::Own)
+            RemoveTree(key);
+        else if (KeyExists(key))
+            plan_.Item("stays", key.Display(), "(its command does not start this install's Setup.exe)");
+    } else {
+        plan_.Note("the record names no registration of its own: none is removed");
+    }
     SettingsKeys keys;
     if (!ReadSettingsKeys(script(), &keys)) return;
+    char product[kPathSize], company[kPathSize];
+    if (!SettingsKeyPath(keys, false, product, sizeof product) || !SettingsKeyPath(keys, true, company, sizeof company))
+        return;
     for (RootKind root : {RootKind::CurrentUser, RootKind::LocalMachine}) {
-        RemoveTree(RegPath{root, keys.path}.Child(keys.leaf));
-        RemoveIfEmpty(RegPath{root, "SOFTWARE"}.Child(keys.company));
+        RegPath productKey = RegPath{root, keys.path}.Child(keys.leaf);
+        if (MayRemoveSettingsKey(facts, root, product))
+            RemoveTree(productKey);
+        else if (KeyExists(productKey))
+            plan_.Item("stays", productKey.Display(), "(it was there before the product's first install)");
+        if (MayRemoveSettingsKey(facts, root, company)) RemoveIfEmpty(RegPath{root, "SOFTWARE"}.Child(keys.company));
     }
 }
 
 void UninstallPlanner::RegistryEntries() {
     bool any = false;
+    CreatedFacts facts(script());
     ForEachPrefixedKey(script(), "Reg", "Erase", kLongValueSize, [&](int, char* entry) {
         if (!any) plan_.Heading("Registry entries ([Reg] \"Erase\")");
         any = true;
@@ -223,20 +241,25 @@ void UninstallPlanner::RegistryEntries() {
         char* path = SplitAtFirstBackslash(entry);
         if (!path) return true;
         const RootKind root = RootKindFromName(entry);
-        if (!MayRemoveKeyTree(root, path)) {
+        const KeyProtection protection = ProtectionOf(root, path);
+        if (protection == KeyProtection::Structural) {
             plan_.Item("refused", written, "(the uninstall never erases this key)");
             return true;
         }
         RegPath whole{root, path};
-        const bool isKey = KeyExists(whole);
+        const bool isKey = protection == KeyProtection::None && KeyExists(whole);
         char* name = SplitAtLastBackslash(path);
         if (!name) return true;
         RegPath parent{root, path};
+        if (protection == KeyProtection::System && !MayEraseProtectedValue(facts, root, path, name)) {
+            plan_.Item("refused", written, "(in the system's keys only a value this product's make entries wrote goes)");
+            return true;
+        }
         if (isKey) RemoveTree(whole);
         RemoveValue(parent, name);
-        // Emptied parents go from the deepest up, unless the system relies on them.
+        // Emptied parents go from the deepest up, when the record shows this product made them.
         for (;;) {
-            if (MayPruneKey(root, parent.path.c_str())) RemoveIfEmpty(parent);
+            if (MayPruneRegistryKey(facts, root, parent.path.c_str())) RemoveIfEmpty(parent);
             const char* bs = FindLastBackslash(parent.path.c_str());
             if (!bs) break;
             parent.path.resize((size_t)(bs - parent.path.c_str()));

@@ -6,6 +6,7 @@
 #include "app/run_state.h"
 #include "base/handles.h"
 #include "base/text.h"
+#include "registry/registry_parse.h"
 #include "res/resource.h"
 #include "script/paths.h"
 #include "script/script.h"
@@ -230,19 +231,20 @@ bool FindEarlierInstall(const char* productName, char* folder) {
     // Opened, not created: a cancelled set-up must not leave an empty key behind.
     if (RegOpenKeyExA(uninstall.get(), productName, 0, KEY_READ, product.put()) != ERROR_SUCCESS)
         return false;
-    if (!QueryText(product.get(), "UninstallString", folder, kPathSize, nullptr)) return false;
-    if (folder[0] == '"') {  // a quoted command: the program is what the quotes hold
-        char* close = FindFirstChar(folder + 1, '"');
-        if (close) *close = 0;
-        memmove(folder, folder + 1, strlen(folder + 1) + 1);
-    }
-    char* bs = FindLastBackslash(folder);
-    if (!bs) {
-        folder[0] = 0;
-        return false;
-    }
+    char command[kPathSize];
+    if (!QueryText(product.get(), "UninstallString", command, sizeof command, nullptr)) return false;
+    // Quoted or not (registrations of before were not): only the uninstaller of this
+    // installer beside an install record is an earlier install; a key of the same name
+    // may be another program's.
+    char* program = UninstallCommandProgram(command);
+    char* bs = program ? FindLastBackslash(program) : nullptr;
+    if (!bs || bs == program || lstrcmpiA(bs + 1, "Setup.exe") != 0) return false;
     *bs = 0;
-    return true;
+    char record[kPathSize];
+    if (!CopyBounded(record, sizeof record, program) || !JoinPath(record, "Setup.ini") ||
+        ReadNumber("CopiedFile", "Count", 0, record) == 0)
+        return false;
+    return CopyBounded(folder, kPathSize, program);
 }
 
 int OfferedBoxMode(const char* script, const char* key, bool versionUp, const char* earlierRecord) {
@@ -269,10 +271,15 @@ void SetUpMainDialog(HWND dialog) {
         CopyBounded(folder, sizeof folder, earlierFolder);
     }
     if (!folder[0]) DefaultInstallFolder(rootName, dialog, folder);
-    if (FindLastBackslash(folder)) WriteText("Root", "Name", LastComponent(folder), script);
+    // [Root] "Name" names the product's key in the list of installed programs: an install
+    // record keeps the name its install registered, and a version-up the name its earlier
+    // install was found by, whatever its folder is called.
+    const bool record = ReadNumber("CopiedFile", "Count", 0, script) != 0;
+    if (!record && FindLastBackslash(folder))
+        WriteText("Root", "Name", s.versionUp ? LastComponent(rootName) : LastComponent(folder), script);
     SetDlgItemTextA(dialog, IDC_FOLDER, folder);
 
-    if (ReadNumber("CopiedFile", "Count", 0, script) != 0) {
+    if (record) {
         SetUpInstalledState(dialog, s, folder);
     } else {
         SetUpScriptState(dialog, s, earlierFolder);

@@ -308,9 +308,11 @@ TEST(DialogSetUp, RegisteredEarlierInstallGivesVersionUp) {
                                       "[CopiedFile]\nCount=1\n0=" + earlier + "\\a.txt\n")));
     ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, ProductKey("VerApp").c_str(), "UninstallString",
                                     (earlier + "\\Setup.exe uninstall").c_str()));
-    // A quoted command, as other installers write it: the quotes are no part of the folder.
+    // A quoted command, as registrations are written now: the quotes are no part of the
+    // folder, which holds the install record that makes it an earlier install.
     ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, ProductKey("QuoteApp").c_str(), "UninstallString",
                                     "\"C:\\Earlier\\Quote App\\Setup.exe\" uninstall"));
+    ASSERT_TRUE(stage::WriteFile("C:\\Earlier\\Quote App\\Setup.ini", Crlf("[CopiedFile]\nCount=1\n")));
     // Looked up by the last part of [Root] Name only.
     Batch b("verup", {"[Setup]\nName=VerApp 2.0\n[Root]\nName=%programs%\\Vendor\\VerApp\n[Menu]\nName=VerApp\n" +
                           CheckSection("1123011"),

@@ -384,6 +384,8 @@ TEST(PicturePages, StartPerSituationButtonsAndPagesDrawnOverEachOther) {
     stage::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PicVer").c_str());
     ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PicVer").c_str(),
                                     "UninstallString", "C:\\PicVerOld\\Setup.exe"));
+    // The earlier install's record, without which the key would be no install of the product's.
+    ASSERT_TRUE(stage::WriteFile("C:\\PicVerOld\\Setup.ini", "[CopiedFile]\r\nCount=1\r\n"));
     Products all;
     Add(all, "pictures", "[Setup]\nName=Pictures\n[Root]\nName=Pictures\n" + kPages);
     Add(all, "pictures-installed", "[Setup]\nName=Pictures Installed\n[Root]\nName=PicInst\nNamed=" + installed +

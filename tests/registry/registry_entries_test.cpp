@@ -7,6 +7,7 @@
 #include "registry/registry.h"
 #include "registry/registry_keys.h"
 #include "registry_fixtures.h"
+#include "script/created.h"
 
 using namespace regtest;
 
@@ -16,7 +17,9 @@ const HKEY kUser = HKEY_CURRENT_USER;
 
 class RegistryEntries : public testing::Test {
 protected:
-    void SetUp() override { UseScript({"[Root]", "Named=C:\\App"}); }
+    // A record written before facts were kept: outside the system's areas the erase
+    // entries take what they name and prune every emptied key.
+    void SetUp() override { UseScript({"[Root]", "Named=C:\\App", "[CopiedFile]", "Count=1"}); }
     static void Make(const std::string& entry) { MakeRegistryEntry(Buffer(entry).data()); }
     static void Erase(const std::string& entry) { EraseRegistryEntry(Buffer(entry).data()); }
     ScopedTree user_{kUser, "Software\\SetupRegTest"};
@@ -195,16 +198,129 @@ TEST_F(RegistryEntries, EraseEntriesNeverReachRootsKeysBelowThemOrSystemKeys) {
     RegDeleteValueA(software, "Microsoft");
     RegCloseKey(software);
 
-    // Pruning passes an emptied key directly below a root, never a system key. Policies may
-    // not exist in a fresh prefix; made here, it is empty once the entry is erased.
+    // Pruning passes an emptied key directly below a root; below the system's areas no key
+    // is erased or pruned at all. Policies may not exist in a fresh prefix.
     const bool hadPolicies = KeyExists(kUser, "Software\\Policies");
     ASSERT_TRUE(PutKey(kUser, "Software\\Policies\\SetupRegTest\\Sub") && PutKey(kUser, "SetupRegTestTop\\Tool"));
     Erase("HKEY_CURRENT_USER\\Software\\Policies\\SetupRegTest\\Sub");
     Erase("HKEY_CURRENT_USER\\SetupRegTestTop\\Tool");
-    EXPECT_FALSE(KeyExists(kUser, "Software\\Policies\\SetupRegTest")) << "the emptied parent goes";
-    EXPECT_TRUE(KeyExists(kUser, "Software\\Policies")) << "a system key stays even when empty";
+    EXPECT_TRUE(KeyExists(kUser, "Software\\Policies\\SetupRegTest\\Sub")) << "a key below Policies stays";
     EXPECT_FALSE(KeyExists(kUser, "SetupRegTestTop")) << "an emptied key directly below a root goes";
+    RemoveTree(kUser, "Software\\Policies\\SetupRegTest");
     if (!hadPolicies) RegDeleteKeyA(kUser, "Software\\Policies");
+}
+
+// An install of [Reg] entries into a record that keeps facts, the earlier install's
+// record being earlier; the uninstall then reads the same record.
+std::string InstallEntries(const std::vector<std::string>& entries, const std::string& earlier = "") {
+    std::vector<std::string> lines = {"[Root]", "Named=C:\\App", "[CopiedFile]", "Count=1", "[Reg]"};
+    lines.insert(lines.end(), entries.begin(), entries.end());
+    std::string script = UseScript(lines);
+    StartCreatedFacts(script.c_str());
+    CopyBounded(::Run().earlierRecord, sizeof ::Run().earlierRecord, earlier.c_str());
+    ApplyRegistryEntries(script.c_str(), true);
+    return script;
+}
+
+const std::string kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::string kRunOnce = kRun + "Once";
+
+TEST_F(RegistryEntries, InTheSystemsAreasOnlyTheValuesThisInstallWroteGoAndNoKeyThatWasThereIsPruned) {
+    const std::string hkcu = "HKEY_CURRENT_USER\\", mine = "HKEY_CURRENT_USER\\Software\\SetupRegTest\\";
+    const bool hadRunOnce = KeyExists(kUser, kRunOnce);
+    // Another program's autostart value, an empty RunOnce and an empty key of the user's.
+    ASSERT_TRUE(PutText(kUser, kRun, "SetupRegTestOther", "other.exe") && PutKey(kUser, kRunOnce) &&
+                PutKey(kUser, user_ / "Existing"));
+    const std::vector<std::pair<HKEY, std::string>> watched = {
+        {kUser, kRun},
+        {kUser, kRunOnce},
+        {kUser, user_.key()},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer"},
+        {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager"},
+        {HKEY_CLASSES_ROOT, "exefile"},
+    };
+    auto dump = [&] {
+        std::string out;
+        for (const auto& w : watched) out += Dump(w.first, {w.second});
+        return out;
+    };
+    for (const auto& w : watched) ASSERT_TRUE(KeyExists(w.first, w.second)) << w.second << ": nothing to protect";
+    const std::string before = dump();
+    const std::string script = InstallEntries({
+        "Make0=" + hkcu + kRun + "\\\\SetupRegTestRun\\!notes.exe",
+        "Make1=" + hkcu + kRunOnce + "\\\\SetupRegTestOnce\\!notes.exe /first",
+        "Make2=" + mine + "Existing\\\\Mode\\!1",
+        "Make3=" + mine + "Made\\Deep\\\\Mode\\!1",
+        "Erase0=" + hkcu + kRun + "\\SetupRegTestRun",
+        "Erase1=" + hkcu + kRun + "\\SetupRegTestOther",
+        "Erase2=" + hkcu + kRunOnce + "\\SetupRegTestOnce",
+        "Erase3=HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+        "Erase4=HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer",
+        "Erase5=HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+        "Erase6=HKEY_CLASSES_ROOT\\exefile\\shell",
+        "Erase7=" + hkcu + kRun,
+        "Erase8=" + mine + "Existing\\Mode",
+        "Erase9=" + mine + "Made\\Deep",
+    });
+    EXPECT_EQ("notes.exe", Text(kUser, kRun, "SetupRegTestRun"));
+    EXPECT_EQ("notes.exe /first", Text(kUser, kRunOnce, "SetupRegTestOnce"));
+    EXPECT_EQ("1", Text(kUser, user_ / "Made\\Deep", "Mode"));
+    CreatedFacts facts(script.c_str());
+    ASSERT_EQ(CreatedFacts::Source::Facts, facts.source());
+    EXPECT_TRUE(facts.Holds("RegValue", ("HKEY_CURRENT_USER\\" + kRun + "\\\\SetupRegTestRun").c_str()));
+    EXPECT_TRUE(facts.Holds("RegKey", "HKEY_CURRENT_USER\\Software\\SetupRegTest\\Made\\Deep"));
+    EXPECT_FALSE(facts.Holds("RegKey", "HKEY_CURRENT_USER\\Software\\SetupRegTest\\Existing")) << "it was there";
+    EXPECT_FALSE(facts.Holds("RegKey", ("HKEY_CURRENT_USER\\" + kRunOnce).c_str())) << "it was there";
+
+    ApplyRegistryEntries(script.c_str(), false);
+    EXPECT_EQ(before, dump()) << "the uninstall took more than this install made";
+    EXPECT_FALSE(KeyExists(kUser, user_ / "Made")) << "the keys this install made go";
+
+    // A record from before the facts were kept proves nothing: the product's own value stays.
+    const std::string older = UseScript({"[Root]", "Named=C:\\App", "[CopiedFile]", "Count=1", "[Reg]",
+                                         "Erase0=" + hkcu + kRun + "\\SetupRegTestRun"});
+    ASSERT_TRUE(PutText(kUser, kRun, "SetupRegTestRun", "notes.exe"));
+    ApplyRegistryEntries(older.c_str(), false);
+    EXPECT_EQ("notes.exe", Text(kUser, kRun, "SetupRegTestRun"));
+    // Nor does a fact without a make entry that wrote the value as it is now: one that came
+    // with the file, or a value another program changed since.
+    const std::string winlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+    const std::string shell = Text(HKEY_LOCAL_MACHINE, winlogon, "Shell");
+    ASSERT_NE("<absent>", shell);
+    const std::string forged = UseScript({"[Root]", "Named=C:\\App", "[CopiedFile]", "Count=1", "[Created]", "Recorded=1",
+                                          "RegValue0=HKEY_LOCAL_MACHINE\\" + winlogon + "\\\\Shell", "[Reg]",
+                                          "Erase0=HKEY_LOCAL_MACHINE\\" + winlogon + "\\Shell"});
+    ApplyRegistryEntries(forged.c_str(), false);
+    EXPECT_EQ(shell, Text(HKEY_LOCAL_MACHINE, winlogon, "Shell")) << "a fact that came with the file";
+    const std::string changed = InstallEntries({"Make0=" + hkcu + kRun + "\\\\SetupRegTestRun\\!notes.exe",
+                                                "Erase0=" + hkcu + kRun + "\\SetupRegTestRun"});
+    ASSERT_TRUE(PutText(kUser, kRun, "SetupRegTestRun", "someone else's.exe"));
+    ApplyRegistryEntries(changed.c_str(), false);
+    EXPECT_EQ("someone else's.exe", Text(kUser, kRun, "SetupRegTestRun")) << "changed since the install";
+
+    HKEY run = OpenKey(kUser, kRun, KEY_SET_VALUE);
+    RegDeleteValueA(run, "SetupRegTestRun");
+    RegDeleteValueA(run, "SetupRegTestOther");
+    RegCloseKey(run);
+    if (!hadRunOnce) RegDeleteKeyA(kUser, kRunOnce.c_str());
+}
+
+TEST_F(RegistryEntries, AVersionUpKeepsTheKeysTheEarlierInstallMadeAndNoOthers) {
+    const std::string mine = "HKEY_CURRENT_USER\\Software\\SetupRegTest\\";
+    ASSERT_TRUE(PutKey(kUser, user_ / "Existing"));
+    const std::vector<std::string> entries = {"Make0=" + mine + "Up\\Deep\\\\V\\!1", "Make1=" + mine + "Existing\\\\V\\!1",
+                                              "Erase0=" + mine + "Up\\Deep\\V", "Erase1=" + mine + "Existing\\V"};
+    const std::string first = InstallEntries(entries);
+    // The next install finds every key there already; the first record tells which were made.
+    const std::string second = InstallEntries(entries, first);
+    CreatedFacts facts(second.c_str());
+    EXPECT_TRUE(facts.Holds("RegKey", (mine + "Up").c_str()) && facts.Holds("RegKey", (mine + "Up\\Deep").c_str())) << "carried forward";
+    EXPECT_FALSE(facts.Holds("RegKey", (mine + "Existing").c_str()) || facts.Holds("RegKey", "HKEY_CURRENT_USER\\Software"));
+    ApplyRegistryEntries(second.c_str(), false);
+    EXPECT_FALSE(KeyExists(kUser, user_ / "Up")) << "emptied keys the earlier install made are pruned";
+    EXPECT_TRUE(KeyExists(kUser, user_ / "Existing")) << "an empty key of the user's stays";
+    EXPECT_TRUE(Names(kUser, user_ / "Existing", true).empty());
 }
 
 }  // namespace

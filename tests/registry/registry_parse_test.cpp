@@ -45,6 +45,28 @@ TEST(RootKindFromName, WholeNamesWithoutCaseAndEverythingElseIsTheMachine) {
         {"HKEY_CURRENT_USERS", RootKind::LocalMachine}, {"", RootKind::LocalMachine},
     };
     for (const auto& c : cases) EXPECT_EQ((int)c.second, (int)RootKindFromName(c.first)) << "\"" << c.first << "\"";
+    // The facts name each root by its full name, which reads back as the same root.
+    for (int kind = 0; kind <= (int)RootKind::LocalMachine; ++kind)
+        EXPECT_EQ(kind, (int)RootKindFromName(RootNameOf((RootKind)kind))) << RootNameOf((RootKind)kind);
+}
+
+TEST(RegistryFactText, KeysAndValuesUnderTheRootsFullNameAndNeverCut) {
+    const struct {
+        RootKind root;
+        const char *path, *value, *want;
+    } cases[] = {
+        {RootKind::CurrentUser, "Software\\Acme", nullptr, "HKEY_CURRENT_USER\\Software\\Acme"},
+        {RootKind::LocalMachine, "SOFTWARE\\Acme", "Run", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme\\\\Run"},
+        {RootKind::ClassesRoot, "AcmeFile", "", "HKEY_CLASSES_ROOT\\AcmeFile\\\\"},
+        {RootKind::CurrentUser, "", "V", "HKEY_CURRENT_USER\\\\V"},  // a value of the root itself
+    };
+    char out[64];
+    for (const auto& c : cases) {
+        EXPECT_TRUE(RegistryFactText(c.root, c.path, c.value, out, sizeof out)) << c.want;
+        EXPECT_STREQ(c.want, out);
+    }
+    EXPECT_FALSE(RegistryFactText(RootKind::CurrentUser, "Software\\Acme", nullptr, out, 30));
+    EXPECT_STREQ("", out) << "a cut fact would name another key";
 }
 
 TEST(SplitMakeEntry, KeysEndAtTheDoubleBackslashAndTheDataKeepsItsOwn) {
@@ -76,37 +98,98 @@ TEST(SplitMakeEntry, KeysEndAtTheDoubleBackslashAndTheDataKeepsItsOwn) {
     EXPECT_FALSE(SplitMakeEntry(&none[0], &parts));
 }
 
-TEST(KeyGuards, RootsKeysBelowRootsAndSystemKeysAreProtected) {
+TEST(KeyGuards, RootsKeysBelowRootsAndTheSystemsAreasAreProtected) {
     using P = KeyProtection;
-    const RootKind user = RootKind::CurrentUser, machine = RootKind::LocalMachine, users = RootKind::Users;
+    const RootKind user = RootKind::CurrentUser, machine = RootKind::LocalMachine, users = RootKind::Users,
+                   classes = RootKind::ClassesRoot, config = RootKind::CurrentConfig;
     const struct {
         RootKind root;
         const char* path;
         P want;
     } cases[] = {
         {user, "Software", P::Structural},
-        {RootKind::ClassesRoot, ".txt", P::Structural},
+        {classes, ".txt", P::Structural},
         {user, "Software\\", P::Structural},  // an empty final name is the parent itself
         {user, "Software\\\\Tool", P::Structural},
-        {machine, "SOFTWARE\\Classes\\.txt", P::Structural},  // HKEY_CLASSES_ROOT\.txt by another name
         {user, "Software\\Acme\\Tool", P::None},
-        {RootKind::ClassesRoot, "TlxFile\\shell", P::None},
+        {classes, "TlxFile\\shell", P::None},
         {user, "software\\MICROSOFT", P::System},
         {machine, "SOFTWARE\\Policies", P::System},
         {machine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", P::System},
-        {machine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool", P::None},
         {machine, "SOFTWARE\\Wow6432Node\\Microsoft", P::System},
+        {machine, "SOFTWARE\\Wow6432Node", P::System},
         {machine, "SOFTWARE\\Wow6432Node\\Acme", P::None},
+        {machine, "SOFTWARE\\Clients", P::System},
+        {machine, "SOFTWARE\\Clients\\Mail\\Acme Mail", P::None},  // a program's own registration
         {machine, "SYSTEM\\CurrentControlSet\\Services", P::System},
-        {machine, "SYSTEM\\CurrentControlSet\\Services\\tooldrv", P::None},
         {users, ".DEFAULT\\Software", P::System},
         {users, ".DEFAULT\\Software\\Microsoft", P::System},
         {users, ".DEFAULT\\Software\\Acme", P::None},
+        // Everything below the system's areas, however deep, under every root that has them.
+        {machine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", P::System},
+        {machine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer", P::System},
+        {user, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", P::System},
+        {machine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool", P::System},
+        {machine, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run\\x", P::System},
+        {machine, "SOFTWARE\\Classes\\.txt", P::System},
+        {user, "Software\\Classes\\AcmeFile\\shell", P::System},
+        {machine, "SOFTWARE\\Wow6432Node\\Classes\\AcmeFile", P::System},
+        {machine, "SOFTWARE\\Policies\\Acme\\Tool", P::System},
+        {machine, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", P::System},
+        {machine, "system\\CurrentControlSet\\Services\\tooldrv", P::System},
+        {user, "System\\Anything\\Below", P::System},
+        {users, "S-1-5-21-1\\Software\\Policies\\Acme", P::System},
+        {users, "S-1-5-21-1\\SYSTEM\\x", P::System},
+        {config, "System\\CurrentControlSet\\Control", P::System},
+        {config, "Software\\Acme\\Tool", P::None},
+        // The system's file types below the classes root, and a user's part of it.
+        {classes, "exefile\\shell", P::System},
+        {classes, "exefile", P::System},  // never pruned either
+        {classes, "TXTFILE\\shell\\open\\command", P::System},
+        {classes, "Directory\\shell\\Acme", P::System},
+        {classes, "*\\shellex\\ContextMenuHandlers\\Acme", P::System},
+        {classes, ".exe\\shell", P::System},  // the system's extensions as well
+        {classes, ".PS1\\PersistentHandler", P::System},
+        {classes, ".js", P::System},
+        {classes, ".tlx\\shell", P::None},
+        {users, "S-1-5-21-1_Classes\\exefile\\shell", P::System},
+        {users, "S-1-5-21-1_Classes\\AcmeFile\\shell", P::None},
+        {users, "S-1-5-21-1\\exefile\\shell", P::None},  // not a classes hive
+        {RootKind::DynData, "Config Manager\\Enum", P::None},
     };
     for (const auto& c : cases) {
         EXPECT_EQ((int)c.want, (int)ProtectionOf(c.root, c.path)) << "root " << (int)c.root << ", \"" << c.path << "\"";
         EXPECT_EQ(c.want == P::None, MayRemoveKeyTree(c.root, c.path)) << c.path;
         EXPECT_EQ(c.want != P::System, MayPruneKey(c.root, c.path)) << c.path;
+    }
+}
+
+TEST(UninstallCommandProgram, QuotedOrNotWithOrWithoutTheArgument) {
+    const struct {
+        const char* command;
+        const char* program;  // null: none
+    } cases[] = {
+        {"\"C:\\Program Files\\Tool\\Setup.exe\" uninstall", "C:\\Program Files\\Tool\\Setup.exe"},
+        {"\"C:\\Tool\\Setup.exe\"", "C:\\Tool\\Setup.exe"},
+        {"\"C:\\Tool\\Setup.exe\"uninstall", "C:\\Tool\\Setup.exe"},
+        // Registrations written before: never quoted.
+        {"C:\\Program Files\\Tool\\Setup.exe uninstall", "C:\\Program Files\\Tool\\Setup.exe"},
+        {"C:\\Tool\\Setup.exe UNINSTALL", "C:\\Tool\\Setup.exe"},
+        {"C:\\Program Files\\Tool\\Setup.exe", "C:\\Program Files\\Tool\\Setup.exe"},
+        // Any other argument stays part of the text, which then names no Setup.exe.
+        {"C:\\Tool\\unins000.exe /SILENT", "C:\\Tool\\unins000.exe /SILENT"},
+        {"\"C:\\Tool\\Setup.exe uninstall", nullptr},  // no closing quote
+        {"\"\" uninstall", nullptr},
+        {" uninstall", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& c : cases) {
+        std::string text = c.command;
+        EXPECT_STREQ(Show(c.program), Show(UninstallCommandProgram(&text[0]))) << c.command;
+    }
+    if (ShiftJis()) {
+        std::string text = "\"C:\\" + kHyou + "\\Setup.exe\" uninstall";
+        EXPECT_EQ("C:\\" + kHyou + "\\Setup.exe", std::string(Show(UninstallCommandProgram(&text[0]))));
     }
 }
 

@@ -194,6 +194,9 @@ TEST(Check, ACleanScriptGivesNoFinding) {
         "[Desktop]\nName=Broken\nPath=a.txt\nShort=B\n[LastGo]\n0=Help\\Read me\nDesktopAndGo=1\n"
         "[Reg]\nMake0=HKEY_CURRENT_USER\\Software\\Broken\\\\Mode\\!fast\nMake1=HKLM\\Software\\Broken\nMake2=HKEY_CURRENT_USER\\Software\\Broken\\\\\\%root%a.txt\n"
         "Erase0=HKEY_CURRENT_USER\\Software\\Broken\\Mode\n"
+        // An autostart value of the product's own: the uninstall takes it again.
+        "Make3=HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\\\Broken\\%root%a.txt\n"
+        "Erase1=HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Broken\n"
         "[Registry]\nCompany=Broken Soft\nName=Broken Tool\n"
         "[Ext0]\nExt=.brk\nKind=Broken.File\nIcon=%root%a.txt\nIconNo=1\nVerb=open\nCommand=%root%a.txt \"%1\"\n"
         "[Del]\n0=*.log\nForce=1\n[DirRemove]\n1=cache\n"

@@ -1,9 +1,10 @@
-// Small text helpers of the main dialog: the folder name added to a chosen folder
-// and the title of the Start-menu location browser.
+// Small helpers of the main dialog: the folder name added to a chosen folder, the title
+// of the Start-menu location browser and the lookup of an earlier install.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string.h>
 #include <string>
+#include "stage.h"
 #include "ui/main_dialog.h"
 
 namespace {
@@ -46,6 +47,44 @@ TEST(FormatMenuLocationTitle, NamesTheMenuFolderInTheSystemLanguage) {
     FormatMenuLocationTitle(small, 24, "A menu name much longer than the buffer");
     EXPECT_NE(memchr(small, 0, 24), nullptr);
     EXPECT_EQ(std::string(small + 24, 8), std::string(8, 'G')) << "written past the buffer";
+}
+
+TEST(FindEarlierInstall, OnlyThisInstallersUninstallerBesideAnInstallRecord) {
+    const char* key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\SetupFindTest";
+    char here[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof here, here);
+    const std::string base = std::string(here) + "\\find", record = base + "\\Rec App", script = base + "\\Script",
+                      none = base + "\\None";
+    stage::DeleteTree(base);
+    ASSERT_TRUE(stage::WriteFile(record + "\\Setup.ini", "[CopiedFile]\r\nCount=1\r\n0=" + record + "\\a.txt\r\n"));
+    ASSERT_TRUE(stage::WriteFile(script + "\\Setup.ini", "[Root]\r\nName=SetupFindTest\r\n[CopyFile]\r\n0=a.txt\r\n"));
+    const struct {
+        std::string command, folder;  // "": no earlier install
+    } cases[] = {
+        {"\"" + record + "\\Setup.exe\" uninstall", record},
+        {"\"" + record + "\\SETUP.EXE\"", record},
+        // Registrations written before were never quoted.
+        {record + "\\Setup.exe uninstall", record},
+        {record + "\\Setup.exe", record},
+        // Another program beside the record, or an argument of another's.
+        {"\"" + record + "\\unins000.exe\"", ""},
+        {record + "\\Setup.exe /x", ""},
+        // A Setup.exe without an install record beside it.
+        {"\"" + script + "\\Setup.exe\"", ""},
+        {"\"" + none + "\\Setup.exe\"", ""},
+        {"Setup.exe", ""},
+        {"\"" + record + "\\Setup.exe", ""},
+    };
+    char folder[MAX_PATH];
+    for (const auto& c : cases) {
+        ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, key, "UninstallString", c.command.c_str()));
+        memset(folder, 'x', sizeof folder);
+        EXPECT_EQ(!c.folder.empty(), FindEarlierInstall("SetupFindTest", folder)) << c.command;
+        EXPECT_EQ(c.folder, std::string(folder)) << c.command;
+    }
+    stage::DeleteRegTree(HKEY_LOCAL_MACHINE, key);
+    EXPECT_FALSE(FindEarlierInstall("SetupFindTest", folder)) << "no key";
+    stage::DeleteTree(base);
 }
 
 }  // namespace
