@@ -275,6 +275,11 @@ void SetUpMainDialog(HWND dialog) {
     // record keeps the name its install registered, and a version-up the name its earlier
     // install was found by, whatever its folder is called.
     const bool record = ReadNumber("CopiedFile", "Count", 0, script) != 0;
+    // A record knows its folder itself: without a registration (taken back, or another
+    // program's under the same name) the lookup above would name some other folder.
+    char named[kPathSize];
+    DWORD n = record ? ReadText("Root", "Named", named, sizeof named, script) : 0;
+    if (n > 0 && n < sizeof named - 1) CopyBounded(folder, sizeof folder, named);
     if (!record && FindLastBackslash(folder))
         WriteText("Root", "Name", s.versionUp ? LastComponent(rootName) : LastComponent(folder), script);
     SetDlgItemTextA(dialog, IDC_FOLDER, folder);
