@@ -1,5 +1,6 @@
 // The author's tool's pure parts: a script's text taken apart line by line, its names
-// looked up and near misses suggested, copy prefixes and BMP headers judged, for any bytes.
+// looked up and near misses suggested, copy prefixes and BMP headers judged, comments
+// at the end of values found, commands and type names to suggest built, for any bytes.
 #include <stdlib.h>
 #include <string.h>
 #include <string>
@@ -37,6 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             SuggestRootName(k.name);
             TokenRunningOn(value.c_str(), true);
             TokenRunningOn(value.c_str(), false);
+            for (bool quotes : {false, true}) {
+                size_t at = EndOfLineComment(value.c_str(), quotes);
+                if (at != std::string::npos && (at >= value.size() || value[at] != ';')) abort();
+            }
+            IsDrawTextLine(value.c_str());
+            if (ShortText(value, 40).size() > 43) abort();
+            if (QuotedCommandValue(value.c_str(), k.name.c_str()).size() > value.size() + k.name.size() + 8) abort();
+            std::string own = OwnTypeName(value.c_str(), k.name.c_str());
+            if (own.size() > value.size() + k.name.size() + 1) abort();
         }
         if (ini.LineOf(s.name.c_str(), nullptr) < 1) abort();
     }

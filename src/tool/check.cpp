@@ -24,6 +24,8 @@
 #include "tool/check_rules.h"
 #include "tool/choices.h"
 #include "tool/ini_text.h"
+#include "tool/plan_launch.h"
+#include "tool/plan_output.h"
 #include "tool/vocabulary.h"
 #include "ui/readme_dialog.h"
 #include "ui/readme_pages.h"
@@ -92,6 +94,15 @@ public:
         SetCurrentDirectoryA(folder_.c_str());
         ReadDialogChoices(script(), &choices_);
         ReadText("Root", "Named", base_, sizeof base_, script());
+        ReadText("Setup", "Name", product_, sizeof product_, script());
+        // The record the install compares with: the script itself for an installed copy,
+        // else the one in the folder it installs into.
+        if (choices_.record) {
+            earlierRecord_ = script_;
+        } else {
+            char path[kPathSize];
+            if (CopyBounded(path, sizeof path, choices_.installFolder) && JoinPath(path, "Setup.ini")) earlierRecord_ = path;
+        }
         CheckStructure();
         CheckRoot();
         CheckBoxes();
@@ -140,6 +151,7 @@ private:
 
     void CheckStructure();
     void CheckKey(const IniSection& section, const SectionShape& shape, const IniKey& key);
+    void CheckComment(const IniSection& section, const IniKey& key, const std::string& value);
     void CheckRoot();
     void CheckBoxes();
     void CheckCopyList();
@@ -153,6 +165,10 @@ private:
     void CheckLastGo();
     void CheckRegistry();
     void CheckAssociations();
+    void CheckMachineAssociation(const char* section, const char* ext, const char* kind, const char* verb,
+                                 const char* command);
+    void CheckForeignVerb(const char* section, const char* ext, const char* type, const char* verb);
+    void CheckProgramName(int line, const char* name, bool hide, bool install);
     void CheckRemoval();
     void CheckLaunch(const char* prefix);
     // A folder token with a name running straight on after it.
@@ -171,6 +187,8 @@ private:
     IniFile ini_;
     DialogChoices choices_;
     char base_[kPathSize] = "";
+    char product_[kValueSize] = "";
+    std::string earlierRecord_;  // "" when the install folder cannot hold one
     std::map<std::string, int> ends_;
     int readmeCount_ = -1;
     std::set<std::string> installed_;  // folded destinations of the copy list
@@ -248,7 +266,10 @@ void Checker::CheckKey(const IniSection& s, const SectionShape& shape, const Ini
     if (limit > 0 && value.size() > limit)
         out_.Error(k.line, "the value of " + Quoted(k.name) + " is " + Num((long long)value.size()) +
                                " bytes long: the program reads at most " + Num((long long)limit) + " and cuts the rest");
-    if (HasDroppedQuotes(k.value))
+    CheckComment(s, k, value);
+    // A pair around a value that still begins and ends with a quote is the doubled form
+    // written on purpose (""%root%tool.exe" "%1"").
+    if (HasDroppedQuotes(k.value) && !HasDroppedQuotes(value))
         out_.Warn(k.line, "the value of " + Quoted(k.name) + " begins and ends with " +
                               (k.value[0] == '"' ? "a double" : "a single") +
                               " quote: the program drops both, so they are not part of the value");
@@ -266,6 +287,22 @@ void Checker::CheckKey(const IniSection& s, const SectionShape& shape, const Ini
             out_.Warn(k.line, "key " + Quoted(k.name) + " lies beyond " + Section(s.name) + " \"No\" = " + Num(count) +
                                   ": only keys 0 to No - 1 are read");
     }
+}
+
+// Semicolons separate the fields of a launch entry, and drawing text is shown as written;
+// a command line's semicolons between double quotes are its own. Anywhere else a ';'
+// after a blank is a comment written at the end of the line, which the value keeps.
+void Checker::CheckComment(const IniSection& s, const IniKey& k, const std::string& value) {
+    if (SameName(s.name, "Go2")) return;
+    if ((SameName(s.name, "Back") || SameName(s.name, "Readme")) && DecimalNumber(k.name) >= 0 &&
+        IsDrawTextLine(value.c_str()))
+        return;
+    const bool commandLine = SameName(k.name, "Arg") || SameName(k.name, "Command");
+    const size_t at = EndOfLineComment(value.c_str(), commandLine);
+    if (at == std::string::npos) return;
+    out_.Warn(k.line, "the value of " + Quoted(k.name) + " holds \" ;\": profile files have no end-of-line comments, "
+                      "so " + Quoted(ShortText(value.substr(at), 40)) + " is part of the value; put the comment on "
+                      "a line of its own");
 }
 
 void Checker::CheckRoot() {
@@ -643,6 +680,12 @@ void Checker::CheckAssociations() {
         const int line = Line(section, "Ext");
         if (!IsAcceptedAssociation(ext, kind)) {
             bool extBad = !IsSingleKeyName(ext) || IsSystemFileType(ext) || IsRefusedExtension(ext);
+            if (IsRefusedExtension(ext)) {
+                out_.Error(line, "the association step refuses the extension " + Quoted(ext) + ": it is the "
+                                 "extension of programs, scripts or links, and taking it would change how every such "
+                                 "file starts; give the product an extension of its own");
+                return true;
+            }
             out_.Error(extBad || !ini_.Find(section, "Kind") ? line : Line(section, "Kind"),
                        std::string("the association step refuses ") +
                            (extBad ? "the extension " + Quoted(ext) : "the file type " + Quoted(kind)) +
@@ -664,12 +707,91 @@ void Checker::CheckAssociations() {
         char out[kExpandedSize];
         if (icon[0] && !AssociationIconValue(icon, iconNo, choices_.installFolder, out))
             out_.Error(Line(section, "Icon"), "the icon does not fit 259 bytes once expanded: no icon is written");
-        if (command[0] && !verb[0])
+        // Verb2 writes the command into the type an extension stays with.
+        if (command[0] && !verb[0] && !ini_.Find(section, "Verb2"))
             out_.Warn(Line(section, "Command"), "\"Command\" without \"Verb\" is never written");
         if (command[0] && verb[0] && !AssociationCommandLine(command, choices_.installFolder, out))
             out_.Error(Line(section, "Command"), "the command does not fit once its program is expanded: no verb is written");
+        CheckMachineAssociation(section, ext, kind, verb, command);
         return true;
     });
+}
+
+// What this machine's file types make of the entry: another program's type and verbs
+// are never written into, system types take no verbs, Force never takes an extension
+// from a system type; and an unquoted program that holds a blank once expanded.
+void Checker::CheckMachineAssociation(const char* section, const char* ext, const char* kind, const char* verb,
+                                      const char* command) {
+    char verb2[256];
+    const bool hasVerb2 = ReadText(section, "Verb2", verb2, sizeof verb2, script()) != 0;
+    if (command[0] && (verb[0] || hasVerb2)) {
+        char text[kValueSize], program[kPathSize];
+        CopyBounded(text, sizeof text, command);
+        CommandParts parts;
+        SplitAssociationCommand(text, &parts);
+        if (!parts.quoted && ExpandPath(parts.program, choices_.installFolder, program, true) &&
+            (strchr(program, ' ') || strchr(program, '\t')))
+            out_.Warn(Line(section, "Command"),
+                      "the program " + Quoted(program) + " holds a blank and is not in double quotes: the install "
+                      "quotes it, but write the quotes yourself, with one more pair around the whole value for the "
+                      "profile reader to drop: Command=" + QuotedCommandValue(parts.program, parts.arguments));
+    }
+    const bool force = ReadNumber(section, "Force", 0, script()) != 0;
+    char current[kValueSize];
+    const ExtensionOwner owner = FindExtensionOwner(ext, kind, current);
+    const bool foreign = owner == ExtensionOwner::Other;
+    const bool forceTakes = force && foreign && !IsSystemFileType(current);
+    if (force && foreign && !forceTakes)
+        out_.Warn(Line(section, "Force"), "\"Force\" does not take " + Quoted(ext) + " from " + Quoted(current) +
+                                              ", one of the system's file types: the entry is treated as without it");
+    if (foreign && !forceTakes) {
+        CheckForeignVerb(section, ext, current, verb);
+        return;
+    }
+    const RegPath type{RootKind::ClassesRoot, kind};
+    if (!KeyExists(type) || EarlierMadeAssociationKey(earlierRecord_.c_str(), "TypeKey", kind, nullptr)) return;
+    std::string own = OwnTypeName(product_, ext);
+    out_.Warn(Line(section, "Kind"), "the file type " + Quoted(kind) + " already exists on this machine (another "
+                                     "program's): the install writes no description, icon or verb into it, and the "
+                                     "uninstall leaves it; give the product a type of its own" +
+                                         (own.empty() ? "" : ", such as " + Quoted(own)));
+}
+
+// An extension that stays with another type: only Verb2 is added to that type, never to a
+// system type and never over a verb it has.
+void Checker::CheckForeignVerb(const char* section, const char* ext, const char* type, const char* verb) {
+    const RegPath shell = RegPath{RootKind::ClassesRoot, type}.Child("shell");
+    const bool system = IsRefusedFileType(type) || !IsSingleKeyName(type);
+    const std::string owner = Quoted(ext) + " belongs to " + Quoted(type);
+    const std::string ownVerb = product_[0] ? Quoted(std::string("Open with ") + product_) : "\"Open with <product>\"";
+    char verb2[256];
+    if (ReadText(section, "Verb2", verb2, sizeof verb2, script())) {
+        const int line = Line(section, "Verb2");
+        if (system) {
+            out_.Warn(line, owner + (IsSystemFileType(type) ? ", one of the system's file types" : "") +
+                                ": no verb is added to it, so nothing is written for this entry; give the product an "
+                                "extension of its own");
+            return;
+        }
+        const RegPath key = shell.Child(verb2);
+        char command[kValueSize];
+        ReadText(section, "Command", command, sizeof command, script());
+        char written[kExpandedSize];
+        if (!AssociationCommandLine(command, choices_.installFolder, written)) written[0] = 0;
+        if (IsSingleKeyName(verb2) && KeyExists(key) &&
+            !EarlierMadeAssociationKey(earlierRecord_.c_str(), "VerbKey", key.path, written))
+            out_.Warn(line, owner + ", which has a verb " + Quoted(verb2) + " already: it is not overwritten (and the "
+                                    "uninstall leaves it), so nothing is written for this entry; name a verb of the "
+                                    "product's own, such as " + ownVerb);
+        return;
+    }
+    if (!IsSingleKeyName(verb) || !KeyExists(shell.Child(verb))) return;
+    out_.Warn(Line(section, "Verb"), owner + ", which has its own verb " + Quoted(verb) + ": without \"Force\" that "
+                                     "verb stays the other program's and nothing is written for this entry; " +
+                                         (system ? std::string("a system type takes no other program's verbs: give the "
+                                                               "product an extension of its own")
+                                                 : "to add a verb to " + Quoted(type) + ", name one of the product's "
+                                                   "own in \"Verb2\", such as " + ownVerb));
 }
 
 void Checker::CheckLaunch(const char* prefix) {
@@ -725,7 +847,10 @@ void Checker::CheckLaunch(const char* prefix) {
         std::string complete = program;
         if (complete.size() >= 2 && complete.front() == '"' && complete.back() == '"')
             complete = complete.substr(1, complete.size() - 2);
-        if (separated && IsAbsolutePath(complete.c_str()) && !there(complete)) {
+        char name[kLaunchValueSize + 1];
+        if (separated && LaunchProgramName(program, name, sizeof name) && ClassifyProgramName(name) != ProgramName::AsWritten) {
+            CheckProgramName(line, name, IsHideOption(option), install);
+        } else if (separated && IsAbsolutePath(complete.c_str()) && !there(complete)) {
             if (fields.target[0] != '"' && parameters[0] && there(fields.target))
                 out_.Warn(line, "the program is not in double quotes, so it ends at its first blank: " + Quoted(complete) +
                                     " is started instead of " + Quoted(fields.target));
@@ -735,6 +860,59 @@ void Checker::CheckLaunch(const char* prefix) {
         }
         return true;
     });
+}
+
+// Where a program that is no complete path is looked for: a bare name in the system and
+// Windows folders only, a relative one below the install folder, never beside Setup.exe.
+void Checker::CheckProgramName(int line, const char* name, bool hide, bool install) {
+    auto there = [&](const char* path) { return PathExists(path) || Installs(path); };
+    const std::string own = std::string("%root%\\") + LastComponent(name);
+    const std::string shown = hide ? "" : " (\"Could not execute.\")";
+    const std::string beside = JoinText(folder_, name);
+    char path[kLaunchValueSize + 1];
+    switch (ClassifyProgramName(name)) {
+    case ProgramName::Bare: {
+        char system[kPathSize], windows[kPathSize];
+        LaunchSearchFolders(system, windows);
+        const std::string where = std::string("the system folder (") + system + ") and the Windows folder (" + windows + ")";
+        if (!FindBareProgram(name, system, windows, path, sizeof path, there)) {
+            out_.Warn(line, "the bare name " + Quoted(name) + " is looked for only in " + where + ", and it is not "
+                            "there: it is never started" + shown + "; write " + own + " for the product's own program "
+                            "or a document");
+            return;
+        }
+        const std::string product = JoinText(choices_.installFolder, name);
+        if ((!product.empty() && Installs(product)) || (!beside.empty() && PathExists(beside.c_str())))
+            out_.Warn(line, "the bare name " + Quoted(name) + " is looked for only in " + where + ": " + Quoted(path) +
+                            " is started, not the product's own; write " + own);
+        return;
+    }
+    case ProgramName::InFolder: {
+        const std::string below = JoinText(choices_.installFolder, name);
+        if (below.empty() || there(below.c_str())) return;
+        out_.Warn(line, "the relative name " + Quoted(name) + " is taken below the install folder: " + Quoted(below) +
+                        " is not there, and no copy entry installs it" +
+                        (!beside.empty() && PathExists(beside.c_str()) ? " (the file beside Setup.exe is never started)" : "") +
+                        (install ? "" : " (the uninstall runs this entry before it removes anything)") +
+                        "; install it there with a copy entry, or name a complete path");
+        return;
+    }
+    case ProgramName::Refused: {
+        // The name without what leads through the current folder, as the product's own.
+        std::string rest = name;
+        if (StartsWithAsciiNoCase(name, "file:")) rest.erase(0, 5);
+        else if (rest.size() >= 2 && rest[1] == ':') rest.erase(0, 2);
+        size_t cut = rest.find_last_of(":/");
+        if (cut != std::string::npos) rest.erase(0, cut + 1);
+        while (!rest.empty() && rest[0] == '\\') rest.erase(0, 1);
+        const std::string complete = "%root%\\" + (rest.empty() ? std::string("tool.exe") : rest);
+        out_.Error(line, "the program " + Quoted(name) + " is refused: a path from the root of the current drive, a "
+                         "drive without its backslash or a file: URL is looked for through the current folder, so it "
+                         "is never started" + shown + "; name a complete path, such as " + complete);
+        return;
+    }
+    case ProgramName::AsWritten: return;
+    }
 }
 
 void Checker::CheckRemoval() {

@@ -91,3 +91,50 @@ std::string SuggestRootName(const std::string& name) {
     return Nearest(name, {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG", "HKEY_CURRENT_USER", "HKEY_USERS",
                           "HKEY_PERFORMANCE_DATA", "HKEY_DYN_DATA", "HKEY_LOCAL_MACHINE"}, 3);
 }
+
+size_t EndOfLineComment(const char* value, bool quotesProtect) {
+    bool quoted = false, afterBlank = false;
+    for (const char* p = value; *p; p += IsLeadByte((unsigned char)*p) && p[1] ? 2 : 1) {
+        if (*p == '"') quoted = !quoted;
+        if (*p == ';' && afterBlank && !(quotesProtect && quoted)) return (size_t)(p - value);
+        afterBlank = *p == ' ' || *p == '\t';
+    }
+    return std::string::npos;
+}
+
+bool IsDrawTextLine(const char* line) { return line[0] == '|' || StartsWithAsciiNoCase(line, "string,"); }
+
+std::string ShortText(const std::string& text, size_t max) {
+    if (text.size() <= max) return text;
+    size_t end = 0;
+    while (end < text.size()) {
+        size_t step = IsLeadByte((unsigned char)text[end]) && end + 1 < text.size() ? 2 : 1;
+        if (end + step > max) break;
+        end += step;
+    }
+    return text.substr(0, end) + "...";
+}
+
+std::string QuotedCommandValue(const char* program, const char* arguments) {
+    std::string args = arguments;
+    if (args == "%1") args = "\"%1\"";
+    std::string value = "\"" + std::string(program) + "\"" + (args.empty() ? "" : " " + args);
+    if (value.back() == '"') value = "\"" + value + "\"";
+    return value;
+}
+
+std::string OwnTypeName(const char* productName, const char* ext) {
+    auto letters = [](const char* text) {
+        std::string out;
+        for (const char* p = text; *p; ++p) {
+            if (IsLeadByte((unsigned char)*p) && p[1]) {
+                ++p;  // a double-byte character: its trail byte is no letter
+                continue;
+            }
+            if ((*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z') || (*p >= '0' && *p <= '9')) out += *p;
+        }
+        return out;
+    };
+    std::string product = letters(productName), kind = letters(ext);
+    return product.empty() || kind.empty() ? "" : product + "." + kind;
+}

@@ -29,3 +29,25 @@ std::string SuggestModeWord(const std::string& word);
 // included ("" when none is near, and for "HKLM" and "HKEY_LOCAL_MACHINE", which stand
 // for the machine as meant).
 std::string SuggestRootName(const std::string& name);
+
+// Where a value holds what reads like an end-of-line comment: the first ';' that
+// follows a blank or a tab (npos when none). Profile files have no such comments, so it
+// is part of the value. With quotesProtect a ';' between double quotes is the value's
+// own (a command line's argument).
+size_t EndOfLineComment(const char* value, bool quotesProtect);
+// Whether a drawing line is text shown as written ("|..." or "string,..."), where a
+// ';' is the author's text.
+bool IsDrawTextLine(const char* line);
+// The start of text cut to at most about max bytes at a character boundary, with "..."
+// when something was left out.
+std::string ShortText(const std::string& text, size_t max);
+
+// The "Command" value to write for an unquoted command: the program in double quotes, a
+// bare %1 quoted too, and the whole value in one more pair of quotes when it begins and
+// ends with one (the profile reader drops such a pair).
+std::string QuotedCommandValue(const char* program, const char* arguments);
+
+// A file type name of the product's own to suggest: the letters and digits of the
+// product's name, a dot, and those of the extension ("SampleNotes.snote"); "" when
+// either gives none.
+std::string OwnTypeName(const char* productName, const char* ext);

@@ -334,6 +334,8 @@ void InstallPlanner::Associations() {
                                                "\"plan --uninstall\" shows such removals)");
     if (!make) return;
     const RegPath classes{RootKind::ClassesRoot, ""};
+    // The record the step asks what the earlier install made: the one in the install folder.
+    const std::string record = JoinText(install(), "Setup.ini");
     ForEachNumberedSection(script(), "Ext%d", "Ext", [&](int, const char* section, const char* ext) {
         char kind[kValueSize], icon[kPathSize], iconNo[kValueSize], verb[256], current[kValueSize];
         ReadText(section, "Kind", kind, sizeof kind, script());
@@ -344,14 +346,40 @@ void InstallPlanner::Associations() {
             plan_.Item("refused", std::string(ext) + " -> " + kind, "(the association step refuses this extension or type)");
             return true;
         }
+        char command[kValueSize], line[kExpandedSize];
+        const bool hasCommand = ReadText(section, "Command", command, sizeof command, script()) != 0;
+        const bool lineFits = hasCommand && AssociationCommandLine(command, install(), line);
         const bool force = ReadNumber(section, "Force", 0, script()) != 0;
         ExtensionOwner owner = FindExtensionOwner(ext, kind, current);
-        const std::string type = owner == ExtensionOwner::Other && !force ? current : kind;
-        if (owner == ExtensionOwner::Other && !force) {
+        // Force never takes an extension from one of the system's types.
+        const bool takes = force && owner == ExtensionOwner::Other && !IsSystemFileType(current);
+        std::string type = kind;
+        if (owner == ExtensionOwner::Other && !takes) {
+            type = current;
             ReadText(section, "Verb2", verb, sizeof verb, script());
-            plan_.Note(std::string(ext) + " belongs to " + current + ": it stays there" +
-                       (IsSingleKeyName(verb) ? ", and the verb \"" + std::string(verb) + "\" is added to that type"
-                                              : "; without \"Verb2\" nothing is written"));
+            std::string note = std::string(ext) + " belongs to " + current + (force ? ", a system type (\"Force\" is refused)" : "") +
+                               ": it stays there";
+            if (!IsSingleKeyName(verb)) {
+                plan_.Note(note + "; without \"Verb2\" nothing is written");
+                return true;
+            }
+            const RegPath verbKey = classes.Child(current).Child("shell").Child(verb);
+            if (IsRefusedFileType(current) || !IsSingleKeyName(current)) {
+                plan_.Note(note);
+                plan_.Item("refused", verbKey.Display(), "(a system type takes no verb of another program)");
+                return true;
+            }
+            if (!KeyExists(classes.Child(current))) {
+                plan_.Note(note + "; its type has no key, so no verb is added to it");
+                return true;
+            }
+            if (KeyExists(verbKey) && !EarlierMadeAssociationKey(record.c_str(), "VerbKey", verbKey.path,
+                                                                  lineFits ? line : "")) {
+                plan_.Note(note);
+                plan_.Item("keep", verbKey.Display(), "(another program's verb: it is not overwritten)");
+                return true;
+            }
+            plan_.Note(note + ", and the verb \"" + verb + "\" is added to that type");
         } else {
             plan_.Note(std::string(ext) + (owner == ExtensionOwner::Other ? " is taken over from " + std::string(current) +
                                                                                  ", which is kept as \"Old Name\""
@@ -362,6 +390,12 @@ void InstallPlanner::Associations() {
             PlanCreateKeys(plan_, extKey);
             if (owner == ExtensionOwner::Other) PlanSetValue(plan_, extKey, "Old Name", current);
             PlanSetValue(plan_, extKey, "", kind);
+            // Another program's type is named, never written into.
+            if (KeyExists(typeKey) && !plan_.Made(typeKey.Display()) &&
+                !EarlierMadeAssociationKey(record.c_str(), "TypeKey", kind, nullptr)) {
+                plan_.Item("keep", typeKey.Display(), "(another program's type: no description, icon or verb is written)");
+                return true;
+            }
             PlanCreateKeys(plan_, typeKey);
             PlanSetValue(plan_, typeKey, "", kind);
             char value[kExpandedSize];
@@ -377,10 +411,9 @@ void InstallPlanner::Associations() {
         }
         if (!IsSingleKeyName(verb)) return true;
         RegPath commandKey = classes.Child(type).Child("shell").Child(verb).Child("command");
-        char command[kValueSize], line[kExpandedSize];
-        if (!ReadText(section, "Command", command, sizeof command, script())) {
+        if (!hasCommand) {
             plan_.Item("nothing", commandKey.Display(), "(no \"Command\": the verb is not written)");
-        } else if (!AssociationCommandLine(command, install(), line)) {
+        } else if (!lineFits) {
             plan_.Item("refused", commandKey.Display(), "(the command does not fit once expanded)");
         } else {
             PlanCreateKeys(plan_, commandKey);

@@ -18,20 +18,45 @@ const char* ShowWord(const char* option) {
     }
 }
 
-// A program named by a complete path: that path without its quotes; "" otherwise.
-std::string CompleteProgram(const char* program) {
-    std::string path = program;
-    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
-    return IsAbsolutePath(path.c_str()) ? path : "";
+}  // namespace
+
+void LaunchSearchFolders(char* system, char* windows) {
+    UINT n = GetSystemDirectoryA(system, kPathSize);
+    if (n == 0 || n >= kPathSize) system[0] = 0;
+    // The folder all users share: under Terminal Services GetWindowsDirectory names one of
+    // the user's own. Asked for by name, so the program still loads where it is missing.
+    typedef UINT(WINAPI * WindowsFolderCall)(LPSTR, UINT);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto shared = kernel ? reinterpret_cast<WindowsFolderCall>(GetProcAddress(kernel, "GetSystemWindowsDirectoryA"))
+                         : nullptr;
+    n = shared ? shared(windows, kPathSize) : GetWindowsDirectoryA(windows, kPathSize);
+    if (n == 0 || n >= kPathSize) windows[0] = 0;
 }
 
-}  // namespace
+bool LaunchProgramName(const char* program, char* name, size_t cap) {
+    char unquoted[kLaunchValueSize + 1];
+    if (!UnquoteProgram(program, unquoted, sizeof unquoted)) return false;
+    DWORD n = ExpandEnvironmentStringsA(unquoted, name, (DWORD)cap);
+    return n != 0 && n <= cap;
+}
 
 void PlanLaunchEntries(PlanText& plan, const char* script, const char* prefix, const char* installFolder) {
     bool any = false;
     LaunchFields fields;
     ForEachPrefixedKey(script, "Go2", prefix, kLaunchValueSize + 1, [&](int, char* value) {
-        if (!any) plan.Heading(std::string("Launch entries ([Go2] \"") + prefix + "\")");
+        if (!any) {
+            plan.Heading(std::string("Launch entries ([Go2] \"") + prefix + "\")");
+            // The step's current folder, where programs start and libraries find relative names.
+            if (IsAbsolutePath(installFolder) && (IsFolder(installFolder) || plan.Made(installFolder))) {
+                plan.Note(std::string("in ") + installFolder + " (the install folder): programs start there, and it is "
+                          "the current folder while the entries run");
+            } else {
+                char system[kPathSize], windows[kPathSize];
+                LaunchSearchFolders(system, windows);
+                plan.Note(std::string("in ") + system + " (the system folder; the install folder is not there): programs "
+                          "start there, and it is the current folder while the entries run");
+            }
+        }
         any = true;
         ReadLaunchEntry(value, script, installFolder, &fields);
         const char* option = OptionKeyword(fields);
@@ -69,11 +94,43 @@ void PlanLaunchEntries(PlanText& plan, const char* script, const char* prefix, c
             return true;
         }
         std::string detail = std::string(parameters[0] ? std::string("with ") + parameters + ", " : "") + ShowWord(option);
-        std::string complete = CompleteProgram(program);
-        if (!complete.empty() && !PathExists(complete.c_str()) && !plan.Made(complete))
-            plan.Item("start", program, detail + "  (not there now" + (hide ? ")" : ": \"Could not execute.\" if it stays so)"));
+        const std::string failed = hide ? ")" : "; \"Could not execute.\" is shown)";
+        char name[kLaunchValueSize + 1], path[kLaunchValueSize + 1];
+        if (!LaunchProgramName(program, name, sizeof name)) {
+            plan.Item("fails", program, "(the name does not fit once its environment variables are replaced: not started" + failed);
+            return true;
+        }
+        auto there = [&](const char* file) { return PathExists(file) || plan.Made(file); };
+        switch (ClassifyProgramName(name)) {
+        case ProgramName::Bare: {
+            char system[kPathSize], windows[kPathSize];
+            LaunchSearchFolders(system, windows);
+            if (FindBareProgram(name, system, windows, path, sizeof path, there))
+                plan.Item("start", path, detail);
+            else
+                plan.Item("fails", name, std::string("(not started: not found there, in ") + system + " or " + windows + failed);
+            return true;
+        }
+        case ProgramName::InFolder: {
+            std::string below = JoinText(installFolder, name);
+            if (below.empty()) {
+                plan.Item("fails", name, "(below the install folder it does not fit: not started" + failed);
+            } else {
+                plan.Item("start", below, detail + (there(below.c_str()) ? "" : "  (not there now" + std::string(hide ? ")" :
+                                                    ": \"Could not execute.\" if it stays so)")));
+            }
+            return true;
+        }
+        case ProgramName::Refused:
+            plan.Item("refused", name, "(a path from the current drive's root, a drive without its backslash or a file: "
+                                       "URL: never started" + failed);
+            return true;
+        case ProgramName::AsWritten: break;
+        }
+        if (IsAbsolutePath(name) && !there(name))
+            plan.Item("start", name, detail + "  (not there now" + (hide ? ")" : ": \"Could not execute.\" if it stays so)"));
         else
-            plan.Item("start", program, detail);
+            plan.Item("start", name, detail);
         return true;
     });
 }

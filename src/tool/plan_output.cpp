@@ -1,7 +1,9 @@
 #include "tool/plan_output.h"
 #include "base/handles.h"
 #include "base/text.h"
+#include "registry/registry.h"
 #include "registry/registry_keys.h"
+#include "script/created.h"
 #include "script/paths.h"
 #include "script/script.h"
 
@@ -155,6 +157,22 @@ static void PlanValue(PlanText& plan, const RegPath& key, const std::string& nam
         plan.Item("same", key.Display(), shown);
     else
         plan.Item("replace", key.Display(), shown + " (was \"" + old + "\")");
+}
+
+bool EarlierMadeAssociationKey(const char* recordPath, const char* fact, const std::string& keyPath,
+                               const char* commandLine) {
+    CreatedFacts earlier(recordPath);
+    switch (earlier.source()) {
+    case CreatedFacts::Source::NoRecord: return false;
+    case CreatedFacts::Source::Facts: return earlier.Holds(fact, keyPath.c_str());
+    case CreatedFacts::Source::Older: break;
+    }
+    if (ReadNumber("Check", "Ext", 0, earlier.path()) <= 1) return false;
+    if (!commandLine) return OwnsFileType(keyPath.c_str());
+    std::string now;
+    bool text = false;
+    return ReadRegValue(RegPath{RootKind::ClassesRoot, keyPath}.Child("command"), "", &now, &text) && text &&
+           now == commandLine;
 }
 
 void PlanSetValue(PlanText& plan, const RegPath& key, const std::string& name, const std::string& data) {

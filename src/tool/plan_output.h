@@ -56,6 +56,14 @@ void PlanSetNumber(PlanText& plan, const RegPath& key, const std::string& name, 
 // Each key of path (below key) that does not exist yet, as "new-key" lines.
 void PlanCreateKeys(PlanText& plan, const RegPath& key);
 
+// Whether the earlier install whose record is at recordPath made an association's key
+// (fact "TypeKey" with the type's name, "VerbKey" with <type>\shell\<verb>): listed in
+// its [Created] facts, or, in a record kept before them, made at all ([Check] "Ext" 2 or
+// 3) and still holding what the entry writes: a type its own name as description, a
+// verb's command the line given (commandLine null for a type).
+bool EarlierMadeAssociationKey(const char* recordPath, const char* fact, const std::string& keyPath,
+                               const char* commandLine);
+
 // What removals leave behind, told before anything is removed: a key or folder counts
 // as empty when everything it holds is among what is removed before it.
 class RemovalSimulation {

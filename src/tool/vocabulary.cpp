@@ -33,6 +33,7 @@ const KeyShape kExt[] = {{"Ext", kName},   {"Kind", kText},  {"Icon", kText},   
 const KeyShape kRegistry[] = {{"Company", kText}, {"Name", kText}};
 const KeyShape kDel[] = {{"Force", kNumber}, {"Reboot", kNumber}, {"ShowError", kNumber}, {"Auto", kNumber},
                         {"Checked", kNumber}};
+const KeyShape kCreated[] = {{"Recorded", kNumber}};
 const KeyShape kLastGo[] = {{"StartupAndGo", kNumber}, {"DesktopAndGo", kNumber}, {"Startup", kText}, {"Desktop", kText}};
 
 #define KEYS(array) array, (int)(sizeof array / sizeof array[0])
@@ -59,6 +60,7 @@ const SectionShape kSections[] = {
     {"DirRemove", false, nullptr, nullptr, 0, ListShape::Numbered, 1, kText},
     {"Go2", false, nullptr, nullptr, 0, ListShape::Prefixed, 0, kLongText},
     {"LastGo", false, nullptr, KEYS(kLastGo), ListShape::Numbered, 0, kText},
+    {"Created", false, nullptr, KEYS(kCreated), ListShape::Facts, 0, kText},
 };
 #undef KEYS
 
@@ -134,6 +136,9 @@ bool IsListKey(const SectionShape& section, const std::string& key, const char**
                 break;
             }
         }
+    } else if (section.list == ListShape::Facts) {
+        const std::string digits = TrailingDigits(key);
+        if (digits.size() < key.size()) n = DecimalNumber(digits);
     } else if (section.list != ListShape::None) {
         n = DecimalNumber(key);
         if (section.list == ListShape::Numbered && n < section.firstNumber) n = -1;

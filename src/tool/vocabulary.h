@@ -12,6 +12,7 @@ enum class ListShape {
     Prefixed,   // "Make%d" and "Erase%d", each up to its first missing or empty key
     Counted,    // "Count" and "0" .. Count - 1 (written by the install)
     ByCount,    // "0" .. [Readme] "No" - 1, gaps read as empty entries
+    Facts,      // "kind%d" of any kind (the record's [Created], written by the install)
 };
 
 struct KeyShape {

@@ -1,6 +1,6 @@
 // The script check on a corpus of broken scripts: each script holds one mistake and
-// must give exactly that one finding, on the mistake's line; the sample product and a
-// clean script give none.
+// must give exactly that one finding, on the mistake's line; the sample product, a
+// clean script and the README's examples give none (of the comment rule, for the README).
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <stdlib.h>
@@ -56,7 +56,25 @@ std::string Bmp16() {
 
 std::string Bmp24() { return draw_test::Bmp{4, 4, 24, {}, [](int, int) { return 0x00FF00u; }}.Bytes(); }
 
+// File types of other programs on this machine: a type with a verb, an extension that
+// belongs to it, and an extension that belongs to a system type.
+struct ForeignTypes {
+    ForeignTypes() {
+        Clear();
+        stage::SetRegString(HKEY_CLASSES_ROOT, "CheckOther.File", "", "Another program's document");
+        stage::SetRegString(HKEY_CLASSES_ROOT, "CheckOther.File\\shell\\open\\command", "", "other.exe \"%1\"");
+        stage::SetRegString(HKEY_CLASSES_ROOT, ".chkforeign", "", "CheckOther.File");
+        stage::SetRegString(HKEY_CLASSES_ROOT, ".chksys", "", "txtfile");
+    }
+    ~ForeignTypes() { Clear(); }
+    static void Clear() {
+        for (const char* key : {"CheckOther.File", ".chkforeign", ".chksys", ".chkown", ".bx", "B.File"})
+            stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
+    }
+};
+
 TEST(Check, EachMistakeGivesOneFindingOnItsLine) {
+    ForeignTypes foreign;
     const std::string longValue(300, 'x');
     const std::string files = "[CopyFile]\n0=a.txt\n";
     const Severity W = Severity::Warning, E = Severity::Error;
@@ -146,6 +164,35 @@ TEST(Check, EachMistakeGivesOneFindingOnItsLine) {
         {"kind-missing", "[Ext0]\nExt=.bx\n", 6, E, "refuses the file type \"\""},
         {"ext-no-dot", "[Ext0]\nExt=bx\nKind=B.File\n", 6, W, "has no leading dot"},
         {"command-no-verb", "[Ext0]\nExt=.bx\nKind=B.File\nCommand=b.exe \"%1\"\n", 8, W, "\"Command\" without \"Verb\""},
+        // ... against the file types this machine holds, and the command's quoting.
+        {"kind-exists", "[Ext0]\nExt=.chkown\nKind=CheckOther.File\n", 7, W,
+         "the file type \"CheckOther.File\" already exists on this machine (another program's): the install writes no "
+         "description, icon or verb into it, and the uninstall leaves it; give the product a type of its own, such as "
+         "\"Broken.chkown\""},
+        {"verb-foreign", "[Ext0]\nExt=.chkforeign\nKind=B.File\nVerb=open\nCommand=\"\"%root%b.exe\" \"%1\"\"\n", 8, W,
+         "\".chkforeign\" belongs to \"CheckOther.File\", which has its own verb \"open\": without \"Force\" that verb "
+         "stays the other program's and nothing is written for this entry; to add a verb to \"CheckOther.File\", name "
+         "one of the product's own in \"Verb2\", such as \"Open with Broken\""},
+        {"verb2-exists", "[Ext0]\nExt=.chkforeign\nKind=B.File\nVerb=open\nVerb2=Open\nCommand=\"\"%root%b.exe\" \"%1\"\"\n",
+         9, W, "which has a verb \"Open\" already: it is not overwritten (and the uninstall leaves it)"},
+        {"verb2-system", "[Ext0]\nExt=.chksys\nKind=B.File\nVerb2=Open with B\nCommand=\"%root%b.exe\" %1\n", 8, W,
+         "\".chksys\" belongs to \"txtfile\", one of the system's file types: no verb is added to it"},
+        {"force-system", "[Ext0]\nExt=.chksys\nKind=B.File\nForce=1\n", 8, W,
+         "\"Force\" does not take \".chksys\" from \"txtfile\", one of the system's file types"},
+        {"ext-program", "[Ext0]\nExt=.exe\nKind=B.File\n", 6, E,
+         "refuses the extension \".exe\": it is the extension of programs, scripts or links"},
+        {"command-unquoted", "[Ext0]\nExt=.bx\nKind=B.File\nVerb=open\nCommand=%root%b.exe %1\n", 9, W,
+         "Broken Tool\\b.exe\" holds a blank and is not in double quotes: the install quotes it, but write the quotes "
+         "yourself, with one more pair around the whole value for the profile reader to drop: "
+         "Command=\"\"%root%b.exe\" \"%1\"\""},
+        // Comments written at the end of a value (a launch entry's semicolons are its fields).
+        {"comment-in-value", "[Menu]\nName=B            ; the product's folder\n", 6, W,
+         "the value of \"Name\" holds \" ;\": profile files have no end-of-line comments, so \"; the product's folder\" "
+         "is part of the value; put the comment on a line of its own"},
+        {"comment-in-arg", "[Menu]\nName=B\n[Menu0]\nName=Tool\nPath=a.exe\nArg=x.txt   ; the file\n", 10, W,
+         "the value of \"Arg\" holds \" ;\""},
+        {"comment-in-number", "[Check]\nMenu=2\t; shown and checked\n", 6, W, "the value of \"Menu\" holds \" ;\""},
+        {"comment-in-drawing", "[Back]\nDo=1\n0=mode,top ; from the top\n", 7, W, "\"; from the top\" is part of the value"},
         // Launch entries.
         {"launch-relative-library", "[Go2]\nMake0=lib\\tool.dll;Init\n", 6, E, "neither a bare name"},
         {"launch-missing-library", "[Go2]\nMake0=%root%\\plugin.dll;Init\n", 6, W,
@@ -162,6 +209,24 @@ TEST(Check, EachMistakeGivesOneFindingOnItsLine) {
         {"launch-no-program", "[Go2]\nMake0=;;hide\n", 6, E, "no program to start"},
         {"launch-missing-program", "[Go2]\nErase0=\"%root%\\cleanup.exe\" /all\n", 6, W,
          "the uninstall runs this entry before it removes anything"},
+        {"launch-bare-document", "[Go2]\nMake0=readme.txt\n", 6, W,
+         "and it is not there: it is never started (\"Could not execute.\"); write %root%\\readme.txt for the "
+         "product's own program or a document", {{"readme.txt", "beside Setup.exe"}}},
+        {"launch-bare-program", "[Go2]\nMake0=notes /setup;;hide\n", 6, W,
+         "the bare name \"notes\" is looked for only in the system folder ("},
+        {"launch-bare-own", "[CopyFile]\n0=notepad.exe\n[Go2]\nMake0=notepad.exe readme.txt\n", 8, W,
+         "is started, not the product's own; write %root%\\notepad.exe", {{"notepad.exe", "the product's own"}}},
+        {"launch-relative", "[Go2]\nMake0=bin\\tool.exe /x\n", 6, W,
+         "the relative name \"bin\\tool.exe\" is taken below the install folder", {{"bin\\tool.exe", "x"}}},
+        {"launch-relative-beside", "[Go2]\nErase0=bin\\tool.exe /x;;hide\n", 6, W,
+         "is not there, and no copy entry installs it (the file beside Setup.exe is never started)",
+         {{"bin\\tool.exe", "x"}}},
+        {"launch-refused-root", "[Go2]\nMake0=\\tool.exe\n", 6, E, "the program \"\\tool.exe\" is refused"},
+        {"launch-refused-drive", "[Go2]\nMake0=C:tool.exe;;hide\n", 6, E,
+         "the program \"C:tool.exe\" is refused: a path from the root of the current drive, a drive without its "
+         "backslash or a file: URL is looked for through the current folder, so it is never started; name a complete "
+         "path, such as %root%\\tool.exe"},
+        {"launch-refused-url", "[Go2]\nErase0=file:tool.exe\n", 6, E, "the program \"file:tool.exe\" is refused"},
         // The uninstall's files.
         {"del-refused", "[Del]\n0=%windows%\\*.log\n", 6, W, "refuses the wildcard pattern"},
         {"del-too-long", "[Del]\n0=" + longValue.substr(0, 255) + "\n", 6, E, "expands to more than 259 bytes"},
@@ -186,28 +251,98 @@ TEST(Check, ACleanScriptGivesNoFinding) {
     const std::string script = kHead +
         "[Check]\nMenu=2\nDesktop=1\nStartup=0\nExt=3\nCopy=1\n[MakeDirectory]\n1=docs\n"
         "[CopyFile]\n0=a.txt\n1=!&?*docs\\b.txt\nSelf=self.bin\n"
-        "[Back]\nDo=1\n0=mode,whole\n1=fill,10,20,30\n2=mode,center\n3=bitmap,art.bmp\n4=mode,anything\n5=|Title, with comma\n"
+        "[Back]\nDo=1\n0=mode,whole\n1=fill,10,20,30\n2=mode,center\n3=bitmap,art.bmp\n4=mode,anything\n5=|Title, with comma ; and a semicolon\n"
         "6=page,end\n"
         "[Readme]\nDone=2\nFile=ReadMe.Special\nNo=5\n0=page,install\n1=button1,2,&Next\n2=page,2\n3=button1,install\n"
         "4=mode,whole\n[Go]\nAgree=1\n"
         "[Menu]\nName=Broken Tool\n[Menu0]\nName=Help\\Read me\nPath=%windows%\\notepad.exe\nArg=a.txt\n"
-        "[Desktop]\nName=Broken\nPath=a.txt\nShort=B\n[LastGo]\n0=Help\\Read me\nDesktopAndGo=1\n"
+        "[Desktop]\nName=Broken\nPath=a.txt\nArg=-e \"a ; b\"\nShort=B\n[LastGo]\n0=Help\\Read me\nDesktopAndGo=1\n"
         "[Reg]\nMake0=HKEY_CURRENT_USER\\Software\\Broken\\\\Mode\\!fast\nMake1=HKLM\\Software\\Broken\nMake2=HKEY_CURRENT_USER\\Software\\Broken\\\\\\%root%a.txt\n"
         "Erase0=HKEY_CURRENT_USER\\Software\\Broken\\Mode\n"
         // An autostart value of the product's own: the uninstall takes it again.
         "Make3=HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\\\Broken\\%root%a.txt\n"
         "Erase1=HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Broken\n"
         "[Registry]\nCompany=Broken Soft\nName=Broken Tool\n"
-        "[Ext0]\nExt=.brk\nKind=Broken.File\nIcon=%root%a.txt\nIconNo=1\nVerb=open\nCommand=%root%a.txt \"%1\"\n"
+        "[Ext0]\nExt=.brk\nKind=Broken.File\nIcon=%root%a.txt\nIconNo=1\nVerb=open\nCommand=\"\"%root%a.txt\" \"%1\"\"\n"
         "[Del]\n0=*.log\nForce=1\n[DirRemove]\n1=cache\n"
         "[Go2]\nMake0=comctl32.dll;#CheckExist;the common controls\nMake1=\"%root%\\a.txt\" /x;;max\n"
-        "Make2=%system%\\comctl32.dll;InitCommonControls;hide\nErase0=\"%root%\\a.txt\";;Hide\n";
+        "Make2=%system%\\comctl32.dll;InitCommonControls;hide\nMake3=notepad.exe a.txt ;;min\n"
+        "Erase0=\"%root%\\a.txt\";;Hide\n";
     std::string folder = StageCase("clean", script,
                                    {{"a.txt", "a"}, {"docs\\b.txt", "b"}, {"self.bin", "s"}, {"art.bmp", Bmp24()}});
     Findings findings;
     ASSERT_TRUE(CheckScript(folder, findings));
     EXPECT_EQ(Describe(findings), "(no finding)\n");
     EXPECT_EQ(findings.ExitStatus(), 0);
+}
+
+// The product's own type and verb are no other program's: its record lists them, or, in
+// a record kept before these facts, they hold what the product writes. The same keys,
+// unlisted or holding another command, are another program's.
+TEST(Check, TheProductsOwnTypeAndVerbAreKnownFromItsRecord) {
+    ForeignTypes foreign;
+    const std::string ours = "\"C:\\MineApp\\mine.exe\" \"%1\"";
+    const struct {
+        const char* name;
+        const char* created;  // the record's [Created] section
+        std::string verbCommand;
+        int findings;  // about the existing type and verb
+    } cases[] = {
+        {"mine-facts", "[Created]\nRecorded=1\nTypeKey0=CheckMine.File\nVerbKey0=CheckOther.File\\shell\\Mine\n", ours, 0},
+        {"mine-facts-unlisted", "[Created]\nRecorded=1\nExtKey0=.chkmine\n", ours, 2},
+        {"mine-older", "", ours, 0},
+        {"mine-older-changed", "", "\"C:\\Other\\other.exe\" \"%1\"", 1},
+    };
+    for (const auto& c : cases) {
+        stage::SetRegString(HKEY_CLASSES_ROOT, "CheckMine.File", "", "CheckMine.File");
+        stage::SetRegString(HKEY_CLASSES_ROOT, ".chkmine", "", "CheckMine.File");
+        stage::SetRegString(HKEY_CLASSES_ROOT, "CheckOther.File\\shell\\Mine\\command", "", c.verbCommand.c_str());
+        const std::string record =
+            "[Setup]\nName=Mine\n[Root]\nName=MineApp\nNamed=C:\\MineApp\n[Check]\nExt=2\n"
+            "[Ext0]\nExt=.chkmine\nKind=CheckMine.File\nVerb=open\nCommand=\"\"%root%mine.exe\" \"%1\"\"\n"
+            "[Ext1]\nExt=.chkforeign\nKind=CheckMine.File\nVerb2=Mine\nCommand=\"\"%root%mine.exe\" \"%1\"\"\n"
+            "[CopiedFile]\n0=C:\\MineApp\\mine.exe\nCount=1\n" + std::string(c.created);
+        Findings findings;
+        ASSERT_TRUE(CheckScript(StageCase(c.name, record, {}), findings)) << c.name;
+        EXPECT_EQ((int)findings.Sorted().size(), c.findings) << c.name << "\n" << Describe(findings);
+        int foreignThings = 0;
+        for (const Finding& f : findings.Sorted())
+            foreignThings += f.text.find("already exists on this machine") != std::string::npos ||
+                             f.text.find("already: it is not overwritten") != std::string::npos;
+        EXPECT_EQ(foreignThings, c.findings) << c.name << "\n" << Describe(findings);
+    }
+    for (const char* key : {"CheckMine.File", ".chkmine"}) stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
+}
+
+// Every ini block of the README, checked as a script of its own: no example may teach a
+// value with a comment at its end, which the profile format would keep in the value.
+TEST(Check, NoReadmeExampleWritesACommentIntoAValue) {
+    const char* source = getenv("SETUP_SOURCE_DIR");
+    ASSERT_NE(source, nullptr) << "SETUP_SOURCE_DIR names the source tree";
+    const std::string readme = stage::ReadFile(stage::HostToWindows(source) + "\\README.md");
+    ASSERT_FALSE(readme.empty());
+    const std::string open = "```ini\n";
+    int blocks = 0;
+    std::string failures;
+    for (size_t at = readme.find(open); at != std::string::npos; at = readme.find(open, at + 1)) {
+        const size_t begin = at + open.size();
+        size_t end = readme.find("\n```", begin - 1);
+        if (end == std::string::npos) end = readme.size();
+        const std::string block = readme.substr(begin, end + 1 - begin);
+        int firstLine = 1;
+        for (size_t i = 0; i < begin; ++i) firstLine += readme[i] == '\n';
+        Findings findings;
+        ASSERT_TRUE(CheckScript(StageCase("readme-" + std::to_string(++blocks), block, {}), findings));
+        for (const Finding& f : findings.Sorted()) {
+            if (f.text.find("no end-of-line comments") == std::string::npos) continue;
+            size_t from = 0;
+            for (int line = 1; line < f.line && from != std::string::npos; ++line) from = block.find('\n', from) + 1;
+            failures += "README.md:" + std::to_string(firstLine + f.line - 1) + ": " +
+                        block.substr(from, block.find('\n', from) - from) + "\n    " + f.text + "\n";
+        }
+    }
+    EXPECT_GT(blocks, 0) << "no ini block found in the README";
+    EXPECT_EQ(failures, "") << "values that hold a comment in the README's examples";
 }
 
 // Long lists are read once, not once per key: twenty thousand drawing lines, as many

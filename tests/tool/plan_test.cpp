@@ -135,11 +135,18 @@ TEST(Plan, RegistryValuesNewReplacedAndUnchanged) {
     stage::DeleteRegTree(HKEY_CURRENT_USER, "Software\\PlanReg");
 }
 
+// Another program's type (with a verb) stays as it is: an extension of it gets only
+// Verb2, never over a verb it has; a new extension may name it, but nothing is written
+// into it; Force never takes an extension from a system type.
 TEST(Plan, AssociationsNewTakenOverForeignAndRefused) {
-    for (const char* key : {".plnew", ".pltake", ".plforeign", "PlanNew.File", "PlanTake.File", "PlanOther.File"})
-        stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
-    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, ".pltake", "", "PlanOther.File"));
-    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, ".plforeign", "", "PlanOther.File"));
+    const char* const keys[] = {".plnew", ".pltake", ".plforeign", ".plforeign2", ".plsysx", ".plkind",
+                                "PlanNew.File", "PlanTake.File", "PlanOther.File"};
+    for (const char* key : keys) stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, "PlanOther.File", "", "Another program's file"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, "PlanOther.File\\shell\\open\\command", "", "other.exe \"%1\""));
+    for (const char* ext : {".pltake", ".plforeign", ".plforeign2"})
+        ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, ext, "", "PlanOther.File"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, ".plsysx", "", "txtfile"));
     stage::Folder folder("plan-ext", false);
     folder.WriteScript(Crlf({"[Setup]", "Name=Plan Ext", "[Root]", "Name=PlanExtApp", "[Check]", "Ext=2",
                              "[Ext0]", "Ext=.plnew", "Kind=PlanNew.File", "Icon=%root%app.exe", "IconNo=2", "Verb=open",
@@ -147,8 +154,14 @@ TEST(Plan, AssociationsNewTakenOverForeignAndRefused) {
                              "[Ext1]", "Ext=.pltake", "Kind=PlanTake.File", "Verb=open", "Command=app.exe", "Force=1",
                              "[Ext2]", "Ext=.plforeign", "Kind=PlanTake.File", "Verb=open", "Verb2=Open with Plan",
                              "Command=\"%root%app.exe\" /view",
-                             "[Ext3]", "Ext=.plsys", "Kind=txtfile"}));
-    std::vector<plan::Line> lines = plan::Lines(PlanOf(folder.dir()));
+                             "[Ext3]", "Ext=.plsys", "Kind=txtfile",
+                             "[Ext4]", "Ext=.plforeign2", "Kind=PlanTake.File", "Verb2=open", "Command=app.exe",
+                             "[Ext5]", "Ext=.plsysx", "Kind=PlanTake.File", "Force=1", "Verb2=Open with Plan",
+                             "Command=app.exe",
+                             "[Ext6]", "Ext=.plkind", "Kind=PlanOther.File", "Icon=%root%app.exe", "Verb=edit",
+                             "Command=app.exe"}));
+    const std::string text = PlanOf(folder.dir());
+    std::vector<plan::Line> lines = plan::Lines(text);
     const std::string cr = "HKEY_CLASSES_ROOT\\";
     EXPECT_EQ(plan::OutcomeOf(lines, cr + ".plnew"), "new-key+set");
     EXPECT_EQ(plan::DetailOf(lines, "set", cr + "PlanNew.File\\DefaultIcon"), "\"\" = \"C:\\PlanExtApp\\app.exe,2\"");
@@ -161,7 +174,17 @@ TEST(Plan, AssociationsNewTakenOverForeignAndRefused) {
     EXPECT_EQ(plan::DetailOf(lines, "set", cr + "PlanOther.File\\shell\\Open with Plan\\command"),
               "\"\" = \"\"C:\\PlanExtApp\\app.exe\" /view\"");
     EXPECT_EQ(plan::OutcomeOf(lines, ".plsys -> txtfile"), "refused");
-    for (const char* key : {".plnew", ".pltake", ".plforeign"}) stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
+    EXPECT_EQ(plan::OutcomeOf(lines, cr + "PlanOther.File\\shell\\open"), "keep") << "its own verb\n" << text;
+    EXPECT_EQ(plan::OutcomeOf(lines, cr + "PlanOther.File\\shell\\open\\command"), "");
+    EXPECT_EQ(plan::OutcomeOf(lines, cr + ".plsysx"), "") << "Force refused over a system type";
+    EXPECT_EQ(plan::OutcomeOf(lines, cr + "txtfile\\shell\\Open with Plan"), "refused");
+    EXPECT_NE(text.find(".plsysx belongs to txtfile, a system type (\"Force\" is refused): it stays there"),
+              std::string::npos) << text;
+    EXPECT_EQ(plan::OutcomeOf(lines, cr + ".plkind"), "new-key+set") << "a new extension may name another type";
+    EXPECT_EQ(plan::OutcomeOf(lines, cr + "PlanOther.File"), "keep") << "but nothing is written into it";
+    EXPECT_EQ(plan::OutcomeOf(lines, cr + "PlanOther.File\\DefaultIcon"), "");
+    EXPECT_EQ(plan::OutcomeOf(lines, cr + "PlanOther.File\\shell\\edit\\command"), "");
+    for (const char* key : keys) stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
 }
 
 // An installed copy made by hand: files, a read-only one, a foreign file, a pattern
@@ -306,17 +329,24 @@ TEST(Plan, VersionUpOffersTheEarlierChoicesAndTheFinalLaunchFollows) {
 }
 
 // Launch entries are told, never run: a library looked for, a function to call, a name
-// that is refused, programs with their parameters and show words.
+// that is refused, programs with their parameters and show words, each found where the
+// step looks for it: a bare name in the system and Windows folders only (never beside
+// Setup.exe, where one is planted), a relative one below the install folder.
 TEST(Plan, LaunchEntriesAreToldNotRun) {
     stage::Folder folder("plan-launch", false);
     folder.Put("tool.exe", "not a program");
-    char system[MAX_PATH];
+    folder.Put("planted.exe", "a program beside Setup.exe");
+    folder.Put("readme.txt", "a document beside Setup.exe");
+    char system[MAX_PATH], windows[MAX_PATH];
     GetSystemDirectoryA(system, sizeof system);
+    GetWindowsDirectoryA(windows, sizeof windows);
     folder.WriteScript(Crlf({"[Setup]", "Name=Plan Launch", "[Root]", "Name=PlanLaunchApp", "[CopyFile]", "0=tool.exe",
                              "[Go2]", "Make0=comctl32.dll;#CheckExist;needed", "Make1=nothere.dll;#CheckExist;needed",
                              "Make2=%root%\\plugin.dll;Init", "Make3=sub\\x.dll;Init",
                              "Make4=\"%root%\\tool.exe\" /setup;;max", "Make5=%root%\\gone.exe;;hide", "Make6=readme.txt",
-                             "Make7=;;", "Erase0=%root%\\tool.exe /remove;;min", "[Check]", "Menu=2", "[Menu]",
+                             "Make7=;;", "Make8=notepad.exe readme.txt", "Make9=bin\\tool.exe /x", "Make10=planted.exe;;hide",
+                             "Make11=\\evil.exe", "Make12=C:evil.exe;;hide", "Make13=file:evil.exe",
+                             "Erase0=%root%\\tool.exe /remove;;min", "[Check]", "Menu=2", "[Menu]",
                              "Name=Plan Launch", "[Menu0]", "Name=$Tour", "Path=tool.exe", "[LastGo]", "0=$Tour"}));
     const std::string text = PlanOf(folder.dir());
     std::vector<plan::Line> lines = plan::Lines(text);
@@ -327,12 +357,27 @@ TEST(Plan, LaunchEntriesAreToldNotRun) {
     EXPECT_EQ(plan::DetailOf(lines, "call", "C:\\PlanLaunchApp\\plugin.dll"),
               "Init()  (missing now: listed in \"Could not load library.\")");
     EXPECT_EQ(plan::OutcomeOf(lines, "sub\\x.dll"), "refused");
-    EXPECT_EQ(plan::DetailOf(lines, "start", "\"C:\\PlanLaunchApp\\tool.exe\""), "with /setup, maximised")
+    EXPECT_NE(text.find("    in C:\\PlanLaunchApp (the install folder): programs start there"), std::string::npos)
+        << "the working folder\n" << text;
+    // Programs are named by the file the step starts, without quotes.
+    EXPECT_EQ(plan::OutcomeOf(lines, "C:\\PlanLaunchApp\\tool.exe"), "new+start")
+        << "the copy, and the Make entry's program (the Erase entry is no install's)";
+    EXPECT_EQ(plan::DetailOf(lines, "start", "C:\\PlanLaunchApp\\tool.exe"), "with /setup, maximised")
         << "the copy step puts tool.exe in place before";
     EXPECT_EQ(plan::DetailOf(lines, "start", "C:\\PlanLaunchApp\\gone.exe"), "hidden  (not there now)");
-    EXPECT_EQ(plan::DetailOf(lines, "start", "readme.txt"), "shown");
+    // A bare document or program name is found in the system folders or not at all: the
+    // copies beside Setup.exe never count.
+    EXPECT_EQ(plan::OutcomeOf(lines, "readme.txt"), "fails") << text;
+    const std::string notFound = "(not started: not found there, in " + sys + " or " + windows;
+    EXPECT_EQ(plan::DetailOf(lines, "fails", "readme.txt"), notFound + "; \"Could not execute.\" is shown)");
+    EXPECT_EQ(plan::DetailOf(lines, "fails", "planted.exe"), notFound + ")");
+    EXPECT_EQ(plan::DetailOf(lines, "start", sys + "\\notepad.exe"), "with readme.txt, shown");
+    EXPECT_EQ(plan::DetailOf(lines, "start", "C:\\PlanLaunchApp\\bin\\tool.exe"),
+              "with /x, shown  (not there now: \"Could not execute.\" if it stays so)");
+    for (const char* refused : {"\\evil.exe", "C:evil.exe", "file:evil.exe"})
+        EXPECT_EQ(plan::OutcomeOf(lines, refused), "refused") << refused;
     EXPECT_EQ(plan::OutcomeOf(lines, "(no program)"), "fails");
-    EXPECT_EQ(plan::OutcomeOf(lines, "C:\\PlanLaunchApp\\tool.exe"), "new") << "the Erase entry is no install's";
+    EXPECT_EQ(text.find(folder.dir() + "\\planted.exe"), std::string::npos) << text;
     // The one-time shortcut is opened, deleted, and its folder with it.
     const std::string menu = Programs() + "\\Plan Launch";
     EXPECT_EQ(plan::DetailOf(lines, "open", menu + "\\$Tour.lnk"), "(then deleted)") << text;

@@ -1,5 +1,6 @@
 // The script's names as the check knows them: sections and keys the program forms,
-// the near misses it suggests, and the rules over copy prefixes and BMP headers.
+// the near misses it suggests, and the rules over copy prefixes, BMP headers, comments
+// written at the end of a value and the quoting of association commands.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
@@ -49,6 +50,9 @@ TEST(Vocabulary, ListKeysFollowTheirShape) {
         {"Reg", "Make", false, "", -1},       {"Reg", "Make01", false, "", -1},   {"Reg", "0", false, "", -1},
         {"Go2", "Erase3", true, "Erase", 3},  {"Readme", "40", true, "", 40},     {"Setup", "0", false, "", -1},
         {"CopiedFile", "0", true, "", 0},
+        // The record's facts: any kind, numbered; "Recorded" is a key of its own.
+        {"Created", "TypeKey0", true, "", 0}, {"Created", "Link12", true, "", 12}, {"Created", "7", false, "", -1},
+        {"Created", "Recorded", false, "", -1}, {"Created", "TypeKey", false, "", -1},
     };
     for (const auto& c : cases) {
         const SectionShape* shape = FindSection(c.section, nullptr);
@@ -149,6 +153,49 @@ TEST(CheckRules, BmpRejectionsNameTheirReason) {
         else
             EXPECT_NE(why.find(c.reason), std::string::npos) << "expected \"" << c.reason << "\", got \"" << why << "\"";
     }
+}
+
+TEST(CheckRules, EndOfLineCommentsAreASemicolonAfterABlank) {
+    const struct {
+        const char* value;
+        bool quotesProtect;
+        size_t at;  // npos: none
+    } cases[] = {
+        {"Sample Notes            ; the product's folder", false, 24},
+        {"0\t; 1: open the folder", false, 2},
+        {"readme.txt ;arguments", false, 11},
+        {"a;b", false, std::string::npos},           // a list, not a comment
+        {"C:\\a; C:\\b", false, std::string::npos},  // the blank after it does not count
+        {"-e \"a ; b\"", true, std::string::npos},   // a command line's own, between quotes
+        {"-e \"a ; b\"", false, 6},
+        {"\"x\" ; comment", true, 4},
+        {"", false, std::string::npos},
+    };
+    for (const auto& c : cases) EXPECT_EQ(EndOfLineComment(c.value, c.quotesProtect), c.at) << c.value;
+    EXPECT_TRUE(IsDrawTextLine("|Title ; sub"));
+    EXPECT_TRUE(IsDrawTextLine("String,Title"));
+    EXPECT_FALSE(IsDrawTextLine("mode,top ; comment"));
+    EXPECT_EQ(ShortText("; short", 40), "; short");
+    EXPECT_EQ(ShortText("; a comment longer than ten", 10), "; a commen...");
+}
+
+TEST(CheckRules, CommandValuesAndTypeNamesToSuggest) {
+    const struct {
+        const char* program;
+        const char* arguments;
+        const char* value;
+    } commands[] = {
+        {"%root%notes.exe", "%1", "\"\"%root%notes.exe\" \"%1\"\""},  // the doubled form
+        {"%root%notes.exe", "", "\"\"%root%notes.exe\"\""},
+        {"%root%notes.exe", "/open %1", "\"%root%notes.exe\" /open %1"},  // read as written
+        {"%root%notes.exe", "\"%1\"", "\"\"%root%notes.exe\" \"%1\"\""},
+    };
+    for (const auto& c : commands) EXPECT_EQ(QuotedCommandValue(c.program, c.arguments), c.value) << c.arguments;
+    EXPECT_EQ(OwnTypeName("Sample Notes", ".snote"), "SampleNotes.snote");
+    EXPECT_EQ(OwnTypeName("Sample Notes", "."), "");
+    EXPECT_EQ(OwnTypeName("!!", ".x"), "");
+    // Under code page 932 the trail byte of a double-byte character is no letter ("\x83\x41" is one character).
+    EXPECT_EQ(std::string(OwnTypeName("\x83\x41Notes", ".nt")), GetACP() == 932 ? "Notes.nt" : "ANotes.nt");
 }
 
 }  // namespace
