@@ -73,7 +73,7 @@ RemovalGuards::RemovalGuards(const char* record, const char* executable) {
     char folder[kPathSize];
     if (GetWindowsDirectoryA(folder, sizeof folder)) {
         AddProtected(folder);
-        if (FullPath(folder, windows_)) windowsIdentified_ = Examine(windows_, &windowsId_, windowsFinal_);
+        FullPath(folder, windows_);
     }
     if (GetSystemDirectoryA(folder, sizeof folder)) AddProtected(folder);
     if (ReadProgramFilesDir(folder)) AddProtected(folder);
@@ -124,6 +124,7 @@ bool RemovalGuards::IsRefused(const char* path) const {
 }
 
 bool RemovalGuards::IsProtectedIdentity(const Identity& id) const {
+    TakeIdentities();
     const Identity* ids = reinterpret_cast<const Identity*>(protectedIds_.data());
     size_t count = protectedIds_.size() / sizeof(Identity);
     for (size_t i = 0; i < count; ++i)
@@ -137,6 +138,7 @@ bool RemovalGuards::IsProtectedIdentity(const Identity& id) const {
 bool RemovalGuards::UnderWindowsFolder(const char* full) const {
     if (!windows_[0]) return false;
     if (IsPathUnder(full, windows_)) return true;
+    TakeIdentities();
     char walk[kPathSize], finalPath[kPathSize];
     CopyBounded(walk, sizeof walk, full);
     Identity id;
@@ -196,9 +198,23 @@ void RemovalGuards::AddOwn(const char* path) {
 void RemovalGuards::AddProtected(const char* path) {
     char full[kPathSize];
     if (!path[0] || !FullPath(path, full)) return;
+    // The environment and the registry name many folders twice; each is opened once.
+    for (size_t off = 0; off < protected_.size(); off += strlen(protected_.data() + off) + 1)
+        if (lstrcmpiA(full, protected_.data() + off) == 0) return;
     protected_.Append(full, strlen(full) + 1);
-    Identity id;
-    if (Examine(full, &id, nullptr)) protectedIds_.Append(reinterpret_cast<const char*>(&id), sizeof id);
+}
+
+// Opening some fifty folders costs tens of milliseconds under Wine: done once, and only
+// for guards that are asked about a folder that exists.
+void RemovalGuards::TakeIdentities() const {
+    if (identitiesTaken_) return;
+    identitiesTaken_ = true;
+    windowsIdentified_ = windows_[0] && Examine(windows_, &windowsId_, windowsFinal_);
+    for (size_t off = 0; off < protected_.size(); off += strlen(protected_.data() + off) + 1) {
+        Identity id;
+        if (Examine(protected_.data() + off, &id, nullptr))
+            protectedIds_.Append(reinterpret_cast<const char*>(&id), sizeof id);
+    }
 }
 
 void RemovalGuards::AddLocalName(const char* name) {

@@ -51,18 +51,22 @@ private:
     void AddRegistryFolders(HKEY root, const char* subkey);
     void AddLocalName(const char* name);
     bool IsRefused(const char* path) const;
+    void TakeIdentities() const;
     bool IsProtectedIdentity(const Identity& id) const;
     bool UnderWindowsFolder(const char* full) const;
 
     Own own_[3];
     int ownCount_ = 0;
     char windows_[kPathSize] = "";
-    char windowsFinal_[kPathSize] = "";  // its long, final form, where the system tells it
-    Identity windowsId_{};
-    bool windowsIdentified_ = false;
-    GrowableText protected_;    // zero-separated full paths
-    GrowableText protectedIds_;  // the Identity of each that exists, one after another
-    GrowableText localNames_;   // zero-separated names of this computer
+    // Taken with the identities: the Windows folder's long, final form, where the system
+    // tells it, and its identity.
+    mutable char windowsFinal_[kPathSize] = "";
+    mutable Identity windowsId_{};
+    mutable bool windowsIdentified_ = false;
+    GrowableText protected_;             // zero-separated full paths
+    mutable GrowableText protectedIds_;  // the Identity of each that exists, one after another
+    mutable bool identitiesTaken_ = false;
+    GrowableText localNames_;            // zero-separated names of this computer
 };
 
 // Everything the removal acts on, read before the first file goes: on Windows the
