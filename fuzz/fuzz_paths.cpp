@@ -30,6 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     bool root = IsRootPath(path.get()), absolute = IsAbsolutePath(path.get());
     if (IsUsableInstallFolder(path.get()) != (absolute && !root)) abort();
+    size_t serverLength = 0;
+    const char* server = UncServerName(path.get(), &serverLength);
+    if (server && (IsDevicePath(path.get()) || server != path.get() + 2 || serverLength > a.size() - 2)) abort();
+    if (server) IsLoopbackServer(server, serverLength);
+    IsLoopbackServer(pattern.get(), b.size());
     HasWildcard(pattern.get());
     if (MatchesPattern(path.get(), "*") != true && a.size()) abort();  // "*" takes every name
     MatchesPattern(path.get(), pattern.get());
@@ -45,6 +50,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<char> lines(rest, rest + n);
     lines.push_back(0);
     lines.push_back(0);
+    size_t kept = TrimSectionLines(lines.data());  // lines only shrink
+    if (kept > n + 1 || lines[kept] != 0) abort();
+    for (const char* line = lines.data(); *line; line += strlen(line) + 1) {
+        size_t len = strlen(line);
+        const char* eq = strchr(line, '=');
+        bool blankEnds = line[0] == ' ' || line[0] == '\t' || line[len - 1] == ' ' || line[len - 1] == '\t';
+        bool blankAroundEq = eq && ((eq > line && (eq[-1] == ' ' || eq[-1] == '\t')) || eq[1] == ' ' || eq[1] == '\t');
+        if (blankEnds || blankAroundEq) abort();
+    }
     int highest = HighestListNumber(lines.data());
     if (highest >= (1 << 20)) abort();
     if (highest >= 0) {

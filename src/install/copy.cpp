@@ -170,6 +170,11 @@ bool BuildList(CopyRun& run, int state, size_t total, const char* header, const 
     return true;
 }
 
+// Before a question or a report waits for the user: the record on disk lists only the
+// files really copied, not the entries written ahead of copies that failed or wait, so
+// that a run ended there never claims another program's file.
+void SettleRecord(CopyRun& run) { run.copied->WriteCount(run.copied->Next()); }
+
 void RepaintOwner(HWND dialog) {
     HWND owner = GetWindow(dialog, GW_OWNER);
     InvalidateRect(owner, nullptr, FALSE);
@@ -210,6 +215,7 @@ void AskToOverwrite(HWND dialog, CopyRun& run, BatchItem* items) {
     ReadText("Setup", "Name", caption, sizeof caption, run.script);
     UINT style = MB_YESNO | MB_ICONQUESTION;
     if (ReadNumber("CopyFile", "DefaultNo", 0, run.script) != 0) style |= MB_DEFBUTTON2;
+    SettleRecord(run);
     if (MessageBoxA(dialog, text.data(), caption, style) == IDYES) {
         size_t n = 0;
         for (size_t k = 0; k < run.states.size(); ++k) {
@@ -234,6 +240,7 @@ void ReportFailures(HWND dialog, CopyRun& run) {
         return;
     char caption[kValueSize];
     ReadText("Setup", "Name", caption, sizeof caption, run.script);
+    SettleRecord(run);
     MessageBoxA(dialog, text.data(), caption, MB_OK | MB_ICONWARNING);
     RepaintOwner(dialog);
 }

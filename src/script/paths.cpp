@@ -19,15 +19,39 @@ bool JoinPath(char* folder, const char* name, size_t cap) {
 
 bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
+namespace {
+
+// Whether the text ends in a backslash character (a trail byte 0x5C is none).
+bool EndsInBackslash(const char* text) {
+    const char* last = FindLastBackslash(text);
+    return last && last[1] == 0;
+}
+
+// Whether the first n bytes of text are whole characters.
+bool WholeCharactersUpTo(const char* text, size_t n) {
+    size_t i = 0;
+    while (i < n && text[i]) i += IsLeadByte((unsigned char)text[i]) && text[i + 1] ? 2 : 1;
+    return i == n;
+}
+
+}  // namespace
+
+bool IsPathUnder(const char* fullPath, const char* fullFolder) {
+    char folder[kPathSize];
+    if (!CopyBounded(folder, sizeof folder, fullFolder)) return false;
+    while (EndsInBackslash(folder)) folder[strlen(folder) - 1] = 0;
+    size_t len = strlen(folder);
+    if (len == 0 || strlen(fullPath) < len || !WholeCharactersUpTo(fullPath, len)) return false;
+    return (fullPath[len] == 0 || fullPath[len] == '\\') && StartsWithNoCase(fullPath, folder);
+}
+
 bool IsInsideFolder(const char* path, const char* folder) {
     char fullPath[kPathSize], fullFolder[kPathSize];
     char* name = nullptr;
     DWORD n = GetFullPathNameA(path, sizeof fullPath, fullPath, &name);
     DWORD m = GetFullPathNameA(folder, sizeof fullFolder, fullFolder, &name);
     if (n == 0 || n >= sizeof fullPath || m == 0 || m >= sizeof fullFolder) return false;
-    size_t len = strlen(fullFolder);
-    while (len > 0 && fullFolder[len - 1] == '\\') fullFolder[--len] = 0;
-    return _strnicmp(fullPath, fullFolder, len) == 0 && (fullPath[len] == 0 || fullPath[len] == '\\');
+    return IsPathUnder(fullPath, fullFolder);
 }
 
 bool IsFolder(const char* path) {
@@ -48,8 +72,7 @@ void GetDesktopFolder(HWND owner, char* out, bool keepTrailingBackslash) {
     UniqueItemIdList pidl;
     if (SHGetSpecialFolderLocation(owner, CSIDL_DESKTOP, pidl.put()) != S_OK || !pidl) return;
     if (!SHGetPathFromIDListA(pidl.get(), out)) out[0] = 0;
-    size_t len = strlen(out);
-    if (!keepTrailingBackslash && len > 0 && out[len - 1] == '\\') out[len - 1] = 0;
+    if (!keepTrailingBackslash && EndsInBackslash(out)) out[strlen(out) - 1] = 0;
 }
 
 bool QueryText(HKEY key, const char* valueName, char* out, size_t cap, DWORD* type) {
@@ -236,8 +259,7 @@ void DefaultInstallFolder(const char* name, HWND owner, char* result) {
         }
         if (known) {
             const char* rest = second + 1;
-            size_t len = strlen(out);
-            if (len > 0 && out[len - 1] == '\\' && *rest == '\\') ++rest;  // no doubled separator
+            if (EndsInBackslash(out) && *rest == '\\') ++rest;  // no doubled separator
             AppendBounded(out, sizeof out, rest);
             CopyBounded(result, kPathSize, out);
             return;

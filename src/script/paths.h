@@ -37,6 +37,10 @@ bool PathExists(const char* path);
 bool IsFolder(const char* path);
 // Whether path, once "." and ".." are resolved, lies inside folder (or is folder itself).
 bool IsInsideFolder(const char* path, const char* folder);
+// The same for two full paths, by their texts alone: folder (a trailing backslash
+// ignored) starts path, character by character without regard to case, and path ends
+// there or goes on with a backslash.
+bool IsPathUnder(const char* fullPath, const char* fullFolder);
 // The folder part of path, up to and including its last backslash (multibyte-aware; a
 // path without one gives its drive, "X:", or ""). False when it does not fit cap.
 bool FolderPart(const char* path, char* out, size_t cap);

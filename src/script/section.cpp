@@ -10,6 +10,8 @@ bool ReadSection(const char* section, const char* path, GrowableText& out) {
         if (n < cap - 2) {  // cap - 2 means the section did not fit
             out.data()[n] = 0;
             out.data()[n + 1] = 0;
+            n = (DWORD)TrimSectionLines(out.data());
+            out.data()[n + 1] = 0;
             out.TakeWritten(n);
             return true;
         }

@@ -9,7 +9,8 @@
 #include <stddef.h>
 #include "base/growable_text.h"
 
-// Reads a whole section as "key=value" lines, each zero-terminated.
+// Reads a whole section as "key=value" lines, each zero-terminated, without blanks
+// around the key or the value whatever the platform hands over.
 bool ReadSection(const char* section, const char* path, GrowableText& out);
 
 // The keys "0", "1", ... of one section, as a key-by-key read would see them:

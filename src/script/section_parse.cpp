@@ -3,6 +3,36 @@
 
 namespace {
 constexpr int kMaxNumber = 1 << 20;  // larger keys are no list entries anyone writes
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Moves the text from..to down to out, its blanks at both ends dropped; returns the new end.
+// Blanks are never the trail byte of a double-byte character.
+char* MoveTrimmed(char* out, const char* from, const char* to) {
+    while (from < to && IsBlank(*from)) ++from;
+    while (to > from && IsBlank(to[-1])) --to;
+    memmove(out, from, (size_t)(to - from));
+    return out + (to - from);
+}
+}  // namespace
+
+size_t TrimSectionLines(char* lines) {
+    char* out = lines;
+    for (char* line = lines; *line;) {
+        size_t len = strlen(line);
+        char* end = line + len;
+        char* eq = static_cast<char*>(memchr(line, '=', len));
+        char* start = out;  // never after line: the text only shrinks
+        out = MoveTrimmed(out, line, eq ? eq : end);
+        if (eq) {
+            *out++ = '=';
+            out = MoveTrimmed(out, eq + 1, end);
+        }
+        if (out != start) *out++ = 0;
+        line = end + 1;
+    }
+    *out = 0;
+    return (size_t)(out - lines);
 }
 
 int ListKeyNumber(const char* key, size_t len) {

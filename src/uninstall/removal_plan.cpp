@@ -7,24 +7,57 @@ bool FullPath(const char* path, char* out) {
     char* name = nullptr;
     DWORD n = GetFullPathNameA(path, kPathSize, out, &name);
     if (n == 0 || n >= kPathSize) return false;
-    size_t len = strlen(out);
-    if (len > 3 && out[len - 1] == '\\') out[len - 1] = 0;  // "C:\x\" is "C:\x"
+    // "C:\x\" is "C:\x"; the last character, not the last byte: a trail byte 0x5C is none.
+    char* last = FindLastBackslash(out);
+    if (last && last[1] == 0 && strlen(out) > 3) *last = 0;
     return true;
 }
 
 namespace {
 
-// Volume and index of a file or folder: two paths name the same one when these agree.
-bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-    UniqueFile file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return file && GetFileInformationByHandle(file.get(), info);
+using Identity = RemovalGuards::Identity;
+
+bool SameFile(const Identity& a, const Identity& b) {
+    return a.volume == b.volume && a.high == b.high && a.low == b.low && (a.high | a.low) != 0;
 }
 
-bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-           a.nFileIndexLow == b.nFileIndexLow && (a.nFileIndexHigh | a.nFileIndexLow) != 0;
+using FinalPathCall = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+
+// The long, final form of an open file's path (short names lengthened, junctions
+// followed), where the system can tell it; "" elsewhere.
+void FinalPathOf(HANDLE file, char* out) {
+    out[0] = 0;
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto call =
+        reinterpret_cast<FinalPathCall>(kernel ? GetProcAddress(kernel, "GetFinalPathNameByHandleA") : nullptr);
+    char raw[kPathSize + 8];
+    DWORD n = call ? call(file, raw, sizeof raw, 0) : 0;
+    if (n == 0 || n >= sizeof raw) return;
+    const char* rest = raw;
+    if (StartsWithAsciiNoCase(raw, "\\\\?\\UNC\\")) {
+        CopyBounded(out, kPathSize, "\\\\");
+        rest = raw + 8;
+    } else if (StartsWithAsciiNoCase(raw, "\\\\?\\")) {
+        rest = raw + 4;
+    }
+    if (!AppendBounded(out, kPathSize, rest)) out[0] = 0;
+    if (IsDevicePath(out)) out[0] = 0;  // a volume without a drive letter: nothing to compare
 }
+
+// The identity of what path names (a folder too), and, when finalPath is given, its final
+// path; false when it does not exist or cannot be opened.
+bool Examine(const char* path, Identity* id, char* finalPath) {
+    if (finalPath) finalPath[0] = 0;
+    UniqueFile file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file || !GetFileInformationByHandle(file.get(), &info)) return false;
+    *id = Identity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    if (finalPath) FinalPathOf(file.get(), finalPath);
+    return true;
+}
+
+using ComputerNameExCall = BOOL(WINAPI*)(int, LPSTR, LPDWORD);
 
 // Negative counts walk nothing ("2147483648" reads as the most negative number).
 int Bounded(int count, const SectionIndex& list) { return count <= 0 ? 0 : count < list.Size() ? count : list.Size(); }
@@ -36,6 +69,7 @@ RemovalGuards::RemovalGuards(const char* record, const char* executable) {
     char exe[kPathSize];
     if (executable) AddOwn(executable);
     else if (OwnExecutablePath(exe, sizeof exe)) AddOwn(exe);
+    if (Run().originalScript[0]) AddOwn(Run().originalScript);
     char folder[kPathSize];
     if (GetWindowsDirectoryA(folder, sizeof folder)) {
         AddProtected(folder);
@@ -61,45 +95,130 @@ RemovalGuards::RemovalGuards(const char* record, const char* executable) {
             AddProtected(folder);
         }
     }
+    // The names under which a share path reaches this computer's own volumes.
+    DWORD size = sizeof folder;
+    if (GetComputerNameA(folder, &size)) AddLocalName(folder);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto nameEx =
+        reinterpret_cast<ComputerNameExCall>(kernel ? GetProcAddress(kernel, "GetComputerNameExA") : nullptr);
+    static const int kNameFormats[] = {1, 3, 4, 5, 7};  // host names, DNS and NetBIOS, as set and in effect
+    for (int format : kNameFormats) {
+        size = sizeof folder;
+        if (nameEx && nameEx(format, folder, &size)) AddLocalName(folder);
+    }
+}
+
+bool RemovalGuards::IsRefused(const char* path) const {
+    if (IsDevicePath(path)) return true;
+    size_t length = 0;
+    const char* server = UncServerName(path, &length);
+    if (!server) return false;
+    if (IsLoopbackServer(server, length)) return true;
+    if (length > 1 && server[length - 1] == '.') --length;
+    for (const char* name = localNames_.data(); name && *name; name += strlen(name) + 1) {
+        int n = (int)length;
+        if (strlen(name) == length && CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, name, n, server, n) == CSTR_EQUAL)
+            return true;
+    }
+    return false;
+}
+
+bool RemovalGuards::IsProtectedIdentity(const Identity& id) const {
+    TakeIdentities();
+    const Identity* ids = reinterpret_cast<const Identity*>(protectedIds_.data());
+    size_t count = protectedIds_.size() / sizeof(Identity);
+    for (size_t i = 0; i < count; ++i)
+        if (SameFile(id, ids[i])) return true;
+    return false;
+}
+
+// By name, by the final path, and by the identity of the folder and each folder above
+// it (a short name or a junction on the way may be the Windows folder); each is opened
+// once a pattern.
+bool RemovalGuards::UnderWindowsFolder(const char* full) const {
+    if (!windows_[0]) return false;
+    if (IsPathUnder(full, windows_)) return true;
+    TakeIdentities();
+    char walk[kPathSize], finalPath[kPathSize];
+    CopyBounded(walk, sizeof walk, full);
+    Identity id;
+    for (bool first = true;; first = false) {
+        if (Examine(walk, &id, first ? finalPath : nullptr)) {
+            if (windowsIdentified_ && SameFile(id, windowsId_)) return true;
+            if (first && finalPath[0] &&
+                (IsPathUnder(finalPath, windows_) || (windowsFinal_[0] && IsPathUnder(finalPath, windowsFinal_))))
+                return true;
+        }
+        char* bs = FindLastBackslash(walk);
+        if (!bs || IsRootPath(walk)) return false;
+        bool driveRoot = bs == walk + 2 && walk[1] == ':';
+        bs[driveRoot ? 1 : 0] = 0;  // "C:\x" goes up to "C:\", never to "C:"
+    }
 }
 
 bool RemovalGuards::MayDeleteFile(const char* path) const {
     char full[kPathSize];
-    if (!FullPath(path, full)) return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    bool identified = FileIdentity(full, &info);
+    if (IsRefused(path) || !FullPath(path, full) || IsRefused(full)) return false;
+    Identity id;
+    bool identified = Examine(full, &id, nullptr);
     for (int i = 0; i < ownCount_; ++i) {
         if (lstrcmpiA(full, own_[i].path) == 0) return false;
-        if (identified && own_[i].identified && SameFile(info, own_[i].info)) return false;
+        if (identified && own_[i].identified && SameFile(id, own_[i].id)) return false;
     }
     return true;
 }
 
 bool RemovalGuards::MayRemoveFolder(const char* path) const {
     char full[kPathSize];
-    if (!FullPath(path, full) || IsRootPath(full)) return false;
+    if (IsRefused(path) || !FullPath(path, full) || IsRootPath(full) || IsRefused(full)) return false;
     for (size_t off = 0; off < protected_.size(); off += strlen(protected_.data() + off) + 1)
         if (lstrcmpiA(full, protected_.data() + off) == 0) return false;
-    return true;
+    Identity id;
+    char finalPath[kPathSize];
+    // A junction may name a protected folder, or a drive root, under a name of its own.
+    bool existing = Examine(full, &id, finalPath);
+    return !(existing && (IsProtectedIdentity(id) || (finalPath[0] && IsRootPath(finalPath))));
 }
 
 bool RemovalGuards::MayApplyPattern(const char* folder, const char* name) const {
+    if (IsRefused(folder)) return false;
     if (!HasWildcard(name)) return true;
     char full[kPathSize];
     if (!FullPath(folder[0] ? folder : ".", full) || !MayRemoveFolder(full)) return false;
-    size_t n = strlen(windows_);
-    return !(n && _strnicmp(full, windows_, n) == 0 && (full[n] == 0 || full[n] == '\\'));
+    return !UnderWindowsFolder(full);
 }
 
 void RemovalGuards::AddOwn(const char* path) {
-    if (ownCount_ == 2 || !FullPath(path, own_[ownCount_].path)) return;
-    own_[ownCount_].identified = FileIdentity(own_[ownCount_].path, &own_[ownCount_].info);
+    const int capacity = sizeof own_ / sizeof own_[0];
+    if (ownCount_ == capacity || !path[0] || !FullPath(path, own_[ownCount_].path)) return;
+    own_[ownCount_].identified = Examine(own_[ownCount_].path, &own_[ownCount_].id, nullptr);
     ++ownCount_;
 }
 
 void RemovalGuards::AddProtected(const char* path) {
     char full[kPathSize];
-    if (path[0] && FullPath(path, full)) protected_.Append(full, strlen(full) + 1);
+    if (!path[0] || !FullPath(path, full)) return;
+    // The environment and the registry name many folders twice; each is opened once.
+    for (size_t off = 0; off < protected_.size(); off += strlen(protected_.data() + off) + 1)
+        if (lstrcmpiA(full, protected_.data() + off) == 0) return;
+    protected_.Append(full, strlen(full) + 1);
+}
+
+// Opening some fifty folders costs tens of milliseconds under Wine: done once, and only
+// for guards that are asked about a folder that exists.
+void RemovalGuards::TakeIdentities() const {
+    if (identitiesTaken_) return;
+    identitiesTaken_ = true;
+    windowsIdentified_ = windows_[0] && Examine(windows_, &windowsId_, windowsFinal_);
+    for (size_t off = 0; off < protected_.size(); off += strlen(protected_.data() + off) + 1) {
+        Identity id;
+        if (Examine(protected_.data() + off, &id, nullptr))
+            protectedIds_.Append(reinterpret_cast<const char*>(&id), sizeof id);
+    }
+}
+
+void RemovalGuards::AddLocalName(const char* name) {
+    if (name[0]) localNames_.Append(name, strlen(name) + 1);
 }
 
 // Every folder a key names: the shell folders, Program Files and its kin.
@@ -133,10 +252,7 @@ RemovalPlan::RemovalPlan(const char* scriptPath, const char* executable)
 
 bool HoldsForeignFiles(const char* folder) {
     char pattern[kPathSize];
-    CopyBounded(pattern, sizeof pattern, folder);
-    size_t len = strlen(pattern);
-    if (len == 0 || pattern[len - 1] != '\\') AppendBounded(pattern, sizeof pattern, "\\");
-    if (!AppendBounded(pattern, sizeof pattern, "*.*")) return false;
+    if (!folder[0] || !CopyBounded(pattern, sizeof pattern, folder) || !JoinPath(pattern, "*.*")) return false;
     WIN32_FIND_DATAA found;
     UniqueFind find(FindFirstFileA(pattern, &found));
     if (!find) return false;

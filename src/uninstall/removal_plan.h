@@ -13,11 +13,15 @@
 bool FullPath(const char* path, char* out);
 
 // What the removal must never touch, whatever the record or the script says: its own
-// record and executable (they go last, with the self-removal), and the folders that
-// belong to the system or the user as a whole.
+// record, executable and original script (they go last, with the self-removal), and the
+// folders that belong to the system or the user as a whole. Folders and files are known
+// by their names and by their identity on disk, so that another spelling (a short 8.3
+// name, a junction, a share of this computer) names nothing else; paths past the
+// system's normalisation (\\?\, \\.\) and shares of this computer are refused outright.
 class RemovalGuards {
 public:
-    // record: the uninstall's own record; executable: its own Setup.exe.
+    // record: the uninstall's own record; executable: its own Setup.exe (null: the
+    // running program).
     RemovalGuards(const char* record, const char* executable);
     RemovalGuards(const RemovalGuards&) = delete;
     RemovalGuards& operator=(const RemovalGuards&) = delete;
@@ -31,20 +35,38 @@ public:
     // folder; a single named file there stays allowed.
     bool MayApplyPattern(const char* folder, const char* name) const;
 
+    // Volume and index of a file or folder: two paths name the same one when these agree.
+    struct Identity {
+        DWORD volume, high, low;
+    };
+
 private:
     struct Own {
         char path[kPathSize];
-        BY_HANDLE_FILE_INFORMATION info;
+        Identity id;
         bool identified;
     };
     void AddOwn(const char* path);
     void AddProtected(const char* path);
     void AddRegistryFolders(HKEY root, const char* subkey);
+    void AddLocalName(const char* name);
+    bool IsRefused(const char* path) const;
+    void TakeIdentities() const;
+    bool IsProtectedIdentity(const Identity& id) const;
+    bool UnderWindowsFolder(const char* full) const;
 
-    Own own_[2];
+    Own own_[3];
     int ownCount_ = 0;
     char windows_[kPathSize] = "";
-    GrowableText protected_;  // zero-separated full paths
+    // Taken with the identities: the Windows folder's long, final form, where the system
+    // tells it, and its identity.
+    mutable char windowsFinal_[kPathSize] = "";
+    mutable Identity windowsId_{};
+    mutable bool windowsIdentified_ = false;
+    GrowableText protected_;             // zero-separated full paths
+    mutable GrowableText protectedIds_;  // the Identity of each that exists, one after another
+    mutable bool identitiesTaken_ = false;
+    GrowableText localNames_;            // zero-separated names of this computer
 };
 
 // Everything the removal acts on, read before the first file goes: on Windows the

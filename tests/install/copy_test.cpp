@@ -50,7 +50,25 @@ struct FakeDialog {
 struct SeenBox {
     std::wstring caption, text;
     int defaultButton;
+    std::vector<std::string> recorded;  // [CopiedFile] on disk while the box was open
 };
+
+// The lines of one section as the file on disk holds them, read past the profile calls.
+std::vector<std::string> OnDisk(const std::string& file, const std::string& section) {
+    std::vector<std::string> lines;
+    std::string text = stage::ReadFile(file), header = "[" + section + "]";
+    bool inside = false;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        at = end + 1;
+        if (!line.empty() && line[0] == '[') inside = lstrcmpiA(line.c_str(), header.c_str()) == 0;
+        else if (inside && !line.empty()) lines.push_back(line);
+    }
+    return lines;
+}
 
 std::wstring BoxText(const char* header, const std::vector<std::string>& destinations, const char* trailer) {
     std::string text = std::string(header) + "\r\n\r\n";
@@ -100,7 +118,7 @@ protected:
                 HWND box = ui::WaitForMessageBox(GetCurrentProcessId(), 100);
                 if (!box) continue;
                 Sleep(50);  // let the box finish its set-up
-                SeenBox s{ui::Text(box), ui::MessageBoxText(box), 0};
+                SeenBox s{ui::Text(box), ui::MessageBoxText(box), 0, OnDisk(script_, "CopiedFile")};
                 for (int id : {IDYES, IDNO})  // the default button's style, as the box draws it
                     if ((GetWindowLongW(GetDlgItem(box, id), GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) s.defaultButton = id;
                 int answer = seen.size() < answers.size() ? answers[seen.size()] : IDNO;
@@ -257,6 +275,36 @@ TEST_F(CopyInstallFilesTest, DestinationsInUse) {
             EXPECT_EQ(stage::ReadFile(Dst(temporaries[0])), "new held.txt");
             EXPECT_TRUE(IsPending(Dst(temporaries[0]), Dst("held.txt"))) << "no delayed move of " << temporaries[0];
         }
+    }
+}
+
+// While the overwrite question or the failure report is open, a run may be ended (the
+// task manager, a power cut): the record on disk then lists only files this install
+// really wrote, never the entry written ahead of a copy that failed or still waits.
+TEST_F(CopyInstallFilesTest, RecordOnDiskHoldsOnlyCopiedFilesWhileABoxIsOpen) {
+    for (int answer : {IDYES, IDNO}) {
+        SCOPED_TRACE(answer == IDYES ? "Yes" : "No");
+        stage::DeleteTree(dst_);
+        UseScript(answer == IDYES ? "open_yes.ini" : "open_no.ini");
+        WriteScript({"[Setup]", "Name=Open Product", "[CopyFile]", "0=first.txt", "1=?system.dll", "2=newer.txt",
+                     "3=?*quiet.dll", "4=last.txt"});
+        Ship("first.txt");
+        Ship("system.dll", -3600);  // an older file of someone else's, in use
+        Ship("newer.txt", 3600);
+        Ship("quiet.dll", -3600);
+        Ship("last.txt");
+
+        std::vector<SeenBox> boxes = RunCopy({answer, IDOK}, {"system.dll", "quiet.dll"});
+
+        ASSERT_EQ(boxes.size(), 2u) << "expected the question, then the failure report";
+        EXPECT_EQ(boxes[0].text, PromptText({Dst("newer.txt")})) << ui::Narrow(boxes[0].text);
+        EXPECT_EQ(boxes[0].recorded, Recorded({"first.txt", "last.txt"})) << Join(boxes[0].recorded);
+        std::vector<std::string> copied = {"first.txt", "last.txt"};
+        if (answer == IDYES) copied.push_back("newer.txt");
+        EXPECT_EQ(boxes[1].text, FailureText({Dst("system.dll")})) << ui::Narrow(boxes[1].text);
+        EXPECT_EQ(boxes[1].recorded, Recorded(copied)) << Join(boxes[1].recorded);
+        EXPECT_EQ(Copied(), Recorded(copied)) << Join(Copied());
+        for (const char* f : {"system.dll", "quiet.dll"}) EXPECT_EQ(stage::ReadFile(Dst(f)), "old") << f;
     }
 }
 

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include "install/copy.h"
+#include "script/path_rules.h"
 #include "script/paths.h"
 #include "stage.h"
 
@@ -312,6 +314,84 @@ TEST(DefaultInstallFolder, KnownTokensOrTheRootOfTheSystemDrive) {
         {"Foo%windows%", root + "Foo%windows%"},  // a token only counts at the start
     };
     for (const auto& c : cases) EXPECT_EQ(c.second, Default(c.first)) << c.first;
+}
+
+// Folders compared by whole characters: on code page 932 the last byte of 表 (0x95 0x5C)
+// is no separator, and two characters whose trail bytes differ only as a letter's case
+// would are different characters.
+TEST(IsInsideFolder, WholeCharactersWithoutRegardToCase) {
+    struct Case { std::string path, folder; bool inside; const char* why; };
+    std::vector<Case> cases = {
+        {"C:\\App\\sub\\a.txt", "C:\\App", true, "a file below"},
+        {"C:\\App", "C:\\App\\", true, "the folder itself, written with a trailing backslash"},
+        {"c:\\APP\\x", "C:\\app", true, "letters without regard to case"},
+        {"C:\\Apple", "C:\\App", false, "a longer name beside it"},
+        {"C:\\App\\..\\Other", "C:\\App", false, "climbing out"},
+        {"C:\\App\\.\\x\\..\\y", "C:\\App", true, "dots resolved first"},
+        {"C:\\x", "C:\\", true, "under a drive root"},
+        {"D:\\App\\x", "C:\\App", false, "another drive"},
+    };
+    if (GetACP() == 932) {
+        cases.insert(cases.end(), {
+            {"C:\\予定表\\..\\予定表示", "C:\\予定表", false, "a name that only starts with the folder's"},
+            {"C:\\予定表\\a", "C:\\予定表", true, "a file below a folder ending in 0x5C"},
+            {"C:\\予定表", "C:\\予定表\\", true, "its trailing backslash, not its trail byte, dropped"},
+            {"C:\\\x83\x61\\sub", "C:\\\x83\x41", false, "trail bytes 0x61 and 0x41 are no letters"},
+        });
+    }
+    for (const Case& c : cases) {
+        bool inside = IsInsideFolder(c.path.c_str(), c.folder.c_str());
+        EXPECT_EQ(inside, c.inside) << c.path << " in " << c.folder << ": " << c.why;
+    }
+
+    char folder[MAX_PATH];
+    EXPECT_TRUE(ExtraFolderPath("C:\\Prod", "docs\\..\\more", folder));
+    EXPECT_FALSE(ExtraFolderPath("C:\\Prod", "..\\Product", folder)) << "a folder beside the install folder";
+    if (GetACP() == 932) {
+        EXPECT_FALSE(ExtraFolderPath("C:\\予定表", "..\\予定表示", folder)) << "a folder beside it";
+    }
+}
+
+// A Program Files folder whose last character ends in 0x5C keeps its separator.
+TEST(DefaultInstallFolder, KnownFolderEndingInTrailByte5C) {
+    if (GetACP() != 932) GTEST_SKIP() << "the folder's name is Shift-JIS bytes";
+    auto pf = ProgramFilesDir();
+    ASSERT_TRUE(pf.Set("C:\\予定表"));
+    EXPECT_EQ("C:\\予定表\\Foo", Default("%programs%\\Foo")) << "the separator was taken for a doubled one";
+    ASSERT_TRUE(pf.Set("C:\\予定表\\"));
+    EXPECT_EQ("C:\\予定表\\Foo", Default("%programs%\\Foo")) << "a real trailing backslash is not doubled";
+}
+
+// Paths that no removal may act on, read from the text alone.
+TEST(PathRules, DevicePathsSharesAndLoopbackNames) {
+    const std::pair<const char*, bool> devices[] = {
+        {"\\\\?\\C:\\Windows", true}, {"\\\\.\\C:\\x", true}, {"//?/C:/x", true}, {"\\/.\\x", true},
+        {"\\??\\C:\\x", true},        {"\\\\server\\share", false}, {"C:\\?\\x", false}, {"\\\\?", false},
+        {"?\\x", false},              {"", false},
+    };
+    for (const auto& d : devices) EXPECT_EQ(IsDevicePath(d.first), d.second) << d.first;
+
+    const std::pair<const char*, const char*> servers[] = {
+        {"\\\\host\\share\\x", "host"}, {"//host/share", "host"},       {"\\\\host", "host"},
+        {"\\\\host@SSL\\dav", "host"},  {"\\\\host@8080\\x", "host"},   {"\\\\\\share", ""},
+        {"\\\\?\\C:\\x", nullptr},      {"C:\\host\\x", nullptr},       {"\\host\\x", nullptr},
+    };
+    for (const auto& c : servers) {
+        size_t length = 99;
+        const char* server = UncServerName(c.first, &length);
+        std::string got = server ? std::string(server, length) : "(none)";
+        EXPECT_EQ(got, c.second ? c.second : "(none)") << c.first;
+    }
+
+    const std::pair<const char*, bool> names[] = {
+        {"localhost", true},  {"LocalHost.", true},    {".", true},          {"?", true},
+        {"127.0.0.1", true},  {"127.1", true},         {"127.255.3.4", true}, {"0x7f000001", true},
+        {"2130706433", true}, {"0177.0.0.1", true},    {"::1", true},        {"0--1.ipv6-literal.net", true},
+        {"128.0.0.1", false}, {"127.example", false},  {"host127.0.0.1", false}, {"10.0.0.1", false},
+        {"localhost2", false}, {"", false},            {"host.", false},     {"0x80000001", false},
+    };
+    for (const auto& n : names) EXPECT_EQ(IsLoopbackServer(n.first, strlen(n.first)), n.second) << n.first;
+    EXPECT_TRUE(IsLoopbackServer("localhost\\C$", 9)) << "only the length given counts";
 }
 
 // Every result is cut to its buffer (260 bytes, 520 for commands), never written past it.

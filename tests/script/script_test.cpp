@@ -7,6 +7,7 @@
 #include <vector>
 #include "fixtures.h"
 #include "script/script.h"
+#include "script/section_parse.h"
 #include "stage.h"
 
 namespace {
@@ -178,4 +179,49 @@ TEST(PrefixedKeys, WalkOnePrefixWithLongValues) {
     EXPECT_EQ(1, ForEachPrefixedKey(ini.c_str(), "Go2", "Make", kLongValueSize, Collect(seen)));
     EXPECT_EQ((Visits{{0, std::string(1039, 'G')}}), Take(seen)) << "cut to the 1040-byte buffer";
     EXPECT_EQ(0, ForEachPrefixedKey(ini.c_str(), "Go2", "Erase", kLongValueSize, Collect(seen)));
+}
+
+// A native system hands a whole section over with each line as written; Wine drops the
+// blanks around "=" first. Either way the lists read the same, quotes stripped after
+// the blanks, so "0 = readme.txt" never drops a file from a list.
+TEST(SectionLines, BlanksAroundKeysAndValuesAreDropped) {
+    const std::vector<std::pair<std::string, std::string>> lines = {
+        {"0 = readme.txt", "0=readme.txt"},
+        {"1\t=\tdocs\\manual.txt ", "1=docs\\manual.txt"},
+        {"  2=  \" spaced name.txt \"  ", "2=\" spaced name.txt \""},
+        {"3 =", "3="},
+        {" \t ", ""},  // a line of blanks goes: it would end the list
+        {"4 = a = b", "4=a = b"},
+        {"Count = 3", "Count=3"},
+        {" note without a value ", "note without a value"},
+        {"= x", "=x"},
+        {"5=\x95\x5C ", "5=\x95\x5C"},  // 表: its trail byte is no blank
+    };
+    std::string text, want;
+    for (const auto& l : lines) {
+        text += l.first + '\0';
+        if (!l.second.empty()) want += l.second + '\0';
+    }
+    text += '\0';
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.insert(buffer.end(), 8, '#');
+    size_t n = TrimSectionLines(buffer.data());
+    EXPECT_EQ(std::string(buffer.data(), n), want);
+    EXPECT_EQ(buffer[n], 0) << "the lines end in an empty one";
+    EXPECT_EQ(std::string(buffer.end() - 8, buffer.end()), "########") << "written past the text";
+
+    EXPECT_EQ(HighestListNumber(buffer.data()), 5);
+    const char* values[6] = {};
+    IndexListValues(buffer.data(), values, 6);
+    const char* expected[6] = {"readme.txt", "docs\\manual.txt", " spaced name.txt ", "", "a = b", "\x95\x5C"};
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_NE(values[i], nullptr) << "key " << i << " was lost";
+        EXPECT_STREQ(values[i], expected[i]) << "key " << i;
+    }
+
+    char empty[2] = {0, 0};
+    EXPECT_EQ(TrimSectionLines(empty), 0u);
+    char blanks[] = " \0\t\0";
+    EXPECT_EQ(TrimSectionLines(blanks), 0u) << "nothing but blank lines";
+    EXPECT_EQ(blanks[0], 0);
 }

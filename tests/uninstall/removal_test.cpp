@@ -2,15 +2,20 @@
 // what is left afterwards.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 #include <string.h>
 #include <algorithm>
+#include <functional>
+#include <stdlib.h>
 #include <string>
 #include <vector>
 #include "app/run_state.h"
 #include "base/text.h"
 #include "fixtures.h"
 #include "stage.h"
+#include "ui_driver.h"
 #include "uninstall/removal.h"
+#include "uninstall/removal_plan.h"
 
 namespace {
 
@@ -30,6 +35,76 @@ std::string Listed(const std::vector<std::string>& paths) {
 }
 size_t Cost(const std::vector<std::string>& paths) { return Listed(paths).size() - strlen("Header\n"); }
 
+bool WaitFor(const std::function<bool()>& done) {
+    for (int i = 0; i < 100 && !done(); ++i) Sleep(100);
+    return done();
+}
+
+// Links made on the host, which Wine lets a program start: to a program a Unix link to
+// a folder is what a junction is (a reparse point, followed on every open), and one under
+// the prefix's dosdevices\unc is a share of this computer. They go on the host too, never
+// through a folder walk, which would follow them into what they name.
+class HostLinks {
+public:
+    ~HostLinks() {
+        for (const auto& m : made_) {
+            Shell("rm -f '" + m.first + "'");
+            WaitFor([&] { return !stage::Exists(m.second); });
+        }
+    }
+    static bool Available() { return !UnixPath("C:\\").empty() && stage::Exists("Z:\\bin\\sh"); }
+    bool Folder(const std::string& link, const std::string& target) {
+        std::string unixLink = UnixPath(link.substr(0, link.rfind('\\'))) + "/" + link.substr(link.rfind('\\') + 1);
+        return Make(unixLink, UnixPath(target), link);
+    }
+    bool Share(const std::string& server) {  // \\server\C$ onto drive C:
+        const char* prefix = getenv("WINEPREFIX");
+        std::string folder = std::string(prefix ? prefix : "") + "/dosdevices/unc/" + server;
+        std::string reached = "\\\\" + server + "\\C$\\windows";
+        return prefix && Make(folder + "/C$", "../../c:", reached, "mkdir -p '" + folder + "' && ");
+    }
+
+private:
+    static std::string UnixPath(const std::string& path) {
+        using Call = char*(CDECL*)(const WCHAR*);
+        auto call = reinterpret_cast<Call>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
+        char* unix = call ? call(ui::Widen(path.c_str()).c_str()) : nullptr;
+        std::string out = unix ? unix : "";
+        HeapFree(GetProcessHeap(), 0, unix);
+        return out;
+    }
+    static void Shell(const std::string& command) {
+        std::string line = "sh -c \"" + command + "\"";
+        STARTUPINFOA startup{sizeof startup};
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessA("Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+            return;
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    bool Make(const std::string& unixLink, const std::string& target, const std::string& reached,
+              const std::string& before = "") {
+        Shell(before + "rm -f '" + unixLink + "' && ln -s '" + target + "' '" + unixLink + "'");
+        made_.push_back({unixLink, reached});
+        return !target.empty() && WaitFor([&] { return stage::Exists(reached); });
+    }
+    std::vector<std::pair<std::string, std::string>> made_;  // the link, a path that reaches through it
+};
+
+std::string SpecialFolder(int csidl) {
+    char path[MAX_PATH] = "";
+    SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
+    return path;
+}
+
+std::string ShortPath(const std::string& path) {
+    char out[MAX_PATH] = "";
+    DWORD n = GetShortPathNameA(path.c_str(), out, sizeof out);
+    return n && n < sizeof out ? out : "";
+}
+
+std::string Leaf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
+
 class RemovalTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -39,7 +114,10 @@ protected:
         stage::MakeFolders(app_);
         ::Run().removalAtRestart = false;
     }
-    void TearDown() override { ::Run().removalAtRestart = false; }
+    void TearDown() override {
+        ::Run().removalAtRestart = false;
+        ::Run().originalScript[0] = 0;
+    }
 
     // The record lies outside the install folder, which holds only what a test puts there;
     // a new name for each record, so that no cached copy is read.
@@ -254,6 +332,155 @@ TEST_F(RemovalTest, AbsurdCountsWalkOnlyTheKeysPresent) {
         EXPECT_EQ(stage::Exists(App("a.dll")), !positive) << "Count=" << count;
         EXPECT_EQ(left, positive ? 0u : app_.size() + 1) << "Count=" << count << ": only the folder with a.dll is left";
     }
+}
+
+// Every spelling of a protected folder is that folder: its short 8.3 name, a ".." on the
+// way, a link (a junction) to it or above it, a share of this computer; paths past the
+// system's normalisation are refused outright. Whatever these reach survives the
+// uninstall and is never listed, while the product's own files still go.
+TEST_F(RemovalTest, ProtectedPlacesWhateverTheirSpelling) {
+    if (!HostLinks::Available()) GTEST_SKIP() << "links are made through Wine's host side";
+    const std::string windows = SpecialFolder(CSIDL_WINDOWS), docs = SpecialFolder(CSIDL_PERSONAL);
+    const std::string desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY), programs = SpecialFolder(CSIDL_PROGRAM_FILES);
+    const std::string shell = base_ + "\\Spelled Shell Folder", links = "C:\\stage\\guard links";
+    const std::string spelled = windows + "\\guard-spelled", exe = base_ + "\\Setup program.exe";
+    for (const std::string& f : {shell, links, spelled}) stage::MakeFolders(f);
+    const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    ASSERT_TRUE(stage::SetRegString(HKEY_CURRENT_USER, kShellFolders, "Guard Spelled", shell.c_str()));
+    char computer[MAX_COMPUTERNAME_LENGTH + 1] = "";
+    DWORD size = sizeof computer;
+    GetComputerNameA(computer, &size);
+    HostLinks made;
+    ASSERT_TRUE(made.Folder(links + "\\to windows", windows) && made.Folder(links + "\\to spelled", spelled) &&
+                made.Folder(links + "\\to shell", shell) && made.Folder(links + "\\to base", base_) &&
+                made.Share("localhost") && made.Share("127.0.0.1") && made.Share(computer));
+    const std::vector<std::string> foreign = {docs + "\\guard-docs.tmp", programs + "\\guard-programs.tmp",
+                                              spelled + "\\a.tmp"};
+    for (const std::string& f : foreign) ASSERT_TRUE(stage::WriteFile(f, "foreign")) << f;
+    for (const char* f : {"own.tmp", "unc.dll", "device.dll", "slashes.dll", "kept\\x.txt"}) Put(f);
+    for (const char* f : {"gone", "unc folder", "device folder"}) Folder(f);
+    const std::string c = app_.substr(2), unc = "\\\\localhost\\C$" + c;
+    WriteRecord("install record.ini",
+                {"[Del]", "Reboot=1", "0=%desktop%\\..\\" + Leaf(ShortPath(docs)) + "\\guard-*.tmp",
+                 "1=!" + ShortPath(programs) + "\\guard-*.tmp", "2=!" + links + "\\to windows\\guard-spelled\\*.tmp",
+                 "3=!" + links + "\\to spelled\\*.tmp", "4=!" + unc + "\\*.dll", "5=!\\\\?\\" + app_ + "\\*.dll",
+                 "6=*.tmp", "[CopiedFile]", "0=" + unc + "\\unc.dll", "1=\\\\?\\" + App("device.dll"),
+                 "2=//?/" + App("slashes.dll"), "Count=3", "[DirRemove]", "1=!" + ShortPath(shell),
+                 "2=!" + unc + "\\unc folder", "3=!\\\\.\\" + App("device folder"), "4=gone", "[MakedDirectory]",
+                 "0=" + app_, "1=" + unc + "\\kept", "Count=2"});
+    const std::string record = ::Run().scriptPath, original = base_ + "\\original script.ini";
+    stage::WriteFile(exe, "ours");
+    stage::WriteFile(original, "ours");
+    CopyBounded(::Run().originalScript, sizeof ::Run().originalScript, original.c_str());
+
+    RemovalGuards guards(record.c_str(), exe.c_str());
+    struct Row {
+        std::string path;
+        bool folder, pattern;  // whether it may be removed as a folder, swept by "*.tmp"
+        const char* why;
+        bool reaches = true;   // Wine's shares know no name with a trailing dot
+    } rows[] = {
+        {app_, true, true, "the product's own folder"},
+        {links + "\\to base\\App", true, true, "the product's folder through a link"},
+        {ShortPath(docs), false, false, "a shell folder by its short name"},
+        {desktop + "\\..\\" + Leaf(ShortPath(docs)), false, false, "the same after a \"..\""},
+        {ShortPath(programs), false, false, "Program Files by its short name"},
+        {ShortPath(shell), false, false, "a registered shell folder by its short name"},
+        {links + "\\to shell", false, false, "a link to a shell folder"},
+        {links + "\\to windows", false, false, "a link to the Windows folder"},
+        {links + "\\to windows\\guard-spelled", true, false, "below the Windows folder through a link above"},
+        {links + "\\to spelled", true, false, "a link into the Windows folder"},
+        {"\\\\localhost\\C$" + c, false, false, "a share of this computer by localhost"},
+        {"\\\\LOCALHOST.\\C$" + c, false, false, "by localhost with a trailing dot", false},
+        {"\\\\127.0.0.1\\C$" + c, false, false, "by the loopback address"},
+        {"\\\\" + std::string(computer) + "\\C$" + c, false, false, "by the computer's own name"},
+        {"\\\\?\\" + app_, false, false, "past the system's normalisation"},
+        {"//?/" + app_, false, false, "the same with forward slashes"},
+        {"\\\\.\\" + app_, false, false, "a device path"},
+        {"\\??\\" + app_, false, false, "an object manager path", false},
+    };
+    for (const Row& r : rows) {
+        EXPECT_TRUE(!r.reaches || stage::Exists(r.path)) << r.path << " reaches nothing: " << r.why;
+        EXPECT_EQ(guards.MayRemoveFolder(r.path.c_str()), r.folder) << r.path << ": " << r.why;
+        EXPECT_EQ(guards.MayApplyPattern((r.path + "\\").c_str(), "*.tmp"), r.pattern) << r.path << ": " << r.why;
+    }
+    const std::pair<std::string, bool> files[] = {
+        {App("unc.dll"), true},           {ShortPath(record), false}, {links + "\\to base\\" + Leaf(record), false},
+        {ShortPath(original), false},     {links + "\\to base\\original script.ini", false},
+        {ShortPath(exe), false},          {unc + "\\unc.dll", false},  {"\\\\?\\" + App("unc.dll"), false},
+    };
+    for (const auto& f : files) {
+        EXPECT_TRUE(stage::Exists(f.first)) << f.first << " reaches nothing";
+        EXPECT_EQ(guards.MayDeleteFile(f.first.c_str()), f.second) << f.first;
+    }
+    std::vector<std::string> before;
+    for (const PendingRename& p : PendingRenames()) before.push_back(p.from);
+
+    RemoveInstalledFiles();
+    std::string listed = List();
+
+    for (const std::string& f : foreign) EXPECT_EQ(stage::ReadFile(f), "foreign") << f << " was removed";
+    for (const char* f : {"unc.dll", "device.dll", "slashes.dll", "kept\\x.txt", "unc folder", "device folder"})
+        EXPECT_TRUE(stage::Exists(App(f))) << f << " was removed through a share of this computer or a device path";
+    EXPECT_TRUE(stage::Exists(shell)) << "an empty shell folder was removed by its short name";
+    EXPECT_FALSE(stage::Exists(App("own.tmp")) || stage::Exists(App("gone"))) << "the product's own things stay";
+    EXPECT_EQ(listed, Listed({app_})) << "only the install folder, which holds what was kept, may be listed";
+    for (const PendingRename& p : PendingRenames()) {
+        if (std::find(before.begin(), before.end(), p.from) == before.end()) {
+            EXPECT_EQ(p.from, app_) << "scheduled for the restart";
+        }
+    }
+    for (const std::string& f : foreign) DeleteFileA(f.c_str());
+    stage::DeleteTree(spelled);
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "Guard Spelled");
+        RegCloseKey(key);
+    }
+}
+
+// The original script beside the executable, when the run works on a copy, is as much
+// the run's own as the record: no pattern and no record entry takes it, by any name.
+TEST_F(RemovalTest, OriginalScriptIsNeverRemoved) {
+    const std::string original = base_ + "\\shipped setup.ini", other = base_ + "\\other.ini";
+    stage::WriteFile(original, "[Setup]");
+    stage::WriteFile(other, "x");
+    CopyBounded(::Run().originalScript, sizeof ::Run().originalScript, original.c_str());
+    WriteRecord("record.ini", {"[Del]", "0=!" + base_ + "\\*.ini", "[CopiedFile]", "0=" + ShortPath(original),
+                               "1=" + base_ + "\\.\\shipped setup.ini", "Count=2"});
+    EXPECT_EQ(List(), Listed({other})) << "only the other file may go";
+    RemoveInstalledFiles();
+    EXPECT_EQ(List(), Listed({})) << "the original script is no leftover";
+    EXPECT_TRUE(stage::Exists(original)) << "the original script was removed";
+    EXPECT_TRUE(stage::Exists(::Run().scriptPath)) << "the record was removed";
+    EXPECT_FALSE(stage::Exists(other)) << "the pattern no longer works";
+}
+
+// On code page 932 the last byte of 予 and 表 (0x97 0x5C, 0x95 0x5C) is no backslash: a
+// folder so named holds its own files and is no pattern over its parent.
+TEST_F(RemovalTest, TrailByte5CEndsNoFolder) {
+    if (GetACP() != 932) GTEST_SKIP() << "the names are Shift-JIS bytes";
+    const std::string folder = base_ + "\\予定表", sibling = base_ + "\\予定表外";
+    if (!CreateDirectoryA(folder.c_str(), nullptr) || !CreateDirectoryA(sibling.c_str(), nullptr))
+        GTEST_SKIP() << "the host's locale cannot hold Japanese file names";
+    for (const char* f : {"\\Setup.exe", "\\Setup.ini"}) ASSERT_TRUE(stage::WriteFile(folder + f, "x"));
+    ASSERT_TRUE(stage::WriteFile(sibling + "\\b.log", "x"));
+    char full[MAX_PATH];
+    ASSERT_TRUE(FullPath((folder + "\\").c_str(), full));
+    EXPECT_EQ(std::string(full), folder) << "one trailing backslash dropped, the trail byte kept";
+    ASSERT_TRUE(FullPath(folder.c_str(), full));
+    EXPECT_EQ(std::string(full), folder);
+    EXPECT_FALSE(HoldsForeignFiles(folder.c_str())) << "the folder's own files and name count as foreign";
+
+    ASSERT_TRUE(stage::WriteFile(folder + "\\a.log", "x"));
+    WriteRecord("record.ini", {"[Del]", "0=!" + folder + "\\*.log", "[MakedDirectory]", "0=" + folder, "Count=1"});
+    EXPECT_EQ(List(), Listed({folder + "\\a.log", folder}));
+    RemoveInstalledFiles();
+    EXPECT_FALSE(stage::Exists(folder + "\\a.log")) << "the pattern in the folder did not apply";
+    EXPECT_TRUE(stage::Exists(sibling + "\\b.log")) << "the pattern swept the folder beside it";
+    EXPECT_EQ(List(), Listed({})) << "the install folder holding only the uninstaller is reported as left over";
+    stage::WriteFile(folder + "\\user.txt", "x");
+    EXPECT_EQ(List(), Listed({folder})) << "a file of the user's is left over";
 }
 
 TEST(ShellDeleteFile, DeletesFilesSilentlyButNeverFolders) {
