@@ -171,9 +171,16 @@ static void ChooseWorkingScript(RunState& run) {
     TakePrivateCopy(run);  // without one, the run still works on the script where it lies
 }
 
+// The private folder with the copy (and an earlier record kept aside); the run may have
+// moved on to its record in the install folder, which stays.
 static void RemoveScriptCopy(const RunState& run) {
     FlushScript(run.scriptPath);
-    DeleteFileA(run.scriptPath);
+    static const char* const kNames[] = {"Setup.ini", "Earlier.ini"};
+    for (const char* name : kNames) {
+        char path[kPathSize];
+        CopyBounded(path, sizeof path, run.scriptCopyFolder);
+        if (JoinPath(path, name)) DeleteFileA(path);
+    }
     RemoveDirectoryA(run.scriptCopyFolder);
 }
 

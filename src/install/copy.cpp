@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "install/record.h"
 #include "install/restart.h"
+#include "install/uninstaller.h"
 #include "res/resource.h"
 #include "script/paths.h"
 #include "script/script.h"
@@ -346,6 +347,9 @@ void CopyInstallFiles(HWND dialog) {
     GetDlgItemTextA(dialog, IDC_FOLDER, run.installFolder, sizeof run.installFolder);
     WriteText("Root", "Named", run.installFolder, script);
     MakeFolders(run);
+    // From here on the record is written where it stays (script, the run's path buffer,
+    // follows the move).
+    MoveRecordIntoInstallFolder(run.installFolder);
 
     if (!GetCurrentDirectoryA(sizeof run.sourceFolder, run.sourceFolder)) run.sourceFolder[0] = 0;
     run.reboot = ReadNumber("CopyFile", "Reboot", 0, script) != 0;

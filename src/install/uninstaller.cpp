@@ -84,6 +84,30 @@ void ReportNotPlaced(HWND dialog, const char* script, const char* path) {
 
 }  // namespace
 
+bool MoveRecordIntoInstallFolder(const char* installFolder) {
+    RunState& run = Run();
+    if (!run.scriptCopyFolder[0] || !IsAbsolutePath(installFolder)) return false;
+    char record[kPathSize], uninstaller[kPathSize], aside[kPathSize], own[kPathSize];
+    CopyBounded(record, sizeof record, installFolder);
+    CopyBounded(uninstaller, sizeof uninstaller, installFolder);
+    CopyBounded(aside, sizeof aside, run.scriptCopyFolder);
+    if (!JoinPath(record, "Setup.ini") || !JoinPath(uninstaller, "Setup.exe") || !JoinPath(aside, "Earlier.ini"))
+        return false;
+    if (SameFile(run.scriptPath, record)) return false;
+    // The earlier install's record is read (facts, lists) from its copy from now on; none
+    // there leaves a name that no file answers to.
+    DeleteFileA(aside);
+    if (PathExists(record) && !CopyFileA(record, aside, TRUE)) return false;
+    FlushScript(run.scriptPath);
+    if (!CopyFileA(run.scriptPath, record, FALSE)) return false;
+    SetFileAttributesA(record, FILE_ATTRIBUTE_NORMAL);
+    CopyBounded(run.earlierRecord, sizeof run.earlierRecord, aside);
+    CopyBounded(run.scriptPath, sizeof run.scriptPath, record);
+    // The uninstaller comes along at once; its placement at the end checks and reports.
+    if (OwnExecutablePath(own, sizeof own)) PlaceCopy(own, uninstaller);
+    return true;
+}
+
 void PlaceUninstaller(HWND dialog) {
     const char* script = Script();
     char installFolder[kPathSize];
@@ -101,8 +125,10 @@ void PlaceUninstaller(HWND dialog) {
         char command[2 * kPathSize];
         if (FormatHandOverCommand(command, sizeof command, uninstaller, "reboot")) HandOverTo(command, SW_SHOW);
     }
-    MergeRecordList(record, script, "MakedDirectory");
-    MergeRecordList(record, script, "CopiedFile");
+    // The earlier install's record: kept aside when the run moved its own into the folder.
+    const char* older = Run().earlierRecord[0] ? Run().earlierRecord : record;
+    MergeRecordList(older, script, "MakedDirectory");
+    MergeRecordList(older, script, "CopiedFile");
     FlushScript(script);
     bool recorded = PlaceCopy(script, record);
     if (placed && recorded) return;

@@ -342,10 +342,15 @@ std::vector<Case> Cases() {
                          stage::MakeFolders(ShellFolder("Programs") + "\\Startup");
                      }});
 
-    // Protected folders under other spellings: a short name, a local share, a device path.
+    // Protected folders under other spellings: a short name (as this system makes it), a
+    // local share, a device path.
+    std::string documents = ShellFolder("Personal"), shortName = documents;
+    char shortPath[MAX_PATH] = "";
+    if (GetShortPathNameA(documents.c_str(), shortPath, sizeof shortPath)) shortName = shortPath;
+    shortName = shortName.substr(shortName.rfind('\\') + 1);
     cases.push_back({"HostileSpelling",
                      Lines({"[Setup]", "Name=HostileSpelling", "Auto=1", "[Root]", "Name=HostileSpelling",
-                            "[CopyFile]", "0=a.txt", "[Del]", "0=%desktop%\\..\\DOCUME~1\\*.*",
+                            "[CopyFile]", "0=a.txt", "[Del]", "0=%desktop%\\..\\" + shortName + "\\*.*",
                             "1=!\\\\localhost\\C$\\windows\\*.ini", "2=!\\\\?\\C:\\windows\\*.ini",
                             "3=!\\\\.\\C:\\users\\*.*", "Force=1", "[DirRemove]", "1=%desktop%\\..\\MUSIC"}),
                      false, [](const stage::Folder& f) {

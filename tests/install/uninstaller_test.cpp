@@ -187,4 +187,48 @@ TEST(PlaceUninstaller, CopiesTheRunningProgramOrSaysSoAndWithdrawsTheRegistratio
     EXPECT_EQ(stage::ReadFile(source.Path("Setup.exe")), stage::ReadFile(own));
 }
 
+// The run moves on to its record in the install folder once that folder exists; an earlier
+// install's record there is kept aside in the private folder, and none leaves a name that
+// no file answers to. Only a run on a private copy moves.
+TEST(MoveRecordIntoInstallFolder, TheRecordGoesWhereItStaysAndTheEarlierOneAside) {
+    char own[MAX_PATH];
+    ASSERT_TRUE(GetModuleFileNameA(nullptr, own, sizeof own));
+    RunState& run = ::Run();
+    const RunState saved = run;
+    for (bool earlier : {false, true}) {
+        SCOPED_TRACE(earlier ? "over an earlier install" : "a first install");
+        const std::string privateFolder = "C:\\unit\\move private", install = "C:\\unit\\move install";
+        stage::DeleteTree(privateFolder);
+        stage::DeleteTree(install);
+        stage::MakeFolders(privateFolder);
+        stage::MakeFolders(install);
+        const std::string working = Crlf({"[Setup]", "Name=Moving", "[Root]", "Named=" + install, "[MakedDirectory]",
+                                          "0=" + install, "Count=1"});
+        const std::string older = Crlf({"[CopiedFile]", "0=" + install + "\\old.txt", "Count=1"});
+        stage::WriteFile(privateFolder + "\\Setup.ini", working);
+        if (earlier) stage::WriteFile(install + "\\Setup.ini", older);
+        CopyBounded(run.scriptCopyFolder, sizeof run.scriptCopyFolder, privateFolder.c_str());
+        CopyBounded(run.scriptPath, sizeof run.scriptPath, (privateFolder + "\\Setup.ini").c_str());
+        CopyBounded(run.earlierRecord, sizeof run.earlierRecord, (install + "\\Setup.ini").c_str());
+
+        ASSERT_TRUE(MoveRecordIntoInstallFolder(install.c_str()));
+        EXPECT_STREQ(run.scriptPath, (install + "\\Setup.ini").c_str()) << "the run works on the record in the folder";
+        EXPECT_EQ(working, stage::ReadFile(run.scriptPath)) << "with everything written so far";
+        EXPECT_STREQ(run.earlierRecord, (privateFolder + "\\Earlier.ini").c_str());
+        EXPECT_EQ(earlier, stage::Exists(run.earlierRecord)) << "an earlier record kept aside, none made up";
+        if (earlier) {
+            EXPECT_EQ(older, stage::ReadFile(run.earlierRecord));
+        }
+        EXPECT_EQ(stage::ReadFile(own), stage::ReadFile(install + "\\Setup.exe")) << "the uninstaller comes along";
+        EXPECT_FALSE(MoveRecordIntoInstallFolder(install.c_str())) << "already there";
+        stage::DeleteTree(privateFolder);
+        stage::DeleteTree(install);
+    }
+    run.scriptCopyFolder[0] = 0;  // a run on the script where it lies stays there
+    CopyBounded(run.scriptPath, sizeof run.scriptPath, "C:\\unit\\in place\\Setup.ini");
+    EXPECT_FALSE(MoveRecordIntoInstallFolder("C:\\unit\\elsewhere"));
+    EXPECT_STREQ(run.scriptPath, "C:\\unit\\in place\\Setup.ini");
+    run = saved;
+}
+
 }  // namespace
