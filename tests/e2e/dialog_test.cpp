@@ -358,3 +358,45 @@ TEST(DialogSetUp, AutoRunHidesTheButtonsAndRunsWithoutAClick) {
         << "the run took the dialog's install folder";
     EXPECT_EQ(b[0]->Ini("Root", "Named"), "") << "the shipped script stays as shipped";
 }
+
+// An agreement opened at once with a [Desktop] Icon that is not there as written: once
+// agreed, the main dialog follows with the program's own icon (the missing icon once left
+// the program spinning without a dialog).
+TEST(DialogSetUp, AnIconNotThereGivesTheProgramsOwnAfterTheAgreement) {
+    const char* icons[] = {"missing.exe", "%root%notepadlite.exe", "Setup.exe"};
+    std::vector<std::unique_ptr<Session>> sessions;
+    for (const char* icon : icons) {
+        sessions.emplace_back(new Session("icon-" + std::to_string(sessions.size())));
+        Session& s = *sessions.back();
+        s.folder.Put("license.txt", "Licence terms");
+        s.folder.WriteScript(Crlf(std::string("[Setup]\nName=Icon App\n[Root]\nName=IconApp\n[Go]\nAgree=1\n") +
+                                  "[Readme]\nDone=2\nFile=license.txt\n[Desktop]\nName=Icon App\nIcon=" + icon + "\n"));
+        ASSERT_TRUE(s.program.Start(s.folder.Path("Setup.exe"), "", s.folder.dir()));
+    }
+    for (size_t i = 0; i < sessions.size(); ++i) {
+        SCOPED_TRACE(icons[i]);
+        Session& s = *sessions[i];
+        HWND readme = ui::WaitForReadmeDialog(s.program.pid(), 30000);
+        ASSERT_TRUE(readme) << "no agreement";
+        ui::Click(readme, 1024);  // I agree
+        s.dialog = ui::WaitForMainDialog(s.program.pid(), 15000);
+        ASSERT_TRUE(s.dialog) << "no main dialog after agreeing";
+        // The dialog draws its icon at the hidden frame 1018: some pixels there differ
+        // from the dialog's face.
+        SetForegroundWindow(s.dialog);
+        RECT frame = ui::ItemRect(s.dialog, 1018);
+        POINT corner{frame.left, frame.top};
+        ClientToScreen(s.dialog, &corner);
+        EXPECT_TRUE(ui::WaitUntil([&] {
+            HDC screen = GetDC(nullptr);
+            COLORREF face = GetSysColor(COLOR_BTNFACE);
+            int drawn = 0;
+            for (int y = 0; y < 32; ++y)
+                for (int x = 0; x < 32; ++x) drawn += GetPixel(screen, corner.x + x, corner.y + y) != face;
+            ReleaseDC(nullptr, screen);
+            return drawn > 20;
+        }, 5000)) << "no icon drawn at the icon frame";
+        e2e::Shot(std::string("icon-after-agreement-") + std::to_string(i));
+        s.Cancel();
+    }
+}
