@@ -65,9 +65,7 @@ bool ContainsPath(const GrowableText& list, const char* path) {
 bool StoredTarget(const char* target, char* out) {
     out[0] = 0;
     ComPtr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put_void())) ||
-        !link)
-        return false;
+    if (!NewShellLink(link)) return false;
     link->SetPath(target);
     link->GetPath(out, kPathSize, nullptr, SLGP_RAWPATH);
     out[kPathSize - 1] = 0;
@@ -81,19 +79,13 @@ const char* FolderFactKind(LinkStep step) { return Info(step).folderKind; }
 
 bool LinkHoldsEntry(const char* linkPath, const char* section, const char* record, bool hotkeyAllowed) {
     wchar_t widePath[kPathSize];
-    if (strlen(linkPath) >= kPathSize ||
-        !MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, (int)(sizeof widePath / sizeof widePath[0])))
-        return false;
-    char installFolder[kPathSize];
-    ReadText("Root", "Named", installFolder, sizeof installFolder, record);
     ShortcutFields written;
-    if (!ReadShortcutFields(section, record, installFolder, hotkeyAllowed, &written)) return false;
+    if (!ReadLinkEntry(section, linkPath, record, hotkeyAllowed, widePath, &written)) return false;
 
     ComInit com;
     ComPtr<IShellLinkA> link;
     ComPtr<IPersistFile> file;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put_void())) ||
-        !link || FAILED(link->QueryInterface(IID_IPersistFile, file.put_void())) || !file ||
+    if (!NewShellLink(link) || FAILED(link->QueryInterface(IID_IPersistFile, file.put_void())) || !file ||
         FAILED(file->Load(widePath, STGM_READ)))
         return false;
     char target[kPathSize] = "", expected[kPathSize];

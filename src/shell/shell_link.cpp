@@ -43,21 +43,29 @@ bool ReadShortcutFields(const char* section, const char* script, const char* ins
     return JoinPath(f->workFolder, value);
 }
 
-bool WriteShortcut(const char* section, const char* linkPath, const char* scriptPath, bool hotkeyAllowed) {
-    wchar_t widePath[kPathSize];
-    if (strlen(linkPath) >= kPathSize ||
-        !MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, (int)(sizeof widePath / sizeof widePath[0])))
+bool ReadLinkEntry(const char* section, const char* linkPath, const char* scriptPath, bool hotkeyAllowed,
+                   wchar_t* widePath, ShortcutFields* f) {
+    if (strlen(linkPath) >= kPathSize || !MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, (int)kPathSize))
         return false;
     char installFolder[kPathSize];
     ReadText("Root", "Named", installFolder, sizeof installFolder, scriptPath);
+    return ReadShortcutFields(section, scriptPath, installFolder, hotkeyAllowed, f);
+}
+
+bool NewShellLink(ComPtr<IShellLinkA>& link) {
+    return SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                      link.put_void())) &&
+           link;
+}
+
+bool WriteShortcut(const char* section, const char* linkPath, const char* scriptPath, bool hotkeyAllowed) {
+    wchar_t widePath[kPathSize];
     ShortcutFields f;
-    if (!ReadShortcutFields(section, scriptPath, installFolder, hotkeyAllowed, &f)) return false;
+    if (!ReadLinkEntry(section, linkPath, scriptPath, hotkeyAllowed, widePath, &f)) return false;
 
     ComInit com;
     ComPtr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put_void())) ||
-        !link)
-        return false;
+    if (!NewShellLink(link)) return false;
     link->SetShowCmd(f.show);
     link->SetArguments(f.arguments);
     if (f.hasHotkey) link->SetHotkey(f.hotkey);

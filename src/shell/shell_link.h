@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <stdint.h>
+#include "base/handles.h"
 #include "script/script.h"
 
 // A shortcut entry's values as the link gets them, read and expanded before any object
@@ -23,6 +24,13 @@ struct ShortcutFields {
 // then made.
 bool ReadShortcutFields(const char* section, const char* script, const char* installFolder, bool hotkeyAllowed,
                         ShortcutFields* fields);
+
+// The entry in `section` as a link gets it, and linkPath in UTF-16 for the shell
+// (kPathSize characters); false when either would not fit.
+bool ReadLinkEntry(const char* section, const char* linkPath, const char* scriptPath, bool hotkeyAllowed,
+                   wchar_t* widePath, ShortcutFields* fields);
+// A new shell link object, COM being initialised by the caller; false when none was made.
+bool NewShellLink(ComPtr<IShellLinkA>& link);
 
 // Fills one shell link from the shortcut entry in `section` of the script and saves it
 // under linkPath (the caller builds it and makes its folders). "Short" is used only
