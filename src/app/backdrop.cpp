@@ -1,7 +1,8 @@
 #include "app/backdrop.h"
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "res/resource.h"
 #include "base/handles.h"
+#include "app/run_sequence.h"
 #include "ui/main_dialog.h"
 
 constexpr UINT_PTR kOpenDialogTimer = 1;
@@ -22,8 +23,9 @@ static void OnBackdropTimer(HWND window, UINT_PTR id) {
     KillTimer(window, kOpenDialogTimer);  // the dialog opens once
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
-    INT_PTR result = DialogBoxParamA(Run().instance, MAKEINTRESOURCEA(IDD_SETUP), window,
-                                     MainDialogProc, 0);
+    static const MainDialogRuns kRuns = {RunInstall, RunUninstall};
+    INT_PTR result = DialogBoxParamA(Run().instance, MAKEINTRESOURCEA(IDD_SETUP), window, MainDialogProc,
+                                     reinterpret_cast<LPARAM>(&kRuns));
     // Without a dialog nothing could ever end the loop.
     if (result == -1) PostQuitMessage(0);
 }

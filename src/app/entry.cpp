@@ -3,9 +3,10 @@
 #include <stdlib.h>
 #include <string.h>
 #include "app/backdrop.h"
-#include "app/handover.h"
-#include "app/private_folder.h"
-#include "app/run_state.h"
+#include "run/handover.h"
+#include "run/system.h"
+#include "run/private_folder.h"
+#include "run/run_state.h"
 #include "draw/backdrop_picture.h"
 #include "res/resource.h"
 #include "base/handles.h"
@@ -60,10 +61,7 @@ bool EnableShutdownPrivilege() {
 }
 
 void RestartSystem() {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    GetVersionExA(&version);
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) EnableShutdownPrivilege();
+    if (IsNtFamily()) EnableShutdownPrivilege();
     ExitWindowsEx(EWX_REBOOT, 0);
 }
 

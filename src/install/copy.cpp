@@ -1,13 +1,15 @@
 #include "install/copy.h"
 #include "install/copy_entry.h"
 #include <string.h>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "install/record.h"
-#include "install/restart.h"
+#include "run/restart.h"
 #include "install/uninstaller.h"
-#include "res/resource.h"
+#include "run/channel.h"
+#include "run/machine.h"
+#include "run/report.h"
 #include "script/paths.h"
 #include "script/script.h"
 #include "script/section.h"
@@ -22,6 +24,7 @@ struct CopyEntry {
     bool overwrite = false;   // "?"
     bool ignoreFail = false;  // "*"
     bool whole = true;        // destination and source fit their buffers uncut
+    char path[kValueSize] = "";  // the entry without its prefixes
     char destination[kPathSize] = "";
     char source[kPathSize] = "";
 };
@@ -61,9 +64,17 @@ private:
 constexpr size_t kFirstBatch = 64;
 constexpr size_t kLargestBatch = 4096;
 
+// How a copy over what is there is told: a new file, or the reason it was written over.
+struct CopyWord {
+    Outcome outcome;
+    const char* word;
+    const char* why;
+};
+
 struct BatchItem {
     size_t k;  // number in the copy list
     CopyEntry entry;
+    CopyWord how;
 };
 
 struct CopyRun {
@@ -90,8 +101,17 @@ bool ReadCopyEntry(CopyRun& run, int k, CopyEntry& entry) {
     entry.keepNewer = prefixes.keepNewer;
     entry.overwrite = prefixes.overwrite;
     entry.ignoreFail = prefixes.ignoreFail;
+    CopyBounded(entry.path, sizeof entry.path, path);
     entry.whole &= CopyEntryPaths(path, run.installFolder, run.sourceFolder, entry.destination, entry.source);
     return true;
+}
+
+// "<- source", then why, then what the record makes of it.
+void TellCopy(Outcome outcome, const char* word, const CopyEntry& entry, const char* why, DWORD error = 0) {
+    char detail[2 * kPathSize + 128];
+    FormatBounded(detail, sizeof detail, "<- %s%s%s", entry.source, why,
+                  entry.noRecord ? "  (not recorded: the uninstall leaves it)" : "");
+    Tell(outcome, word, entry.destination, detail, error);
 }
 
 void SetState(CopyRun& run, size_t k, int state, const CopyEntry& entry) {
@@ -101,45 +121,58 @@ void SetState(CopyRun& run, size_t k, int state, const CopyEntry& entry) {
     if (state == kFailed) run.failedTotal += cost;
 }
 
-void Fail(CopyRun& run, size_t k, const CopyEntry& entry) {
+// A copy that did not happen: a missing source is told as such, anything else with the
+// system's error; "*" keeps it from the failure list.
+void Fail(CopyRun& run, size_t k, const CopyEntry& entry, DWORD error) {
     SetState(run, k, entry.ignoreFail ? kDone : kFailed, entry);
+    const char* word = entry.ignoreFail ? "fails-quietly" : "fails";
+    if (!entry.whole) {
+        Tell(Outcome::Failed, word, entry.path, "(longer than 259 bytes: listed as not copied)");
+    } else if (DWORD a = M().Attributes(entry.source); a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY)) {
+        TellCopy(Outcome::Failed, entry.ignoreFail ? "missing-quietly" : "missing", entry,
+                 entry.ignoreFail ? "  (not copied, not reported)" : "  (not copied: listed as not copied)");
+    } else {
+        TellCopy(Outcome::Failed, word, entry, entry.ignoreFail ? "  (not reported)" : "  (listed as not copied)", error);
+    }
 }
 
-void Succeed(CopyRun& run, size_t k, const CopyEntry& entry) {
+void Succeed(CopyRun& run, size_t k, const CopyEntry& entry, Outcome outcome, const char* word, const char* why) {
     // Files from a disc arrive read-only, and the uninstall could not remove them.
     if (Run().readOnlySource) {
-        DWORD attributes = GetFileAttributesA(entry.destination);
+        DWORD attributes = M().Attributes(entry.destination);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-            SetFileAttributesA(entry.destination, attributes & ~FILE_ATTRIBUTE_READONLY);
+            M().SetAttributes(entry.destination, attributes & ~FILE_ATTRIBUTE_READONLY);
     }
     SetState(run, k, kDone, entry);
     if (!entry.noRecord) run.copied->Add(entry.destination);
+    TellCopy(outcome, word, entry, why);
 }
 
-void CopyAttempt(CopyRun& run, size_t k, CopyEntry& entry) {
+void CopyAttempt(CopyRun& run, size_t k, CopyEntry& entry, const CopyWord& how) {
     if (!entry.whole) {  // a cut path names some other file
-        Fail(run, k, entry);
+        Fail(run, k, entry, 0);
         return;
     }
-    if (CopyFileA(entry.source, entry.destination, FALSE)) {
-        Succeed(run, k, entry);
+    if (M().Copy(entry.source, entry.destination, false)) {
+        Succeed(run, k, entry, how.outcome, how.word, how.why);
         return;
     }
+    DWORD error = GetLastError();
     if (!run.reboot) {
-        Fail(run, k, entry);
+        Fail(run, k, entry, error);
         return;
     }
-    SetFileAttributesA(entry.destination, FILE_ATTRIBUTE_NORMAL);
-    if (CopyFileA(entry.source, entry.destination, FALSE)) {
-        Succeed(run, k, entry);
+    M().SetAttributes(entry.destination, FILE_ATTRIBUTE_NORMAL);
+    if (M().Copy(entry.source, entry.destination, false)) {
+        Succeed(run, k, entry, how.outcome, how.word, how.why);
         return;
     }
-    if (CopyViaTemporaryFile(entry.source, entry.destination) == RestartRoute::None) {
-        Fail(run, k, entry);  // nothing waits for the restart: the file is not installed
+    if (M().CopyAtRestart(entry.source, entry.destination) == RestartRoute::None) {
+        Fail(run, k, entry, GetLastError());  // nothing waits for the restart: the file is not installed
         return;
     }
     Run().restartNeeded = true;
-    Succeed(run, k, entry);
+    Succeed(run, k, entry, Outcome::Restart, "restart", "  (in use: replaced at the next restart)");
 }
 
 // Records the batch's destinations ahead, then copies them.
@@ -149,7 +182,7 @@ void CopyBatch(CopyRun& run, BatchItem* items, size_t n) {
     for (size_t i = 0; i < n; ++i)
         if (!items[i].entry.noRecord && items[i].entry.whole) ahead[m++] = items[i].entry.destination;
     run.copied->WriteAhead(ahead, m);
-    for (size_t i = 0; i < n; ++i) CopyAttempt(run, items[i].k, items[i].entry);
+    for (size_t i = 0; i < n; ++i) CopyAttempt(run, items[i].k, items[i].entry, items[i].how);
 }
 
 // Header, the destinations of the entries in state, trailer; empty when out of memory.
@@ -176,12 +209,6 @@ bool BuildList(CopyRun& run, int state, size_t total, const char* header, const 
 // that a run ended there never claims another program's file.
 void SettleRecord(CopyRun& run) { run.copied->WriteCount(run.copied->Next()); }
 
-void RepaintOwner(HWND dialog) {
-    HWND owner = GetWindow(dialog, GW_OWNER);
-    InvalidateRect(owner, nullptr, FALSE);
-    UpdateWindow(owner);
-}
-
 // The first pass: entries whose destination is missing or older are copied at once,
 // the others kept or left waiting for the prompt. False when memory ran out.
 bool FirstPass(CopyRun& run, BatchItem* items) {
@@ -192,11 +219,23 @@ bool FirstPass(CopyRun& run, BatchItem* items) {
         while (n < batch && (more = ReadCopyEntry(run, k, items[n].entry))) {
             CopyEntry& entry = items[n].entry;
             if (!run.states.Push(kDone)) return false;
-            int age = entry.whole ? CompareFileAge(entry.destination, entry.source) : 2;
-            if (age == 2 || age == 1 || (entry.overwrite && !entry.keepNewer)) {
+            int age = entry.whole ? M().CompareAge(entry.destination, entry.source) : 2;
+            if (age == 2) {
+                bool there = entry.whole && M().Attributes(entry.destination) != INVALID_FILE_ATTRIBUTES;
+                items[n].how = there ? CopyWord{Outcome::Replaced, "replace", ""} : CopyWord{Outcome::Made, "new", ""};
                 items[n++].k = (size_t)k;  // copy attempt
-            } else if (!entry.keepNewer) {
+            } else if (age == 1) {
+                items[n].how = {Outcome::Replaced, "replace", "  (the file there is older)"};
+                items[n++].k = (size_t)k;
+            } else if (entry.keepNewer) {
+                TellCopy(Outcome::Kept, "keep", entry, "  (the file there is as new or newer: kept, \"&\")");
+            } else if (entry.overwrite) {
+                items[n].how = {Outcome::Replaced, "overwrite", "  (the file there is as new or newer: overwritten, \"?\")"};
+                items[n++].k = (size_t)k;
+            } else {
                 SetState(run, (size_t)k, kWaiting, entry);
+                TellCopy(Outcome::Told, "ask", entry,
+                         "  (the file there is as new or newer: the user is asked; copied on Yes)");
             }
             ++k;
         }
@@ -206,7 +245,7 @@ bool FirstPass(CopyRun& run, BatchItem* items) {
     }
 }
 
-void AskToOverwrite(HWND dialog, CopyRun& run, BatchItem* items) {
+void AskToOverwrite(CopyRun& run, BatchItem* items) {
     HeapBuffer text(0);
     if (!BuildList(run, kWaiting, run.waitingTotal,
                    Msg("New file exist...\r\n\r\n", "以下のファイルは新しいものが存在します．\r\n\r\n"),
@@ -214,26 +253,26 @@ void AskToOverwrite(HWND dialog, CopyRun& run, BatchItem* items) {
         return;  // the waiting files stay as they are
     char caption[kValueSize];
     ReadText("Setup", "Name", caption, sizeof caption, run.script);
-    UINT style = MB_YESNO | MB_ICONQUESTION;
-    if (ReadNumber("CopyFile", "DefaultNo", 0, run.script) != 0) style |= MB_DEFBUTTON2;
+    Message question{Message::Question, caption, text.data()};
+    question.defaultNo = ReadNumber("CopyFile", "DefaultNo", 0, run.script) != 0;
+    question.repaintAfter = true;
     SettleRecord(run);
-    if (MessageBoxA(dialog, text.data(), caption, style) == IDYES) {
-        size_t n = 0;
-        for (size_t k = 0; k < run.states.size(); ++k) {
-            if (run.states[k] != kWaiting) continue;
-            if (!ReadCopyEntry(run, (int)k, items[n].entry)) break;
-            items[n++].k = k;
-            if (n == kLargestBatch) {
-                CopyBatch(run, items, n);
-                n = 0;
-            }
+    if (Ask(question) != Answer::Yes) return;
+    size_t n = 0;
+    for (size_t k = 0; k < run.states.size(); ++k) {
+        if (run.states[k] != kWaiting) continue;
+        if (!ReadCopyEntry(run, (int)k, items[n].entry)) break;
+        items[n].how = {Outcome::Replaced, "replace", "  (the file there is as new or newer: the user said Yes)"};
+        items[n++].k = k;
+        if (n == kLargestBatch) {
+            CopyBatch(run, items, n);
+            n = 0;
         }
-        CopyBatch(run, items, n);
     }
-    RepaintOwner(dialog);
+    CopyBatch(run, items, n);
 }
 
-void ReportFailures(HWND dialog, CopyRun& run) {
+void ReportFailures(CopyRun& run) {
     HeapBuffer text(0);
     if (!BuildList(run, kFailed, run.failedTotal,
                    Msg("Could not copy these...\r\n\r\n", "以下のファイルはコピーできませんでした\r\n\r\n"),
@@ -242,8 +281,9 @@ void ReportFailures(HWND dialog, CopyRun& run) {
     char caption[kValueSize];
     ReadText("Setup", "Name", caption, sizeof caption, run.script);
     SettleRecord(run);
-    MessageBoxA(dialog, text.data(), caption, MB_OK | MB_ICONWARNING);
-    RepaintOwner(dialog);
+    Message report{Message::Warning, caption, text.data()};
+    report.repaintAfter = true;
+    Ask(report);
 }
 
 bool AnyInState(CopyRun& run, int state) {
@@ -253,12 +293,16 @@ bool AnyInState(CopyRun& run, int state) {
 }
 
 void MakeFolders(CopyRun& run) {
+    TellSection("Folders");
     RecordList made("MakedDirectory", run.script, false, false);
     char folder[kPathSize];
     CopyBounded(folder, sizeof folder, run.installFolder);
     int n = MakeFolderTree(folder, 0, made);
     ForEachNumberedKey(run.script, "MakeDirectory", 1, [&](int, const char* value) {
-        if (ExtraFolderPath(run.installFolder, value, folder)) n = MakeFolderTree(folder, n, made);
+        if (ExtraFolderPath(run.installFolder, value, folder))
+            n = MakeFolderTree(folder, n, made);
+        else
+            Tell(Outcome::Kept, "refused", value, "(leaves the install folder, or longer than 259 bytes)");
         return true;
     });
     made.WriteCount(n);
@@ -270,11 +314,23 @@ void CopySelf(CopyRun& run) {
     char self[kValueSize];
     if (ReadNumber("Check", "Copy", 0, run.script) != 2 || !ReadText("CopyFile", "Self", self, sizeof self, run.script))
         return;
-    char destination[kPathSize];
-    if (!SelfDestination(run.installFolder, self, destination)) return;
+    char destination[kPathSize], detail[2 * kPathSize + 64];
+    if (!SelfDestination(run.installFolder, self, destination)) {
+        Tell(Outcome::Failed, "fails", self, "(\"Self\" names no file, or it does not fit)");
+        return;
+    }
+    const bool there = M().Attributes(destination) != INVALID_FILE_ATTRIBUTES;
     const char* ahead[] = {destination};
     run.copied->WriteAhead(ahead, 1);
-    if (CopyFileA(self, destination, FALSE)) run.copied->Add(destination);
+    FormatBounded(detail, sizeof detail, "<- %s\\%s", run.sourceFolder, self);
+    if (M().Copy(self, destination, false)) {
+        run.copied->Add(destination);
+        AppendBounded(detail, sizeof detail, "  (\"Self\", the Copy box is checked)");
+        Tell(there ? Outcome::Replaced : Outcome::Made, there ? "replace" : "new", destination, detail);
+    } else {
+        AppendBounded(detail, sizeof detail, "  (\"Self\": not copied, not recorded)");
+        Tell(Outcome::Failed, "missing", destination, detail, GetLastError());
+    }
 }
 
 }  // namespace
@@ -299,31 +355,14 @@ bool SelfDestination(const char* installFolder, const char* self, char* destinat
     return LastComponent(self)[0] && JoinPath(destination, LastComponent(self));
 }
 
-int CompareFileAge(const char* destination, const char* source) {
-    UniqueFile dst(CreateFileA(destination, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!dst) return 2;
-    UniqueFile src(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!src) return 2;
-    FILETIME dstTime{}, srcTime{};
-    GetFileTime(dst.get(), nullptr, nullptr, &dstTime);
-    GetFileTime(src.get(), nullptr, nullptr, &srcTime);
-    return CompareFileTime(&srcTime, &dstTime);
-}
-
-RestartRoute CopyViaTemporaryFile(const char* source, char* destination) {
-    char folder[kPathSize];
-    if (!FolderPart(destination, folder, sizeof folder)) return RestartRoute::None;
-    char temporary[kPathSize];
-    if (!GetTempFileNameA(folder[0] ? folder : ".", "RBT", 0, temporary)) return RestartRoute::None;
-    RestartRoute route = RestartRoute::None;
-    if (CopyFileA(source, temporary, FALSE)) route = ReplaceAtRestart(temporary, destination);
-    // An empty or unscheduled temporary file must never replace the destination, nor stay.
-    if (route == RestartRoute::None) DeleteFileA(temporary);
-    return route;
-}
-
 int MakeFolderTree(char* folder, int next, RecordList& list) {
-    if (CreateDirectoryA(folder, nullptr) || PathExists(folder)) {
+    if (M().MakeFolder(folder)) {
+        Tell(Outcome::Made, "make", folder);
+        list.Set(next, folder);
+        return next + 1;
+    }
+    if (M().Attributes(folder) != INVALID_FILE_ATTRIBUTES) {
+        Tell(Outcome::Kept, "exists", folder);
         list.Set(next, folder);
         return next + 1;
     }
@@ -332,40 +371,47 @@ int MakeFolderTree(char* folder, int next, RecordList& list) {
     *bs = 0;
     next = MakeFolderTree(folder, next, list);
     *bs = '\\';
-    if (!CreateDirectoryA(folder, nullptr)) return next;
+    if (!M().MakeFolder(folder)) {
+        Tell(Outcome::Failed, "fails", folder, "(the folder could not be made)", GetLastError());
+        return next;
+    }
+    Tell(Outcome::Made, "make", folder);
     list.Set(next, folder);
     return next + 1;
 }
 
-void CopyInstallFiles(HWND dialog) {
+void CopyInstallFiles(HWND owner, const char* installFolder, bool copyBox, bool deleteBox) {
     const char* script = Script();
-    WriteText("Check", "Copy", IsDlgButtonChecked(dialog, IDC_COPY) == BST_CHECKED ? "2" : "0", script);
-    WriteText("Check", "Del", IsDlgButtonChecked(dialog, IDC_DELETE_AFTER) == BST_CHECKED ? "2" : "0", script);
+    WriteText("Check", "Copy", copyBox ? "2" : "0", script);
+    WriteText("Check", "Del", deleteBox ? "2" : "0", script);
 
     CopyRun run{};
     run.script = script;
-    GetDlgItemTextA(dialog, IDC_FOLDER, run.installFolder, sizeof run.installFolder);
+    CopyBounded(run.installFolder, sizeof run.installFolder, installFolder);
     WriteText("Root", "Named", run.installFolder, script);
     MakeFolders(run);
     // From here on the record is written where it stays (script, the run's path buffer,
     // follows the move).
     MoveRecordIntoInstallFolder(run.installFolder);
 
+    TellSection("Files");
     if (!GetCurrentDirectoryA(sizeof run.sourceFolder, run.sourceFolder)) run.sourceFolder[0] = 0;
     run.reboot = ReadNumber("CopyFile", "Reboot", 0, script) != 0;
     RecordList copied("CopiedFile", script, false, false);
     run.copied = &copied;
     SectionIndex list("CopyFile", script);
     run.list = &list;
+    if (!list.Get(0) && list.Size() > 0) TellNote("[CopyFile] has no key 0: nothing is copied");
+    if (run.reboot) TellNote("[CopyFile] \"Reboot\": a file in use is replaced at the next restart");
     HeapBuffer batch(kLargestBatch * sizeof(BatchItem));
     BatchItem* items = reinterpret_cast<BatchItem*>(batch.data());
     // Out of memory the step ends early, but never without the Count of what it copied.
     if (batch && FirstPass(run, items)) {
-        if (AnyInState(run, kWaiting)) AskToOverwrite(dialog, run, items);
-        if (AnyInState(run, kFailed)) ReportFailures(dialog, run);
+        if (AnyInState(run, kWaiting)) AskToOverwrite(run, items);
+        if (AnyInState(run, kFailed)) ReportFailures(run);
         CopySelf(run);
     }
     int recorded = copied.Next();
     copied.WriteCount(recorded < 1 ? 1 : recorded);
-    UpdateWindow(dialog);
+    if (owner) UpdateWindow(owner);
 }

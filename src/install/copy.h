@@ -1,14 +1,14 @@
 // Copying the product's files into the install folder, with the install record.
 #pragma once
 #include <windows.h>
-#include "install/restart.h"
+#include "run/restart.h"
 
-void CopyInstallFiles(HWND dialog);
+// The install folder's folders and the copy list into it, recorded as they go; the Copy
+// and Delete-after boxes as the dialog had them. owner: the dialog, repainted at the end.
+void CopyInstallFiles(HWND owner, const char* installFolder, bool copyBox, bool deleteBox);
 class RecordList;
 // Makes folder and its missing parents, recording each in list; returns the next number.
 int MakeFolderTree(char* folder, int next, RecordList& list);
-// 2 when either file cannot be opened, else CompareFileTime(source, destination).
-int CompareFileAge(const char* destination, const char* source);
 // The destination of a copy-list path (its token expanded against the install folder)
 // and its source (the source folder joined with the path as written), 260 bytes each;
 // false when either had to be cut.
@@ -20,5 +20,3 @@ bool ExtraFolderPath(const char* installFolder, const char* name, char* folder);
 // Where the [CopyFile] "Self" file goes: the install folder joined with its file name.
 bool SelfDestination(const char* installFolder, const char* self, char* destination);
 // Copies source to an "RBT" temporary file beside destination and has it replace the
-// destination at the next restart; None (and no temporary file left) when that failed.
-RestartRoute CopyViaTemporaryFile(const char* source, char* destination);

@@ -1,7 +1,11 @@
 #include "install/uninstaller.h"
-#include "app/handover.h"
-#include "app/run_state.h"
+#include "run/handover.h"
+#include "run/run_state.h"
 #include "install/record.h"
+#include "registry/registry.h"
+#include "run/channel.h"
+#include "run/machine.h"
+#include "run/report.h"
 #include "script/path_rules.h"
 #include "script/paths.h"
 #include "script/script.h"
@@ -45,32 +49,9 @@ bool SameFile(const char* a, const char* b) {
 }
 
 // Copies from over to unless both name the same file (the installed copy run again).
-bool PlaceCopy(const char* from, const char* to) { return SameFile(from, to) || CopyFileA(from, to, FALSE); }
+bool PlaceCopy(const char* from, const char* to) { return SameFile(from, to) || M().Copy(from, to, false); }
 
-// The product's entry in the list of installed programs, when it names this uninstaller:
-// without the uninstaller (or its record) it would point at nothing.
-void WithdrawRegistration(const char* script, const char* uninstaller) {
-    char name[kValueSize], command[kPathSize];
-    if (!ReadText("Root", "Name", name, sizeof name, script) || FindFirstChar(name, '\\')) return;
-    char key[kPathSize] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-    if (!JoinPath(key, name)) return;
-    {
-        UniqueKey product;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, product.put()) != ERROR_SUCCESS ||
-            !QueryText(product.get(), "UninstallString", command, sizeof command, nullptr))
-            return;
-    }
-    const char* program = command[0] == '"' ? command + 1 : command;
-    if (_strnicmp(program, uninstaller, strlen(uninstaller)) != 0) return;  // another product's
-    UniqueKey uninstall;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 0,
-                      KEY_ALL_ACCESS, uninstall.put()) == ERROR_SUCCESS) {
-        RegDeleteKeyA(uninstall.get(), name);
-        RegFlushKey(uninstall.get());
-    }
-}
-
-void ReportNotPlaced(HWND dialog, const char* script, const char* path) {
+void ReportNotPlaced(const char* script, const char* path) {
     char caption[kValueSize], text[3 * kPathSize];
     ReadText("Setup", "Name", caption, sizeof caption, script);
     FormatBounded(text, sizeof text,
@@ -79,7 +60,7 @@ void ReportNotPlaced(HWND dialog, const char* script, const char* path) {
                       "アンインストーラーをインストール先に置けませんでした：\n\n%s\n\n"
                       "製品はインストールされましたが、プログラムの一覧からアンインストールすることはできません．"),
                   path);
-    MessageBoxA(dialog, text, caption, MB_OK | MB_ICONWARNING);
+    Ask(Message{Message::Warning, caption, text});
 }
 
 }  // namespace
@@ -97,19 +78,20 @@ bool MoveRecordIntoInstallFolder(const char* installFolder) {
     // The earlier install's record is read (facts, lists) from its copy from now on; none
     // there leaves a name that no file answers to.
     DeleteFileA(aside);
-    if (PathExists(record) && !CopyFileA(record, aside, TRUE)) return false;
+    if (PathExists(record) && !CopyFileA(record, aside, TRUE)) return false;  // the run's own files: no plan moves
     FlushScript(run.scriptPath);
     if (!CopyFileA(run.scriptPath, record, FALSE)) return false;
     SetFileAttributesA(record, FILE_ATTRIBUTE_NORMAL);
     CopyBounded(run.earlierRecord, sizeof run.earlierRecord, aside);
     CopyBounded(run.scriptPath, sizeof run.scriptPath, record);
     // The uninstaller comes along at once; its placement at the end checks and reports.
-    if (OwnExecutablePath(own, sizeof own)) PlaceCopy(own, uninstaller);
+    if (ProgramPath(own, sizeof own)) PlaceCopy(own, uninstaller);
     return true;
 }
 
-void PlaceUninstaller(HWND dialog) {
+void PlaceUninstaller(HWND) {
     const char* script = Script();
+    TellSection("Uninstaller");
     char installFolder[kPathSize];
     ReadText("Root", "Named", installFolder, sizeof installFolder, script);
     char uninstaller[kPathSize], record[kPathSize], own[kPathSize];
@@ -117,21 +99,38 @@ void PlaceUninstaller(HWND dialog) {
     CopyBounded(record, sizeof record, installFolder);
     // Without a real folder, or with names that do not fit, the copies would land beside
     // the running script or under a cut name.
-    if (!IsAbsolutePath(installFolder) || !JoinPath(uninstaller, "Setup.exe") || !JoinPath(record, "Setup.ini"))
+    if (!IsAbsolutePath(installFolder) || !JoinPath(uninstaller, "Setup.exe") || !JoinPath(record, "Setup.ini")) {
+        TellNote("the install folder cannot hold the uninstaller: none is placed");
         return;
+    }
     // The running program itself, whatever name it was shipped or saved under.
-    bool placed = OwnExecutablePath(own, sizeof own) && PlaceCopy(own, uninstaller);
+    const bool exeThere = M().Attributes(uninstaller) != INVALID_FILE_ATTRIBUTES;
+    bool placed = ProgramPath(own, sizeof own) && PlaceCopy(own, uninstaller);
+    char detail[kPathSize + 64];
+    FormatBounded(detail, sizeof detail, "<- %s", own);
+    if (placed)
+        Tell(exeThere ? Outcome::Replaced : Outcome::Made, exeThere ? "replace" : "new", uninstaller, detail);
+    else
+        Tell(Outcome::Failed, "missing", uninstaller, detail, GetLastError());
     if (placed && Run().restartNeeded) {
         char command[2 * kPathSize];
-        if (FormatHandOverCommand(command, sizeof command, uninstaller, "reboot")) HandOverTo(command, SW_SHOW);
+        if (FormatHandOverCommand(command, sizeof command, uninstaller, "reboot")) M().HandOver(command, SW_SHOW);
     }
     // The earlier install's record: kept aside when the run moved its own into the folder.
     const char* older = Run().earlierRecord[0] ? Run().earlierRecord : record;
+    const bool merged = PathExists(older) && ReadCount("CopiedFile", older) != 0;
     MergeRecordList(older, script, "MakedDirectory");
     MergeRecordList(older, script, "CopiedFile");
     FlushScript(script);
+    const bool recordThere = M().Attributes(record) != INVALID_FILE_ATTRIBUTES;
     bool recorded = PlaceCopy(script, record);
+    const char* recordDetail =
+        merged ? "(the install record; the lists of the one there are merged into it)" : "(the install record)";
+    if (recorded)
+        Tell(recordThere ? Outcome::Replaced : Outcome::Made, recordThere ? "replace" : "new", record, recordDetail);
+    else
+        Tell(Outcome::Failed, "fails", record, recordDetail, GetLastError());
     if (placed && recorded) return;
-    WithdrawRegistration(script, uninstaller);
-    ReportNotPlaced(dialog, script, placed ? record : uninstaller);
+    WithdrawRegistration();
+    ReportNotPlaced(script, placed ? record : uninstaller);
 }

@@ -1,7 +1,7 @@
 // The final launch: the [LastGo] shortcuts opened at the end of an install.
 #include "launch/launch.h"
 #include <shellapi.h>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/text.h"
 #include "script/created.h"
 #include "script/paths.h"

@@ -2,7 +2,7 @@
 // the presence checks of libraries.
 #include "launch/launch.h"
 #include <shellapi.h>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/growable_text.h"
 #include "base/handles.h"
 #include "base/text.h"

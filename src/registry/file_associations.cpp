@@ -11,11 +11,12 @@
 #include <shlobj.h>
 #include <string.h>
 #include <utility>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/growable_text.h"
 #include "base/text.h"
 #include "registry/registry.h"
 #include "registry/registry_keys.h"
+#include "run/machine.h"
 #include "registry/registry_parse.h"
 #include "script/created.h"
 #include "script/paths.h"
@@ -121,9 +122,6 @@ bool ClassesKeyExists(const char* path) {
     return key.Open(HKEY_CLASSES_ROOT, path, KEY_QUERY_VALUE);
 }
 
-bool HasValue(HKEY key, const char* name) {
-    return RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
 
 // Whether the key's default value is the string want. A value that is no string or does
 // not fit the buffer is never what this product wrote.
@@ -132,7 +130,7 @@ bool DefaultIs(const char* keyPath, const char* want) {
     char text[kExpandedSize + 1];
     DWORD type = 0;
     return key.Open(HKEY_CLASSES_ROOT, keyPath, KEY_QUERY_VALUE) &&
-           QueryText(key.get(), nullptr, text, sizeof text, &type) && type == REG_SZ && strcmp(text, want) == 0;
+           key.ReadText(nullptr, text, sizeof text, &type) && type == REG_SZ && strcmp(text, want) == 0;
 }
 
 // ---- what an entry would write ------------------------------------------------------
@@ -188,13 +186,13 @@ ExtensionState ReadExtension(const char* ext, const char* kind) {
     ExtensionState x;
     RegKey key;
     if (!key.Open(HKEY_CLASSES_ROOT, ext, KEY_QUERY_VALUE)) return x;
-    x.hasOldName = HasValue(key.get(), "Old Name");
-    if (!HasValue(key.get(), nullptr)) {
+    x.hasOldName = key.HasValue("Old Name");
+    if (!key.HasValue(nullptr)) {
         x.owner = ExtOwner::NoDefault;
         return x;
     }
     DWORD type = 0;
-    if (!QueryText(key.get(), nullptr, x.current, sizeof x.current, &type) || type != REG_SZ) {
+    if (!key.ReadText(nullptr, x.current, sizeof x.current, &type) || type != REG_SZ) {
         x.current[0] = 0;
         x.readable = false;
     }
@@ -271,7 +269,7 @@ void RemoveExtension(Step& s, const Entry& e, const ExtensionState& x, bool type
         char old[kValueSize];
         DWORD type = 0;
         if (x.hasOldName) {
-            if (QueryText(key.get(), "Old Name", old, sizeof old, &type) && type == REG_SZ)
+            if (key.ReadText("Old Name", old, sizeof old, &type) && type == REG_SZ)
                 removed = key.SetText(nullptr, old) && key.DeleteValue("Old Name");
         } else {
             removed = key.DeleteValue(nullptr);
@@ -296,12 +294,12 @@ bool HoldsOnly(const char* path, const char* sub1, const char* sub2) {
     char name[kPathSize];
     for (DWORD i = 0;; ++i) {
         DWORD size = sizeof name;
-        LONG rc = RegEnumValueA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        LONG rc = key.ValueName(i, name, &size);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         if (rc != ERROR_SUCCESS || name[0]) return false;
     }
     for (DWORD i = 0;; ++i) {
-        LONG rc = RegEnumKeyA(key.get(), i, name, sizeof name);
+        LONG rc = key.SubkeyName(i, name, sizeof name);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         if (rc != ERROR_SUCCESS) return false;
         bool named = (sub1 && lstrcmpiA(name, sub1) == 0) || (sub2 && lstrcmpiA(name, sub2) == 0);
@@ -507,7 +505,7 @@ ExtensionOwner FindExtensionOwner(const char* ext, const char* kind, char* curre
     RegKey key;
     if (!key.Open(HKEY_CLASSES_ROOT, ext, KEY_QUERY_VALUE)) return ExtensionOwner::Free;
     // An extension without a type name belongs to no one.
-    if (!QueryText(key.get(), nullptr, current, kValueSize, nullptr) || !current[0]) return ExtensionOwner::Free;
+    if (!key.ReadText(nullptr, current, kValueSize, nullptr) || !current[0]) return ExtensionOwner::Free;
     return lstrcmpiA(current, kind) == 0 ? ExtensionOwner::Kind : ExtensionOwner::Other;
 }
 
@@ -516,7 +514,7 @@ bool OwnsFileType(const char* kind) {
     RegKey key;
     char current[kValueSize];
     return key.Open(HKEY_CLASSES_ROOT, kind, KEY_QUERY_VALUE) &&
-           QueryText(key.get(), nullptr, current, sizeof current, nullptr) && strcmp(current, kind) == 0;
+           key.ReadText(nullptr, current, sizeof current, nullptr) && strcmp(current, kind) == 0;
 }
 
 bool AssociationIconValue(const char* icon, const char* iconNo, const char* installFolder, char* out) {
@@ -541,10 +539,10 @@ int SetClassesValue(const char* path, const char* data, HKEY base) {
     HKEY root = base ? base : HKEY_CLASSES_ROOT;
     char* valueName = SplitAtLastBackslash(keys);
     if (!valueName) {  // a value of the base key itself
-        if (RegSetValueExA(root, keys, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), (DWORD)strlen(data) + 1) !=
+        if (M().SetValue(root, keys, REG_SZ, reinterpret_cast<const BYTE*>(data), (DWORD)strlen(data) + 1) !=
             ERROR_SUCCESS)
             return 0;
-        RegFlushKey(root);
+        M().FlushKey(root);
         return 1;
     }
     RegKey key;
@@ -561,8 +559,8 @@ int SetClassesValue(const char* path, const char* data, HKEY base) {
 int DeleteClassesValue(char* path) {
     char* name = SplitAtLastBackslash(path);
     if (!name) {
-        if (RegDeleteValueA(HKEY_CLASSES_ROOT, path) != ERROR_SUCCESS) return 0;
-        RegFlushKey(HKEY_CLASSES_ROOT);
+        if (M().DeleteValue(HKEY_CLASSES_ROOT, path) != ERROR_SUCCESS) return 0;
+        M().FlushKey(HKEY_CLASSES_ROOT);
         path[0] = 0;
         return 1;
     }
@@ -573,14 +571,14 @@ int DeleteClassesValue(char* path) {
 int DeleteClassesKey(char* path) {
     char* rest = SplitAtFirstBackslash(path);
     if (!rest) {
-        if (!path[0] || RegDeleteKeyA(HKEY_CLASSES_ROOT, path) != ERROR_SUCCESS) return 0;
-        RegFlushKey(HKEY_CLASSES_ROOT);
+        if (!path[0] || M().DeleteKey(HKEY_CLASSES_ROOT, path) != ERROR_SUCCESS) return 0;
+        M().FlushKey(HKEY_CLASSES_ROOT);
         path[0] = 0;
         return 1;
     }
     if (!path[0] || !rest[0]) return 0;  // an empty name would be the parent itself
     RegKey parent;
-    if (!parent.Open(HKEY_CLASSES_ROOT, path, kCreateRights) || RegDeleteKeyA(parent.get(), rest) != ERROR_SUCCESS)
+    if (!parent.Open(HKEY_CLASSES_ROOT, path, kCreateRights) || M().DeleteKey(parent.get(), rest) != ERROR_SUCCESS)
         return 0;
     parent.Changed();
     return 1;

@@ -41,6 +41,9 @@ bool MayEraseProtectedValue(const CreatedFacts& facts, RootKind root, const char
 // only while its command still starts the Setup.exe of the record's folder.
 void RegisterUninstall();
 void RemoveProductKeys();
+// Takes back the product's key under ...\Uninstall when it starts this install's
+// uninstaller (which could not be placed: the entry would point at nothing).
+void WithdrawRegistration();
 // Whether command (an "UninstallString") starts the Setup.exe in installFolder, quoted
 // or not, with or without " uninstall".
 bool IsOwnUninstallCommand(const char* command, const char* installFolder);

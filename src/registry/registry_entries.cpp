@@ -1,9 +1,10 @@
 // [Reg] entries: values written by the install, keys and values erased by the uninstall.
 #include <string.h>
 #include <utility>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "registry/registry.h"
 #include "registry/registry_keys.h"
+#include "run/machine.h"
 #include "registry/registry_parse.h"
 #include "script/paths.h"
 #include "script/script.h"
@@ -57,9 +58,9 @@ void MakeEntry(char* entry, const char* installFolder, MadeFacts* made) {
     if (!RegistryDataText(parts.data, installFolder, text)) return;
     if (key) {
         if (key.SetText(parts.valueName, text)) NoteValue(made, kind, parts.keyPath, parts.valueName);
-    } else if (RegSetValueExA(root, parts.valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+    } else if (M().SetValue(root, parts.valueName, REG_SZ, reinterpret_cast<const BYTE*>(text),
                               (DWORD)strlen(text) + 1) == ERROR_SUCCESS) {
-        RegFlushKey(root);
+        M().FlushKey(root);
         NoteValue(made, kind, "", parts.valueName);
     }
 }
@@ -117,7 +118,7 @@ bool MayEraseProtectedValue(const CreatedFacts& facts, RootKind root, const char
     RegKey key;
     DWORD type = 0;
     return written && key.Open(RootKeyOf(root), keyPath, KEY_QUERY_VALUE) &&
-           QueryText(key.get(), name, now, sizeof now, &type) && type == REG_SZ && strcmp(now, made) == 0;
+           key.ReadText(name, now, sizeof now, &type) && type == REG_SZ && strcmp(now, made) == 0;
 }
 
 bool RegistryDataText(const char* data, const char* installFolder, char* out) {

@@ -1,11 +1,13 @@
 #include "registry/registry_keys.h"
 #include <string.h>
+#include "run/machine.h"
 #include "script/script.h"
 
 RegKey& RegKey::operator=(RegKey&& other) noexcept {
     if (this != &other) {
         Close();
-        key_.reset(other.key_.release());
+        key_ = other.key_;
+        other.key_ = nullptr;
         changed_ = other.changed_;
         other.changed_ = false;
     }
@@ -16,47 +18,73 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
 bool RegKey::Open(HKEY parent, const char* name, REGSAM rights) {
     Close();
     HKEY key = nullptr;
-    if (RegOpenKeyExA(parent, name, 0, rights, &key) != ERROR_SUCCESS) return false;
-    key_.reset(key);
+    if (M().OpenKey(parent, name, rights, &key) != ERROR_SUCCESS) return false;
+    key_ = key;
     return true;
 }
 
 bool RegKey::Create(HKEY parent, const char* name, REGSAM rights) {
     Close();
     HKEY key = nullptr;
-    if (RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, rights, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    key_.reset(key);
+    if (M().CreateKey(parent, name, rights, &key) != ERROR_SUCCESS) return false;
+    key_ = key;
     return true;
 }
 
 void RegKey::Close() {
-    if (key_ && changed_) RegFlushKey(key_.get());
-    key_.reset();
+    if (key_ && changed_) M().FlushKey(key_);
+    if (key_) M().CloseKey(key_);
+    key_ = nullptr;
     changed_ = false;
 }
 
 bool RegKey::SetText(const char* valueName, const char* text) {
     DWORD size = (DWORD)strlen(text) + 1;
-    if (RegSetValueExA(key_.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), size) != ERROR_SUCCESS)
-        return false;
+    if (M().SetValue(key_, valueName, REG_SZ, reinterpret_cast<const BYTE*>(text), size) != ERROR_SUCCESS) return false;
     changed_ = true;
     return true;
 }
 
 bool RegKey::SetNumber(const char* valueName, DWORD value) {
-    if (RegSetValueExA(key_.get(), valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) !=
-        ERROR_SUCCESS)
+    if (M().SetValue(key_, valueName, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) != ERROR_SUCCESS)
         return false;
     changed_ = true;
     return true;
 }
 
 bool RegKey::DeleteValue(const char* valueName) {
-    if (RegDeleteValueA(key_.get(), valueName) != ERROR_SUCCESS) return false;
+    if (M().DeleteValue(key_, valueName) != ERROR_SUCCESS) return false;
     changed_ = true;
     return true;
+}
+
+bool RegKey::ReadText(const char* valueName, char* out, size_t cap, DWORD* type) const {
+    if (!out || cap == 0) return false;
+    out[0] = 0;
+    if (cap < 2 || !key_) return false;
+    DWORD size = (DWORD)cap - 1, kind = 0;
+    if (M().QueryValue(key_, valueName, &kind, reinterpret_cast<BYTE*>(out), &size) != ERROR_SUCCESS) {
+        out[0] = 0;
+        return false;
+    }
+    out[size < cap ? size : cap - 1] = 0;  // the stored value need not be terminated
+    if (type) *type = kind;
+    return true;
+}
+
+bool RegKey::HasValue(const char* valueName) const {
+    return key_ && M().QueryValue(key_, valueName, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+LONG RegKey::ValueName(DWORD index, char* name, DWORD* size) const { return M().EnumValue(key_, index, name, size); }
+
+LONG RegKey::SubkeyName(DWORD index, char* name, DWORD cap) const { return M().EnumKey(key_, index, name, cap); }
+
+bool KeyIsThere(HKEY root, const char* path) {
+    HKEY key = nullptr;
+    LONG rc = M().OpenKey(root, path, KEY_READ, &key);
+    if (rc == ERROR_SUCCESS) M().CloseKey(key);
+    return rc != ERROR_FILE_NOT_FOUND;
 }
 
 HKEY RootKeyOf(RootKind kind) {
@@ -87,14 +115,14 @@ bool DeleteTreeAt(HKEY parent, const char* name, int depth) {
             char child[kPathSize];
             // Index 0 again after each removal; a subkey that stays, or a listing
             // that fails, would return the same answer forever.
-            while (RegEnumKeyA(key.get(), 0, child, sizeof child) == ERROR_SUCCESS) {
+            while (M().EnumKey(key.get(), 0, child, sizeof child) == ERROR_SUCCESS) {
                 if (!DeleteTreeAt(key.get(), child, depth + 1)) break;
                 key.Changed();
             }
         }
     }
-    if (RegDeleteKeyA(parent, name) != ERROR_SUCCESS) return false;
-    RegFlushKey(parent);
+    if (M().DeleteKey(parent, name) != ERROR_SUCCESS) return false;
+    M().FlushKey(parent);
     return true;
 }
 
@@ -112,11 +140,10 @@ bool DeleteKeyIfEmpty(HKEY parent, const char* name) {
         DWORD size = sizeof found;
         // Only "no more items" proves emptiness: a name too long for the buffer is
         // still a subkey or a value.
-        if (RegEnumKeyA(key.get(), 0, found, sizeof found) != ERROR_NO_MORE_ITEMS) return false;
-        if (RegEnumValueA(key.get(), 0, found, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_NO_MORE_ITEMS)
-            return false;
+        if (M().EnumKey(key.get(), 0, found, sizeof found) != ERROR_NO_MORE_ITEMS) return false;
+        if (M().EnumValue(key.get(), 0, found, &size) != ERROR_NO_MORE_ITEMS) return false;
     }
-    if (RegDeleteKeyA(parent, name) != ERROR_SUCCESS) return false;
-    RegFlushKey(parent);
+    if (M().DeleteKey(parent, name) != ERROR_SUCCESS) return false;
+    M().FlushKey(parent);
     return true;
 }

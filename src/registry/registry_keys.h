@@ -10,21 +10,24 @@ constexpr REGSAM kCreateRights = KEY_CREATE_SUB_KEY | KEY_SET_VALUE;            
 constexpr REGSAM kTreeRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS;  // 0xE
 constexpr REGSAM kInspectRights = kTreeRights | KEY_QUERY_VALUE;                             // 0xF
 
-// A key opened or created by a registry step. It is closed on every path; a key in
-// which something was written or deleted is flushed first.
+// A key opened or created by a registry step, through the run's machine. It is closed on
+// every path; a key in which something was written or deleted is flushed first.
 class RegKey {
 public:
     RegKey() = default;
     ~RegKey() { Close(); }
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
-    RegKey(RegKey&& other) noexcept : key_(other.key_.release()), changed_(other.changed_) { other.changed_ = false; }
+    RegKey(RegKey&& other) noexcept : key_(other.key_), changed_(other.changed_) {
+        other.key_ = nullptr;
+        other.changed_ = false;
+    }
     RegKey& operator=(RegKey&& other) noexcept;
 
     bool Open(HKEY parent, const char* name, REGSAM rights);
     bool Create(HKEY parent, const char* name, REGSAM rights);  // REG_OPTION_NON_VOLATILE
-    HKEY get() const { return key_.get(); }
-    explicit operator bool() const { return static_cast<bool>(key_); }
+    HKEY get() const { return key_; }
+    explicit operator bool() const { return key_ != nullptr; }
     void Changed() { changed_ = true; }
     void Close();
 
@@ -33,9 +36,15 @@ public:
     bool SetText(const char* valueName, const char* text);
     bool SetNumber(const char* valueName, DWORD value);
     bool DeleteValue(const char* valueName);
+    // A value as text (cap bytes, always terminated); false when it cannot be read.
+    bool ReadText(const char* valueName, char* out, size_t cap, DWORD* type = nullptr) const;
+    bool HasValue(const char* valueName) const;
+    // The name of value or subkey number index; the registry's own results.
+    LONG ValueName(DWORD index, char* name, DWORD* size) const;
+    LONG SubkeyName(DWORD index, char* name, DWORD cap) const;
 
 private:
-    UniqueKey key_;
+    HKEY key_ = nullptr;  // the machine's handle (run/machine.h), closed through it
     bool changed_ = false;
 };
 
@@ -49,3 +58,6 @@ bool DeleteKeyTree(HKEY parent, const char* name);
 // Removes the subkey name of parent only when it is seen to hold neither subkeys
 // nor values; true when it was removed.
 bool DeleteKeyIfEmpty(HKEY parent, const char* name);
+
+// Whether the key is there: one that cannot be opened for another reason counts as there.
+bool KeyIsThere(HKEY root, const char* path);

@@ -1,7 +1,7 @@
 // The product's entry in the list of installed programs and, on uninstall, its
 // removal together with the product's settings keys.
 #include <initializer_list>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "registry/registry.h"
@@ -60,11 +60,6 @@ void WriteProductValues(RegKey& product, const ProductRegistration& r) {
 
 const RootKind kSettingsRoots[] = {RootKind::CurrentUser, RootKind::LocalMachine};
 
-// Whether the key is there; one that cannot be opened for another reason counts as there.
-bool KeyIsThere(RootKind root, const char* path) {
-    UniqueKey key;
-    return RegOpenKeyExA(RootKeyOf(root), path, 0, KEY_READ, key.put()) != ERROR_FILE_NOT_FOUND;
-}
 
 // Which of the settings keys the uninstall may later remove were there before the
 // product's first install: the earlier install's record tells when it looked at the same
@@ -84,7 +79,7 @@ void RecordExistingSettingsKeys(const char* script) {
             for (RootKind root : kSettingsRoots) {
                 char fact[kPathSize];
                 if (!RegistryFactText(root, path, nullptr, fact, sizeof fact)) continue;
-                if (known ? earlier.Holds(kSettingsExistedFact, fact) : KeyIsThere(root, path)) existed.Add(fact);
+                if (known ? earlier.Holds(kSettingsExistedFact, fact) : KeyIsThere(RootKeyOf(root), path)) existed.Add(fact);
             }
         }
     }
@@ -169,17 +164,16 @@ RegistrationOwner RegistrationOwnerOf(const char* keyName, const char* installFo
     char path[kPathSize];
     if (!IsSingleKeyName(keyName) || !CopyBounded(path, sizeof path, kUninstallKey) || !JoinPath(path, keyName))
         return RegistrationOwner::Other;
-    UniqueKey product;
-    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, product.put());
-    if (rc == ERROR_FILE_NOT_FOUND) return RegistrationOwner::Absent;
-    if (rc != ERROR_SUCCESS) return RegistrationOwner::Other;  // a key that cannot be read may hold anything
+    if (!KeyIsThere(HKEY_LOCAL_MACHINE, path)) return RegistrationOwner::Absent;
+    RegKey product;
+    if (!product.Open(HKEY_LOCAL_MACHINE, path, KEY_READ)) return RegistrationOwner::Other;  // may hold anything
     char command[kPathSize];
-    if (QueryText(product.get(), "UninstallString", command, sizeof command, nullptr))
+    if (product.ReadText("UninstallString", command, sizeof command, nullptr))
         return IsOwnUninstallCommand(command, installFolder) ? RegistrationOwner::Own : RegistrationOwner::Other;
-    DWORD subkeys = 1, values = 1;
-    if (RegQueryInfoKeyA(product.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                         nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
-        subkeys == 0 && values == 0)
+    char name[kPathSize];
+    DWORD size = sizeof name;
+    if (product.SubkeyName(0, name, sizeof name) == ERROR_NO_MORE_ITEMS &&
+        product.ValueName(0, name, &size) == ERROR_NO_MORE_ITEMS)
         return RegistrationOwner::Empty;
     return RegistrationOwner::Other;
 }
@@ -273,4 +267,16 @@ bool SettingsKeyPath(const SettingsKeys& keys, bool company, char* out, size_t c
                          : CopyBounded(out, cap, keys.path) && JoinPath(out, keys.leaf, cap);
     if (!whole) out[0] = 0;
     return whole;
+}
+
+void WithdrawRegistration() {
+    const char* script = Script();
+    char name[kValueSize], folder[kPathSize];
+    ReadText("Root", "Name", name, sizeof name, script);
+    ReadText("Root", "Named", folder, sizeof folder, script);
+    // Only a key that starts this install's uninstaller is this product's to take back.
+    if (RegistrationOwnerOf(name, folder) != RegistrationOwner::Own) return;
+    RegKey uninstall;
+    if (uninstall.Open(HKEY_LOCAL_MACHINE, kUninstallKey, kTreeRights) && DeleteKeyTree(uninstall.get(), name))
+        uninstall.Changed();
 }

@@ -1,6 +1,6 @@
 // Shortcuts in the user's Send To, desktop and startup folders.
 #include "shell/shortcuts.h"
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/text.h"
 #include "script/paths.h"
 #include "script/script.h"

@@ -1,7 +1,7 @@
 #include "shell/link_owner.h"
 #include <shlobj.h>
 #include <string.h>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "script/paths.h"

@@ -1,7 +1,7 @@
 // The product's Start-menu folder and its shortcuts [Menu0], [Menu1], ...
 #include "shell/shortcuts.h"
 #include <shellapi.h>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/text.h"
 #include "script/paths.h"
 #include "script/script.h"

@@ -20,15 +20,11 @@
 #include "tool/plan.h"
 #include "tool/plan_launch.h"
 #include "tool/plan_output.h"
+#include "tool/plan_run.h"
+#include "install/uninstaller.h"
+#include "run/run_state.h"
 
 namespace {
-
-unsigned long long FileBytes(const char* path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return 0;
-    return ((unsigned long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
-}
 
 std::string OnOff(const BoxChoice& box) {
     std::string text = std::string(box.label) + (box.checked() ? " on" : " off");
@@ -48,17 +44,13 @@ private:
     const char* install() const { return c_.installFolder; }
     void Header();
     void EarlierMenuShortcuts();
-    void Folders();
     void Files();
-    void CopyOutcome(int k, const char* text);
-    void Self();
     void StartMenu();
     void FolderShortcut(const char* word, bool make);
     void Associations();
     void SendTo();
     void Registration();
     void RegistryEntries();
-    void Uninstaller();
     void FinalLaunchPlan();
     bool Link(const char* section, const std::string& linkPath, bool hotkey);
     void RemoveLink(const std::string& linkPath);
@@ -79,6 +71,7 @@ private:
     std::vector<std::string> menuLinks_;        // the Start-menu links made in the folder
     std::vector<std::string> deletedLinks_;     // those the final launch deletes
     bool madeMenuSubfolder_ = false;
+    DryRun* dry_ = nullptr;
 };
 
 void InstallPlanner::Header() {
@@ -120,110 +113,6 @@ void InstallPlanner::EarlierMenuShortcuts() {
         if (StartMenuLinkPath(startMenu, programs, name, link)) RemoveLink(link);
         return true;
     });
-}
-
-void InstallPlanner::Folders() {
-    plan_.Heading("Folders (each is recorded; the uninstall removes those it finds empty)");
-    auto make = [&](const char* path) {
-        // Missing parents are made first, as far up as needed.
-        std::vector<std::string> missing;
-        std::string at = path;
-        while (!at.empty() && !PathExists(at.c_str()) && !plan_.Made(at)) {
-            missing.push_back(at);
-            const char* bs = FindLastBackslash(at.c_str());
-            if (!bs) break;
-            at.resize((size_t)(bs - at.c_str()));
-        }
-        if (missing.empty()) plan_.Item("exists", path);
-        for (size_t i = missing.size(); i-- > 0;) {
-            plan_.Item("make", missing[i]);
-            plan_.Make(missing[i]);
-        }
-    };
-    if (c_.record) {
-        plan_.Note("none: an install record copies nothing");
-        return;
-    }
-    make(install());
-    SectionIndex list("MakeDirectory", script());
-    for (int k = 1;; ++k) {
-        const char* value = list.Get(k);
-        if (!value) break;
-        char folder[kPathSize];
-        if (ExtraFolderPath(install(), value, folder))
-            make(folder);
-        else
-            plan_.Item("refused", value, "(leaves the install folder, or longer than 259 bytes)");
-    }
-}
-
-void InstallPlanner::CopyOutcome(int, const char* text) {
-    char value[kValueSize];
-    CopyBounded(value, sizeof value, text);
-    CopyPrefixes prefixes;
-    const char* path = ParseCopyPrefixes(value, &prefixes);
-    char destination[kPathSize], source[kPathSize];
-    if (!CopyEntryPaths(path, install(), folder_.c_str(), destination, source)) {
-        plan_.Item(prefixes.ignoreFail ? "fails-quietly" : "fails", path, "(longer than 259 bytes: listed as not copied)");
-        return;
-    }
-    const std::string from = "<- " + std::string(source);
-    const char* recorded = prefixes.noRecord ? "  (not recorded: the uninstall leaves it)" : "";
-    if (!PathExists(source) || IsFolder(source)) {
-        plan_.Item(prefixes.ignoreFail ? "missing-quietly" : "missing", destination,
-                   from + (prefixes.ignoreFail ? "  (not copied, not reported)" : "  (not copied: listed as not copied)"));
-        return;
-    }
-    auto copied = [&](const char* outcome, const std::string& note) {
-        plan_.Item(outcome, destination, from + note + recorded);
-        plan_.Make(destination);
-        if (!prefixes.noRecord) {
-            copiedBytes_ += FileBytes(source);
-        }
-    };
-    switch (CompareFileAge(destination, source)) {
-    case 2: copied(PathExists(destination) ? "replace" : "new", ""); break;
-    case 1: copied("replace", "  (the file there is older)"); break;
-    default:
-        if (prefixes.keepNewer)
-            plan_.Item("keep", destination, from + "  (the file there is as new or newer: kept, \"&\")");
-        else if (prefixes.overwrite)
-            copied("overwrite", "  (the file there is as new or newer: overwritten, \"?\")");
-        else
-            copied("ask", "  (the file there is as new or newer: the user is asked; copied on Yes)");
-    }
-}
-
-void InstallPlanner::Files() {
-    plan_.Heading("Files");
-    if (c_.record) {
-        plan_.Note("none: an install record copies nothing");
-        return;
-    }
-    SectionIndex list("CopyFile", script());
-    int k = 0;
-    for (; list.Get(k); ++k) CopyOutcome(k, list.Get(k));
-    if (k == 0 && list.Size() > 0) plan_.Note("[CopyFile] has no key 0: nothing is copied");
-    if (ReadNumber("CopyFile", "Reboot", 0, script()) != 0)
-        plan_.Note("[CopyFile] \"Reboot\": a file in use is replaced at the next restart");
-    Self();
-}
-
-void InstallPlanner::Self() {
-    char self[kValueSize];
-    if (!ReadText("CopyFile", "Self", self, sizeof self, script()) || !c_.boxes[kBoxCopy].checked()) return;
-    char destination[kPathSize];
-    if (!SelfDestination(install(), self, destination)) {
-        plan_.Item("fails", self, "(\"Self\" names no file, or it does not fit)");
-        return;
-    }
-    std::string from = std::string("<- ") + folder_ + "\\" + self;
-    if (!PathExists(self) || IsFolder(self)) {
-        plan_.Item("missing", destination, from + "  (\"Self\": not copied, not recorded)");
-        return;
-    }
-    plan_.Item(PathExists(destination) ? "replace" : "new", destination, from + "  (\"Self\", the Copy box is checked)");
-    copiedBytes_ += FileBytes(self);
 }
 
 bool InstallPlanner::Link(const char* section, const std::string& linkPath, bool hotkey) {
@@ -492,26 +381,6 @@ void InstallPlanner::RegistryEntries() {
     });
 }
 
-void InstallPlanner::Uninstaller() {
-    plan_.Heading("Uninstaller");
-    std::string exe = JoinText(install(), "Setup.exe"), record = JoinText(install(), "Setup.ini");
-    std::string source = JoinText(folder_, "Setup.exe");
-    if (exe.empty() || record.empty() || !c_.folderUsable) {
-        plan_.Note("the install folder cannot hold the uninstaller: none is placed");
-        return;
-    }
-    if (PathExists(source.c_str())) {
-        plan_.Item(PathExists(exe.c_str()) ? "replace" : "new", exe, "<- " + source);
-        plan_.Make(exe);
-    }
-    else
-        plan_.Item("missing", exe, "<- " + source + "  (no Setup.exe beside the script: no uninstaller)");
-    if (PathExists(record.c_str()))
-        plan_.Item("replace", record, "(the install record; the lists of the one there are merged into it)");
-    else
-        plan_.Item("new", record, "(the install record)");
-}
-
 void InstallPlanner::FinalLaunchPlan() {
     std::vector<std::string> opened;
     char first[kValueSize];
@@ -570,12 +439,37 @@ void InstallPlanner::FinalLaunchPlan() {
     openMade(desktop, folderLinks_[1], "desktop");
 }
 
+// The copy step itself, on the plan's machine: its folders and files, then the size of
+// what it recorded for the registration.
+void InstallPlanner::Files() {
+    if (c_.record) {
+        plan_.Heading("Folders (each is recorded; the uninstall removes those it finds empty)");
+        plan_.Note("none: an install record copies nothing");
+        plan_.Heading("Files");
+        plan_.Note("none: an install record copies nothing");
+        return;
+    }
+    CopyInstallFiles(nullptr, install(), c_.boxes[kBoxCopy].checked(), c_.boxes[kBoxDel].checked());
+    ForEachCountedKey(Script(), "CopiedFile", false, [&](int, const char* path) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (dry_->machine().AttributeData(path, &data) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            copiedBytes_ += ((unsigned long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+        return true;
+    });
+}
+
 void InstallPlanner::Run() {
     ReadDialogChoices(script(), &c_);
     SetCurrentDirectoryA(folder_.c_str());
     Header();
     EarlierMenuShortcuts();
-    Folders();
+    DryRun dry(script_, plan_);
+    if (dry.script().empty()) {
+        plan_.Note("no private copy of the script could be made: nothing more is planned");
+        return;
+    }
+    dry_ = &dry;
+    WriteText("Root", "Name", c_.rootName, Script());
     Files();
     StartMenu();
     FolderShortcut("Desktop", c_.boxes[kBoxDesktop].checked());
@@ -584,7 +478,7 @@ void InstallPlanner::Run() {
     SendTo();
     Registration();
     RegistryEntries();
-    Uninstaller();
+    PlaceUninstaller(nullptr);
     FinalLaunchPlan();
     PlanLaunchEntries(plan_, script(), "Make", install());
 }

@@ -1,4 +1,5 @@
 #include "tool/plan_launch.h"
+#include "run/machine.h"
 #include <string>
 #include "base/text.h"
 #include "launch/launch.h"
@@ -47,7 +48,7 @@ void PlanLaunchEntries(PlanText& plan, const char* script, const char* prefix, c
         if (!any) {
             plan.Heading(std::string("Launch entries ([Go2] \"") + prefix + "\")");
             // The step's current folder, where programs start and libraries find relative names.
-            if (IsAbsolutePath(installFolder) && (IsFolder(installFolder) || plan.Made(installFolder))) {
+            if (IsAbsolutePath(installFolder) && (IsFolder(installFolder) || plan.Made(installFolder) || (M().Attributes(installFolder) != INVALID_FILE_ATTRIBUTES && (M().Attributes(installFolder) & FILE_ATTRIBUTE_DIRECTORY)))) {
                 plan.Note(std::string("in ") + installFolder + " (the install folder): programs start there, and it is "
                           "the current folder while the entries run");
             } else {
@@ -71,7 +72,7 @@ void PlanLaunchEntries(PlanText& plan, const char* script, const char* prefix, c
                                      : hide ? ")" : "; listed in \"Could not load library.\")"));
                 return true;
             }
-            const bool there = PathExists(path) || plan.Made(path);
+            const bool there = M().Attributes(path) != INVALID_FILE_ATTRIBUTES || plan.Made(path);
             if (check) {
                 plan.Item("check", path, there ? "(present: nothing is shown)"
                                                : "(missing: listed in \"Here is not library.\"" +
@@ -100,7 +101,7 @@ void PlanLaunchEntries(PlanText& plan, const char* script, const char* prefix, c
             plan.Item("fails", program, "(the name does not fit once its environment variables are replaced: not started" + failed);
             return true;
         }
-        auto there = [&](const char* file) { return PathExists(file) || plan.Made(file); };
+        auto there = [&](const char* file) { return M().Attributes(file) != INVALID_FILE_ATTRIBUTES || plan.Made(file); };
         switch (ClassifyProgramName(name)) {
         case ProgramName::Bare: {
             char system[kPathSize], windows[kPathSize];

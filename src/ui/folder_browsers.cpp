@@ -6,7 +6,7 @@
 #include "res/resource.h"
 #include "script/paths.h"
 #include "script/script.h"
-#include "app/run_state.h"
+#include "run/run_state.h"
 
 int CALLBACK SelectInitialFolder(HWND browser, UINT message, LPARAM, LPARAM data) {
     if (message != BFFM_INITIALIZED) return 0;

@@ -1,7 +1,7 @@
 // The main dialog's procedure: it dispatches its messages and commands to small
 // handlers; the set-up, the browsers and the runs live beside it.
 #include "ui/main_dialog.h"
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/handles.h"
 #include "res/resource.h"
 #include "script/path_rules.h"
@@ -20,6 +20,7 @@ constexpr UINT kCloseMessage = WM_APP + 1;
 
 const int kOptionControls[] = {IDC_MENU, IDC_SHORTCUT, IDC_STARTUP, IDC_EXT, IDC_SENDTO, IDC_LOCATION};
 
+const MainDialogRuns* g_runs = nullptr;  // the opener's runs, from the dialog's parameter
 bool g_runStarted = false;
 // Once the agreement is refused no run may start, whatever commands are still queued.
 bool g_agreementRefused = false;
@@ -67,11 +68,7 @@ static void OnRun(HWND dialog) {
     static const int hidden[] = {IDC_RUN, IDC_CANCEL, IDC_README, IDC_LOCATION, IDC_BROWSE};
     for (int id : hidden) Show(dialog, id, false);
     UpdateWindow(dialog);
-    if (uninstall) {
-        RunUninstall(dialog);
-    } else {
-        RunInstall(dialog);
-    }
+    if (g_runs) (uninstall ? g_runs->uninstall : g_runs->install)(dialog);
     FlushScript(Script());
     Close(dialog);
 }
@@ -123,9 +120,10 @@ static void OnPaint(HWND dialog) {
                  Run().largeIcon);
 }
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        g_runs = reinterpret_cast<const MainDialogRuns*>(lParam);
         g_font = ApplyWesternFont(dialog);
         SetUpMainDialog(dialog);
         break;

@@ -3,13 +3,17 @@
 #include <windows.h>
 #include <stddef.h>
 
+// What the Run command carries out: the install and uninstall runs of the program that
+// opens the dialog, handed over as the dialog's parameter (DialogBoxParam), so that the
+// dialog knows nothing of the steps.
+struct MainDialogRuns {
+    void (*install)(HWND dialog);
+    void (*uninstall)(HWND dialog);
+};
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void SetUpMainDialog(HWND dialog);
-void RunInstall(HWND dialog);
-void RunUninstall(HWND dialog);
 void BrowseInstallFolder(HWND dialog);
 void ChooseMenuLocation(HWND dialog);
-void RemoveRecordedMenuShortcuts(HWND dialog);
 int CALLBACK SelectInitialFolder(HWND browser, UINT message, LPARAM lParam, LPARAM data);
 
 // The folder of an earlier install of productName registered under ...\Uninstall (260

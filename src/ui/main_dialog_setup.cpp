@@ -3,7 +3,7 @@
 #include "ui/main_dialog.h"
 #include <shellapi.h>
 #include <string.h>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "registry/registry_parse.h"

@@ -2,7 +2,7 @@
 // record that lives on the opener's stack for exactly as long as the dialog.
 #include "ui/readme_dialog.h"
 #include <string.h>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/text.h"
 #include "draw/drawing.h"
 #include "res/resource.h"

@@ -1,11 +1,11 @@
 #include "uninstall/removal.h"
 #include <shellapi.h>
 #include <string.h>
-#include "app/handover.h"
-#include "app/run_state.h"
+#include "run/handover.h"
+#include "run/run_state.h"
 #include "base/handles.h"
 #include "base/text.h"
-#include "install/restart.h"
+#include "run/restart.h"
 #include "script/path_rules.h"
 #include "script/paths.h"
 #include "script/script.h"

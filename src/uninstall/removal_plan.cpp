@@ -1,6 +1,6 @@
 #include "uninstall/removal_plan.h"
-#include "app/handover.h"
-#include "app/run_state.h"
+#include "run/handover.h"
+#include "run/run_state.h"
 #include "script/path_rules.h"
 
 bool FullPath(const char* path, char* out) {

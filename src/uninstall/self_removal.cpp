@@ -1,9 +1,10 @@
 #include "uninstall/self_removal.h"
 #include <stdint.h>
 #include <string.h>
-#include "app/handover.h"
-#include "app/private_folder.h"
-#include "install/restart.h"
+#include "run/handover.h"
+#include "run/private_folder.h"
+#include "run/system.h"
+#include "run/restart.h"
 #include "base/handles.h"
 #include "script/paths.h"
 #include "script/script.h"
@@ -234,11 +235,10 @@ static void RemoveFromMemory() {
 #endif
 
 void RemoveSelf() {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!GetVersionExA(&version)) return;
+    SystemFamily family = OsFamily();
+    if (family == SystemFamily::Unknown) return;
 #if !defined(_WIN64)
-    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
+    if (family == SystemFamily::Win9x) {
         RemoveFromMemory();
         return;
     }

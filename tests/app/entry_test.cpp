@@ -5,7 +5,7 @@
 #include <string.h>
 #include <string>
 #include "app/entry.h"
-#include "app/handover.h"
+#include "run/handover.h"
 
 namespace {
 

@@ -8,12 +8,13 @@
 #include <string>
 #include <thread>
 #include <vector>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "install/copy.h"
 #include "install/record.h"
 #include "res/resource.h"
 #include "base/text.h"
 #include "fixtures.h"
+#include "recording_channel.h"
 #include "stage.h"
 #include "ui_driver.h"
 
@@ -32,21 +33,6 @@ void SetAge(const std::string& path, long long offsetSeconds) {
 }
 
 // A hidden window with the controls the file step reads.
-struct FakeDialog {
-    HWND window = CreateWindowExA(0, "STATIC", "Setup", WS_OVERLAPPEDWINDOW, 0, 0, 400, 200, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-    FakeDialog(const std::string& folder, bool copyBox, bool deleteBox) {
-        Child("EDIT", folder.c_str(), IDC_FOLDER, ES_AUTOHSCROLL);
-        SendMessageA(Child("BUTTON", "", IDC_COPY, BS_AUTOCHECKBOX), BM_SETCHECK, copyBox, 0);
-        SendMessageA(Child("BUTTON", "", IDC_DELETE_AFTER, BS_AUTOCHECKBOX), BM_SETCHECK, deleteBox, 0);
-    }
-    ~FakeDialog() { DestroyWindow(window); }
-    HWND Child(const char* type, const char* text, int id, DWORD style) {
-        return CreateWindowExA(0, type, text, WS_CHILD | style, 0, 0, 380, 20, window, (HMENU)(INT_PTR)id,
-                               GetModuleHandleA(nullptr), nullptr);
-    }
-};
-
 struct SeenBox {
     std::wstring caption, text;
     int defaultButton;
@@ -101,8 +87,8 @@ protected:
         CopyBounded(::Run().scriptPath, sizeof ::Run().scriptPath, script_.c_str());
     }
     void WriteScript(const std::vector<std::string>& lines) { stage::WriteFile(script_, Crlf(lines)); }
-    // Runs the step while the given destinations are held open and a second thread answers
-    // each message box (the given answers, then No or OK, so that nothing hangs).
+    // Runs the step while the given destinations are held open; its questions get the
+    // given answers, then No (a report OK), and what is on disk is read while each is open.
     std::vector<SeenBox> RunCopy(std::vector<int> answers, const std::vector<std::string>& held = {},
                                  bool copyBox = false, bool deleteBox = false) {
         std::vector<std::unique_ptr<LockedFile>> locks;
@@ -110,27 +96,19 @@ protected:
             locks.push_back(std::make_unique<LockedFile>(Dst(h)));
             EXPECT_TRUE(locks.back()->held()) << "could not hold " << h;
         }
-        FakeDialog dialog(dst_, copyBox, deleteBox);
+        std::vector<Answer> given;
+        for (int a : answers) given.push_back(a == IDYES ? Answer::Yes : a == IDOK ? Answer::Ok : Answer::No);
+        testing_channel::RecordingChannel channel(given);
+        std::vector<std::vector<std::string>> onDisk;
+        channel.whileOpen = [&] { onDisk.push_back(OnDisk(script_, "CopiedFile")); };
+        testing_channel::Use use(&channel, &report_);
+        CopyInstallFiles(nullptr, dst_.c_str(), copyBox, deleteBox);
         std::vector<SeenBox> seen;
-        std::atomic<bool> done{false};
-        std::thread answerer([&] {
-            while (!done) {
-                HWND box = ui::WaitForMessageBox(GetCurrentProcessId(), 100);
-                if (!box) continue;
-                Sleep(50);  // let the box finish its set-up
-                SeenBox s{ui::Text(box), ui::MessageBoxText(box), 0, OnDisk(script_, "CopiedFile")};
-                for (int id : {IDYES, IDNO})  // the default button's style, as the box draws it
-                    if ((GetWindowLongW(GetDlgItem(box, id), GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) s.defaultButton = id;
-                int answer = seen.size() < answers.size() ? answers[seen.size()] : IDNO;
-                if (!GetDlgItem(box, answer)) answer = GetDlgItem(box, IDNO) ? IDNO : IDOK;
-                seen.push_back(s);
-                ui::Click(box, answer);
-                ui::WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000);
-            }
-        });
-        CopyInstallFiles(dialog.window);
-        done = true;
-        answerer.join();
+        for (size_t i = 0; i < channel.seen.size(); ++i) {
+            const testing_channel::Seen& m = channel.seen[i];
+            int defaultButton = m.kind == Message::Question ? (m.defaultNo ? IDNO : IDYES) : 0;
+            seen.push_back({ui::Widen(m.caption.c_str()), ui::Widen(m.text.c_str()), defaultButton, onDisk[i]});
+        }
         return seen;
     }
     std::string Dst(const std::string& relative) const { return dst_ + "\\" + relative; }
@@ -154,6 +132,7 @@ protected:
 
     std::unique_ptr<stage::Folder> source_;
     std::string dst_, script_;
+    testing_channel::RecordingReport report_;
     char savedFolder_[MAX_PATH] = "";
     PendingSnapshot pending_;
 };

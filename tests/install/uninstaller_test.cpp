@@ -6,7 +6,7 @@
 #include <vector>
 #include <atomic>
 #include <thread>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/text.h"
 #include "install/uninstaller.h"
 #include "fixtures.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 #include "../shell/shell_fixture.h"
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "launch/launch.h"

@@ -7,7 +7,7 @@
 #include <string.h>
 #include <string>
 #include <vector>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/text.h"
 #include "fixtures.h"
 #include "stage.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 #include <vector>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/text.h"
 #include "e2e_helpers.h"
 #include "fixtures.h"

@@ -79,7 +79,7 @@ TEST(Plan, EachCopyEntryGetsItsOutcome) {
         {"C:\\PlanCopyApp\\logs", "make", ""},
         {"C:\\PlanCopyApp\\logs\\old", "make", ""},
         {"..\\..\\Windows\\evil", "refused", "leaves the install folder"},
-        {"C:\\PlanCopyApp\\a.txt", "new+new", "<- C:\\stage\\plan-copy\\a.txt"},  // the entry and "Self"
+        {"C:\\PlanCopyApp\\a.txt", "new+replace", "<- C:\\stage\\plan-copy\\a.txt"},  // the entry, then "Self" over it
         {"C:\\PlanCopyApp\\b.txt", "replace", "the file there is older"},
         {"C:\\PlanCopyApp\\c.txt", "ask", "the user is asked"},
         {"C:\\PlanCopyApp\\d.txt", "keep", "kept, \"&\""},
@@ -87,7 +87,8 @@ TEST(Plan, EachCopyEntryGetsItsOutcome) {
         {"C:\\PlanCopyApp\\f.txt", "missing", "listed as not copied"},
         {"C:\\PlanCopyApp\\g.txt", "missing-quietly", "not reported"},
         {"C:\\PlanCopyApp\\h.txt", "new", "not recorded"},
-        {"C:\\PlanCopyApp\\sub\\i.txt", "new", "<- C:\\stage\\plan-copy\\sub\\i.txt"},
+        // No folder sub is made: the copy fails (the plan once claimed it would be new).
+        {"C:\\PlanCopyApp\\sub\\i.txt", "fails", "listed as not copied"},
         {"C:\\PlanCopyApp\\after-gap.txt", "", ""},
     };
     for (const auto& e : expected) {

@@ -9,7 +9,7 @@
 #include <stdlib.h>
 #include <string>
 #include <vector>
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "base/text.h"
 #include "fixtures.h"
 #include "stage.h"

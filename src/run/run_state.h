@@ -5,6 +5,10 @@
 
 enum class Stage { Install, Installed, Uninstalled };
 
+class Machine;
+class Channel;
+class Report;
+
 struct RunState {
     char scriptPath[kPathSize] = "";
     Stage stage = Stage::Install;
@@ -23,6 +27,8 @@ struct RunState {
     // works on that script itself): as much the run's own as the copy, never removed by a
     // step, and the one the end of an uninstall deletes.
     char originalScript[kPathSize] = "";
+    // The Setup.exe the run places as the uninstaller (empty: this process's own).
+    char program[kPathSize] = "";
     bool readOnlySource = false;  // the script could not be written where it lies (a disc)
     // The executable runs from the install folder that its record names: only then does
     // the end of an uninstall remove the uninstaller and its record.
@@ -32,6 +38,11 @@ struct RunState {
     // the Setup.ini there (the script itself in the installed state), during an uninstall
     // the script. An option switched off removes only what this record says was made.
     char earlierRecord[kPathSize] = "";
+    // Where the steps act, ask and tell (null: the system, message boxes, sums only):
+    // SetupTool's plan and the tests give their own.
+    Machine* machine = nullptr;
+    Channel* channel = nullptr;
+    Report* report = nullptr;
 };
 
 RunState& Run();

@@ -5,7 +5,8 @@
 #include <string.h>
 #include <string>
 #include <vector>
-#include "install/restart.h"
+#include "run/restart.h"
+#include "run/system.h"
 #include "base/text.h"
 #include "fixtures.h"
 #include "stage.h"

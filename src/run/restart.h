@@ -16,6 +16,8 @@ RestartRoute ReplaceAtRestart(char* path, char* target);
 // The WinInit.Ini route alone, against the given instruction file; false when the
 // instruction could not be written (the file is then left as it was).
 bool WriteRenameInstruction(const char* iniPath, char* path, char* target);
-// Whether the system is of the NT family (false on the 9x family or when unknown).
-bool IsNtFamily();
 bool IsDirectory(const char* path);
+// source copied to a new "RBT" temporary file beside destination, which then replaces
+// destination at the restart. None when nothing was scheduled (no empty or partial copy
+// ever replaces the destination, nor stays).
+RestartRoute CopyViaTemporaryFile(const char* source, char* destination);

@@ -1,4 +1,4 @@
-#include "app/private_folder.h"
+#include "run/private_folder.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "script/paths.h"

@@ -1,4 +1,5 @@
-#include "app/handover.h"
+#include "run/handover.h"
+#include "run/run_state.h"
 #include "base/handles.h"
 #include "script/script.h"
 #include "base/text.h"
@@ -40,4 +41,9 @@ bool OwnExecutablePath(char* out, size_t cap) {
         return false;
     }
     return true;
+}
+
+bool ProgramPath(char* out, size_t cap) {
+    if (Run().program[0]) return CopyBounded(out, cap, Run().program);
+    return OwnExecutablePath(out, cap);
 }

@@ -11,3 +11,5 @@ bool HandOverTo(const char* commandLine, int showWindow);
 bool FormatHandOverCommand(char* out, size_t cap, const char* program, const char* argument);
 // The running executable's path (260 bytes); false when unknown.
 bool OwnExecutablePath(char* out, size_t cap);
+// The Setup.exe of the run (Run().program when set, else this executable); false when unknown.
+bool ProgramPath(char* out, size_t cap);

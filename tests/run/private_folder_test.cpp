@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
-#include "app/private_folder.h"
+#include "run/private_folder.h"
 #include "stage.h"
 
 TEST(MakePrivateFolder, ANewFolderUnderTheWindowsTempNeverAnExistingOne) {

@@ -1,6 +1,8 @@
-#include "install/restart.h"
+#include "run/restart.h"
 #include <string.h>
 #include "base/handles.h"
+#include "script/paths.h"
+#include "run/system.h"
 #include "script/script.h"
 #include "base/text.h"
 
@@ -67,12 +69,6 @@ bool WriteRenameInstruction(const char* iniPath, char* path, char* target) {
     return ok;
 }
 
-bool IsNtFamily() {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
 RestartRoute ReplaceAtRestart(char* path, char* target) {
     if (MoveFileExA(path, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT))
         return RestartRoute::DelayedMove;
@@ -81,4 +77,16 @@ RestartRoute ReplaceAtRestart(char* path, char* target) {
     UINT n = GetWindowsDirectoryA(ini, sizeof ini);
     if (n == 0 || n >= sizeof ini || !AppendBounded(ini, sizeof ini, "\\WinInit.Ini")) return RestartRoute::None;
     return WriteRenameInstruction(ini, path, target) ? RestartRoute::WinInit : RestartRoute::None;
+}
+
+RestartRoute CopyViaTemporaryFile(const char* source, char* destination) {
+    char folder[kPathSize];
+    if (!FolderPart(destination, folder, sizeof folder)) return RestartRoute::None;
+    char temporary[kPathSize];
+    if (!GetTempFileNameA(folder[0] ? folder : ".", "RBT", 0, temporary)) return RestartRoute::None;
+    RestartRoute route = RestartRoute::None;
+    if (CopyFileA(source, temporary, FALSE)) route = ReplaceAtRestart(temporary, destination);
+    // An empty or unscheduled temporary file must never replace the destination, nor stay.
+    if (route == RestartRoute::None) DeleteFileA(temporary);
+    return route;
 }

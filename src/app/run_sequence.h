@@ -1,0 +1,34 @@
+// The install and uninstall runs: every step in its fixed order. The dialog's runs give
+// them its progress texts and pauses; SetupTool's plan (and an unattended run) give none.
+#pragma once
+#include <windows.h>
+#include "script/script.h"
+
+// What an install run was asked for: the folder and the option boxes.
+struct InstallRequest {
+    char installFolder[kPathSize] = "";
+    bool menu = false, desktop = false, startup = false, ext = false, send = false, copy = false, del = false;
+};
+
+// The dialog's side of a run: its label shows the progress, its controls go one by one
+// with a pause after each step. A run without the dialog does none of it.
+class RunPace {
+public:
+    virtual void Begin() {}  // the folder and the boxes are disabled
+    virtual void Progress(const char*, const char*) {}
+    virtual void Hide(int, bool) {}  // a control goes (with the pause after a step)
+    virtual void Finish(const char*, const char*) {}  // the last text stays a second
+
+protected:
+    ~RunPace() = default;
+};
+
+// owner: the dialog, or none.
+void RunInstallSteps(HWND owner, const InstallRequest& request, RunPace& pace);
+void RunUninstallSteps(HWND owner, const char* installFolder, RunPace& pace);
+
+// The dialog's runs (its Run command).
+void RunInstall(HWND dialog);
+void RunUninstall(HWND dialog);
+// The Start-menu shortcuts of the record in that folder (an earlier install).
+void RemoveRecordedMenuShortcuts(const char* installFolder);
