@@ -713,7 +713,7 @@ int DeleteClassesValueAndKeys(char* path, bool keepTopKey) {
 void SetFileAssociations(HWND, bool make) {
     Step s(Script());
     TellSection("File associations");
-    if (!make && s.earlier.source() != CreatedFacts::Source::NoRecord && lstrcmpiA(s.earlier.path(), s.script) != 0) {
+    if (!make && s.EarlierIsOther()) {
         char first[kNameSize];
         if (ReadText("Ext0", "Ext", first, sizeof first, s.script))
             TellNote("the box is off: what the earlier install made is removed");
