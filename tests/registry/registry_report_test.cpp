@@ -176,6 +176,7 @@ TEST_F(RegistryReport, TheRegistrationTellsItsValuesAndItsRemoval) {
                {{Outcome::Made, "new-key", key, ""},
                 {Outcome::Made, "set", key, "\"DisplayName\" = \"Report\""},
                 {Outcome::Made, "set", key, "\"UninstallString\" = \"\"C:\\Report App\\Setup.exe\"\""},
+                {Outcome::Made, "set", key, "\"QuietUninstallString\" = \"\"C:\\Report App\\Setup.exe\" uninstall /S\""},
                 {Outcome::Made, "set", key, "\"InstallLocation\" = \"C:\\Report App\""},
                 {Outcome::Made, "set", key, "\"DisplayIcon\" = \"C:\\Report App\\Setup.exe\""},
                 {Outcome::Made, "set", key, "\"NoModify\" = 1 (a number)"},
@@ -188,6 +189,7 @@ TEST_F(RegistryReport, TheRegistrationTellsItsValuesAndItsRemoval) {
     ExpectTold(again,
                {{Outcome::Replaced, "replace", key, "\"DisplayName\" = \"Report 2\" (was \"Report\")"},
                 {Outcome::Kept, "same", key, "\"UninstallString\" = \"\"C:\\Report App\\Setup.exe\"\""},
+                {Outcome::Kept, "same", key, "\"QuietUninstallString\" = \"\"C:\\Report App\\Setup.exe\" uninstall /S\""},
                 {Outcome::Kept, "same", key, "\"InstallLocation\" = \"C:\\Report App\""},
                 {Outcome::Kept, "same", key, "\"DisplayIcon\" = \"C:\\Report App\\Setup.exe\""},
                 {Outcome::Kept, "same", key, "\"NoModify\" = 1 (a number)"},
@@ -207,7 +209,7 @@ TEST_F(RegistryReport, TheRegistrationTellsItsValuesAndItsRemoval) {
         const char* name;
         Told told;
     } removals[] = {
-        {"SetupRegReport", {Outcome::Removed, "remove-key", key, "(with 0 keys and 6 values in it)"}},
+        {"SetupRegReport", {Outcome::Removed, "remove-key", key, "(with 0 keys and 7 values in it)"}},
         {"SetupRegReportOther",
          {Outcome::Kept, "stays", kUninstallText + "\\SetupRegReportOther",
           "(its command does not start this install's Setup.exe)"}},
