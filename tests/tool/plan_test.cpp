@@ -266,8 +266,17 @@ TEST(Plan, MakingAPlanChangesNothing) {
     ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanQuiet").c_str(),
                                     "UninstallString", (target + "\\Setup.exe").c_str()));
     ASSERT_TRUE(stage::WriteFile(target + "\\a.txt", "a"));
-    ASSERT_TRUE(stage::WriteFile(target + "\\Setup.ini", stage::ReadFile(folder.Script()) +
-                                                            "[CopiedFile]\r\n0=" + target + "\\a.txt\r\nCount=1\r\n"));
+    std::string record = stage::ReadFile(folder.Script());
+    const std::string root = "[Root]\r\nName=PlanQuiet\r\n";
+    ASSERT_NE(record.find(root), std::string::npos);
+    record.insert(record.find(root) + root.size(), "Named=" + target + "\r\n");
+    ASSERT_TRUE(stage::WriteFile(target + "\\Setup.ini", record + "[CopiedFile]\r\n0=" + target + "\\a.txt\r\nCount=1\r\n"));
+    // What that install made, for the uninstall plan's steps to take away: its association
+    // (a record kept before facts: the box state and the content decide).
+    for (const char* key : {".plquiet", "PlanQuiet.File"}) stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, ".plquiet", "", "PlanQuiet.File"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, "PlanQuiet.File", "", "PlanQuiet.File"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, "PlanQuiet.File\\shell\\open\\command", "", (target + "\\a.txt").c_str()));
     auto snapshot = [&] {
         std::string out = stage::ReadFile(folder.Script()) + stage::ReadFile(target + "\\Setup.ini");
         ListFiles(folder.dir(), out);
@@ -290,8 +299,18 @@ TEST(Plan, MakingAPlanChangesNothing) {
     EXPECT_NE(uninstall.find(target + "\\a.txt"), std::string::npos) << "the setup script leads to the installed copy\n"
                                                                      << uninstall;
     EXPECT_TRUE(before == snapshot()) << "a plan changed the machine or the script";
+    const std::vector<plan::Line> removal = plan::Lines(uninstall);
+    const struct {
+        std::string key, outcome;
+    } removed[] = {
+        {"HKEY_CLASSES_ROOT\\.plquiet", "remove-value+remove-key"},
+        {"HKEY_CLASSES_ROOT\\PlanQuiet.File", "remove-key"},
+        {"HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKey) + "PlanQuiet", "remove-key"},
+    };
+    for (const auto& r : removed) EXPECT_EQ(plan::OutcomeOf(removal, r.key), r.outcome) << r.key << "\n" << uninstall;
     stage::DeleteTree(target);
     stage::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanQuiet").c_str());
+    for (const char* key : {".plquiet", "PlanQuiet.File"}) stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
 }
 
 // A version-up: the earlier install's folder, its box states (the Start-menu box it had
