@@ -16,7 +16,7 @@
 #include "shell/shell_folders.h"
 #include "shell/shell_link.h"
 #include "shell/shortcut_text.h"
-#include "tool/choices.h"
+#include "install/choices.h"
 #include "tool/plan.h"
 #include "tool/plan_output.h"
 #include "tool/plan_run.h"
