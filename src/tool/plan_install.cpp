@@ -18,10 +18,10 @@
 #include "shell/shortcut_text.h"
 #include "install/choices.h"
 #include "tool/plan.h"
-#include "tool/plan_launch.h"
 #include "tool/plan_output.h"
 #include "tool/plan_run.h"
 #include "install/uninstaller.h"
+#include "launch/launch.h"
 #include "run/run_state.h"
 
 namespace {
@@ -306,7 +306,7 @@ void InstallPlanner::Run() {
     ApplyRegistryEntries(Script(), true);
     PlaceUninstaller(nullptr);
     FinalLaunchPlan();
-    PlanLaunchEntries(plan_, script(), "Make", install());
+    RunLaunchEntries(nullptr, "Make");
 }
 
 }  // namespace
