@@ -11,13 +11,15 @@
 #include "e2e_helpers.h"
 #include "stage.h"
 #include "ui_driver.h"
+#include "res/resource.h"
 
 namespace {
 
 constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-constexpr int kAllControls[] = {1013, 1007, 1008, 1004, 1021, 1006, 1005, 1011,
-                                1012, 1009, 1010, 1018, 1,    2,    3,    1022};
-constexpr int kLeftColumn[] = {1004, 1006, 1005, 1011, 1012};
+constexpr int kAllControls[] = {IDC_HEADING, IDC_FOLDER, IDC_BROWSE, IDC_MENU,         IDC_LOCATION,   IDC_SHORTCUT,
+                                IDC_STARTUP, IDC_EXT,    IDC_SENDTO, IDC_COPY,         IDC_DELETE_AFTER, IDC_ICON_FRAME,
+                                IDC_RUN,     IDC_CANCEL, IDC_README, IDC_FILE_GROUP};
+constexpr int kLeftColumn[] = {IDC_MENU, IDC_SHORTCUT, IDC_STARTUP, IDC_EXT, IDC_SENDTO};
 
 // Profile text with readable line ends turned into CRLF.
 std::string Crlf(const std::string& text) {
@@ -61,7 +63,7 @@ struct Session {
     }
     void Cancel() {  // the program must then end with 0
         if (!dialog) return;
-        ui::Click(dialog, 2);
+        ui::Click(dialog, IDC_CANCEL);
         DWORD code = 99;
         EXPECT_TRUE(program.Wait(15000, &code) && code == 0) << folder.dir() << ": exit code after Cancel " << code;
         dialog = nullptr;
@@ -102,7 +104,7 @@ const std::string kFullRows = "[Setup]\nName=Full Rows\n[Readme]\nDone=1\n" + Ch
 struct Layout {
     explicit Layout(HWND d) : window(ui::WindowRect(d)) {
         for (int id : kAllControls) items[id] = ui::ItemRect(d, id);
-        pitch = Top(1006) - Top(1004);
+        pitch = Top(IDC_SHORTCUT) - Top(IDC_MENU);
     }
     int Top(int id) const { return items.at(id).top; }
     std::map<int, RECT> items;
@@ -120,7 +122,7 @@ void ExpectClosedUp(HWND d, const std::string& m, int shorter, int buttonsUp, co
             << "top of box " << kLeftColumn[i] << " with " << removed << " removed rows above it";
         if (m[i] == '0' || m[i] == '3') ++removed;
     }
-    for (int id : {1, 2, 3, 1018}) {
+    for (int id : {IDC_RUN, IDC_CANCEL, IDC_README, IDC_ICON_FRAME}) {
         if (buttonsUp < 0) break;
         EXPECT_EQ(ui::ItemRect(d, id).top, base.Top(id) - buttonsUp * base.pitch)
             << "control " << id << " moves up by " << buttonsUp << " pitches of " << base.pitch;
@@ -179,10 +181,10 @@ TEST(DialogSetUp, SetupScriptGivesLabelsCaptionFolderAndReadmeButton) {
     Batch b("labels", scripts);
     ASSERT_EQ(b.missing, "") << "no main dialog";
     const struct { int id; const wchar_t *english, *japanese; } labels[] = {
-        {1013, L"&Folder to install...", L"(&F)インストール先"}, {1004, L"&Menu", L"(&M)メニューに登録"},
-        {1006, L"Short&Cut", L"(&C)ショートカットを作成"},     {1005, L"&Startup", L"(&S)スタートアップに登録"},
-        {1011, L"Relate to &Ext.", L"(&E)関連付けを行う"},      {1012, L"Send &To", L"(&T)「送る」に登録する"},
-        {1009, L"Co&py", L"(&P)コピー"},                        {1010, L"&Delete after...", L"(&D)終了後に削除"},
+        {IDC_HEADING, L"&Folder to install...", L"(&F)インストール先"}, {IDC_MENU, L"&Menu", L"(&M)メニューに登録"},
+        {IDC_SHORTCUT, L"Short&Cut", L"(&C)ショートカットを作成"},     {IDC_STARTUP, L"&Startup", L"(&S)スタートアップに登録"},
+        {IDC_EXT, L"Relate to &Ext.", L"(&E)関連付けを行う"},      {IDC_SENDTO, L"Send &To", L"(&T)「送る」に登録する"},
+        {IDC_COPY, L"Co&py", L"(&P)コピー"},                        {IDC_DELETE_AFTER, L"&Delete after...", L"(&D)終了後に削除"},
         {1, L"OK", L"実行"}, {2, L"Cancel", L"中止"},           {3, L"Readme", L"説明を読む"},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
@@ -195,21 +197,22 @@ TEST(DialogSetUp, SetupScriptGivesLabelsCaptionFolderAndReadmeButton) {
                 << "text of control " << label.id
                 << (stage::Japanese() ? " (OEM code page 932 not inherited by Setup.exe?)" : " (code page not 932)");
         EXPECT_EQ(ui::Text(d), c.caption) << "caption from [Setup] Name";
-        EXPECT_EQ(ui::ItemText(d, 1007), W(c.folder)) << "default install folder";
+        EXPECT_EQ(ui::ItemText(d, IDC_FOLDER), W(c.folder)) << "default install folder";
         EXPECT_EQ(b[i]->Ini("Root", "Name"), c.rootAfter) << "[Root] Name in the script";
-        EXPECT_EQ(ui::ItemText(d, 1022), c.group) << "FILE group caption: the file name of [CopyFile] Self";
+        EXPECT_EQ(ui::ItemText(d, IDC_FILE_GROUP), c.group) << "FILE group caption: the file name of [CopyFile] Self";
         for (int id : kAllControls)
-            EXPECT_EQ(ui::Visible(d, id), id == 3 ? readme.shown : id != 1018) << "visibility of control " << id;
+            EXPECT_EQ(ui::Visible(d, id), id == IDC_README ? readme.shown : id != IDC_ICON_FRAME)
+                << "visibility of control " << id;
         EXPECT_EQ(b[i]->Ini("Readme", "Done"), readme.doneAfter) << "[Readme] Done in the script";
-        EXPECT_TRUE(ui::Enabled(d, 1) && !ui::ReadOnly(d, 1007)) << "OK enabled, the folder editable";
+        EXPECT_TRUE(ui::Enabled(d, IDC_RUN) && !ui::ReadOnly(d, IDC_FOLDER)) << "OK enabled, the folder editable";
         EXPECT_FALSE(GetWindowLongW(d, GWL_EXSTYLE) & WS_EX_TOPMOST) << "the dialog is not topmost";
     }
     for (size_t i = 1; i < b.size(); ++i) b[i]->Cancel();
     // A dialog in the background reports no focus: the one left is brought to the front, where the
     // focus it had is given back to it.
     SetForegroundWindow(b.dialog(0));
-    EXPECT_TRUE(ui::WaitUntil([&] { return HasFocus(b.dialog(0), 1); }, 3000)) << "the focus is on button 1";
-    Sleep(300);  // let the cancelled dialogs' area repaint
+    EXPECT_TRUE(ui::WaitUntil([&] { return HasFocus(b.dialog(0), IDC_RUN); }, 3000)) << "the focus is on button 1";
+    ui::WaitForScreenPaint();  // where the cancelled dialogs were
     ui::SaveScreenshot(stage::ArtifactPath(stage::Japanese() ? "dialog-ja.bmp" : "dialog-en.bmp"));
     b.CancelAll();
     // Opened, never created: looking for an earlier install must not leave an empty key.
@@ -248,16 +251,17 @@ TEST(DialogSetUp, BoxModesShowCheckAndCloseUpTheRowsWithinTheShrinkLimit) {
             EXPECT_EQ(ui::Checked(d, id), mode == 2 || mode == 3) << "box " << id << " checked, mode " << mode;
         };
         for (int j = 0; j < 5; ++j) expectBox(kLeftColumn[j], m[j] - '0');
-        expectBox(1009, m[5] - '0');
-        expectBox(1010, m[6] - '0');
-        EXPECT_EQ(ui::Visible(d, 1021), m[0] == '2' || m[0] == '4') << "location button, Menu mode " << m[0];
+        expectBox(IDC_COPY, m[5] - '0');
+        expectBox(IDC_DELETE_AFTER, m[6] - '0');
+        EXPECT_EQ(ui::Visible(d, IDC_LOCATION), m[0] == '2' || m[0] == '4') << "location button, Menu mode " << m[0];
         ExpectClosedUp(d, m, c.n, c.n, base);
-        EXPECT_EQ(ui::ItemRect(d, 1009).top, base.Top(1009)) << "box 1009 stays";
-        EXPECT_EQ(ui::ItemRect(d, 1010).top, base.Top(1010) - c.deleteBoxUp * base.pitch) << "top of box 1010";
-        RECT group = ui::ItemRect(d, 1022), full = base.items.at(1022);
+        EXPECT_EQ(ui::ItemRect(d, IDC_COPY).top, base.Top(IDC_COPY)) << "box 1009 stays";
+        EXPECT_EQ(ui::ItemRect(d, IDC_DELETE_AFTER).top, base.Top(IDC_DELETE_AFTER) - c.deleteBoxUp * base.pitch)
+            << "top of box 1010";
+        RECT group = ui::ItemRect(d, IDC_FILE_GROUP), full = base.items.at(IDC_FILE_GROUP);
         EXPECT_EQ(group.top, full.top) << "the FILE group keeps its top";
         EXPECT_EQ(group.bottom - group.top, full.bottom - full.top - c.groupShorter * base.pitch) << "group height";
-        EXPECT_EQ(ui::Visible(d, 1022), c.groupVisible) << "FILE group visible";
+        EXPECT_EQ(ui::Visible(d, IDC_FILE_GROUP), c.groupVisible) << "FILE group visible";
     }
 }
 
@@ -273,23 +277,25 @@ TEST(DialogSetUp, InstallRecordOpensInTheInstalledState) {
     ASSERT_EQ(b.missing, "") << "no main dialog";
     const Layout base(b.dialog(3));
     HWND d = b.dialog(0);
-    EXPECT_EQ(ui::ItemText(d, 1013), Pick(L"Installed", L"インストール済です．")) << "heading";
-    EXPECT_EQ(ui::ItemText(d, 1009), Pick(L"Uninstall", L"アンインストール")) << "box 1009 becomes the Uninstall box";
-    RECT box = ui::ItemRect(d, 1009), menu = base.items.at(1004), copy = base.items.at(1009);
+    EXPECT_EQ(ui::ItemText(d, IDC_HEADING), Pick(L"Installed", L"インストール済です．")) << "heading";
+    EXPECT_EQ(ui::ItemText(d, IDC_COPY), Pick(L"Uninstall", L"アンインストール")) << "box 1009 becomes the Uninstall box";
+    RECT box = ui::ItemRect(d, IDC_COPY), menu = base.items.at(IDC_MENU), copy = base.items.at(IDC_COPY);
     EXPECT_TRUE(box.top == menu.top && box.bottom == menu.bottom) << "the Uninstall box takes the Menu row";
     EXPECT_TRUE(box.left == copy.left && box.right == copy.right) << "the Uninstall box keeps its left edge and width";
-    EXPECT_TRUE(ui::Visible(d, 1009) && !ui::Checked(d, 1009)) << "offered, unchecked without [Del] Checked";
-    EXPECT_FALSE(ui::Visible(d, 1010)) << "box 1010 is left out ([Check] Del rewritten to 0)";
-    EXPECT_FALSE(ui::Visible(d, 1022) || ui::Visible(d, 1008)) << "the FILE group and the browse button are hidden";
-    EXPECT_TRUE(ui::ReadOnly(d, 1007)) << "the folder field is read-only";
+    EXPECT_TRUE(ui::Visible(d, IDC_COPY) && !ui::Checked(d, IDC_COPY)) << "offered, unchecked without [Del] Checked";
+    EXPECT_FALSE(ui::Visible(d, IDC_DELETE_AFTER)) << "box 1010 is left out ([Check] Del rewritten to 0)";
+    EXPECT_FALSE(ui::Visible(d, IDC_FILE_GROUP) || ui::Visible(d, IDC_BROWSE))
+        << "the FILE group and the browse button are hidden";
+    EXPECT_TRUE(ui::ReadOnly(d, IDC_FOLDER)) << "the folder field is read-only";
     EXPECT_EQ(b[0]->Ini("Setup", "Auto"), "0") << "an installed copy never runs by itself";
     EXPECT_EQ(b[0]->Ini("Check", "Copy"), "1") << "[Check] Copy of the record";
     EXPECT_EQ(b[0]->Ini("Check", "Del"), "0") << "[Check] Del of the record";
     // Five rows removed, but an installed copy shrinks by at most four.
     ExpectClosedUp(d, noRows, 4, 4, base);
-    EXPECT_TRUE(ui::Visible(d, 1) && ui::Visible(d, 2)) << "the buttons are shown although the record had Auto=1";
-    EXPECT_TRUE(ui::Checked(b.dialog(1), 1009)) << "[Del] Checked=1 checks the Uninstall box";
-    EXPECT_FALSE(ui::Checked(b.dialog(2), 1009)) << "[Del] Checked is not used when [Del] Auto is set";
+    EXPECT_TRUE(ui::Visible(d, IDC_RUN) && ui::Visible(d, IDC_CANCEL))
+        << "the buttons are shown although the record had Auto=1";
+    EXPECT_TRUE(ui::Checked(b.dialog(1), IDC_COPY)) << "[Del] Checked=1 checks the Uninstall box";
+    EXPECT_FALSE(ui::Checked(b.dialog(2), IDC_COPY)) << "[Del] Checked is not used when [Del] Auto is set";
     Sleep(1500);
     EXPECT_TRUE(IsWindowVisible(d) && IsWindowVisible(b.dialog(1))) << "no run starts by itself in the installed state";
     b.CancelAll();
@@ -319,20 +325,20 @@ TEST(DialogSetUp, RegisteredEarlierInstallGivesVersionUp) {
                       "[Setup]\nName=QuoteApp\n[Root]\nName=QuoteApp\n"});
     ASSERT_EQ(b.missing, "") << "no main dialog";
     HWND d = b.dialog(0);
-    EXPECT_EQ(ui::ItemText(d, 1013), Pick(L"&Folder to version up", L"(&F)バージョンアップ先")) << "heading";
-    EXPECT_EQ(ui::ItemText(d, 1007), W(earlier)) << "the folder of the earlier install";
-    EXPECT_FALSE(ui::ReadOnly(d, 1007)) << "a version-up folder can still be changed";
+    EXPECT_EQ(ui::ItemText(d, IDC_HEADING), Pick(L"&Folder to version up", L"(&F)バージョンアップ先")) << "heading";
+    EXPECT_EQ(ui::ItemText(d, IDC_FOLDER), W(earlier)) << "the folder of the earlier install";
+    EXPECT_FALSE(ui::ReadOnly(d, IDC_FOLDER)) << "a version-up folder can still be changed";
     EXPECT_EQ(b[0]->Ini("Root", "Name"), "VerApp") << "[Root] Name cut to its last part";
     EXPECT_EQ(b[0]->Ini("Menu", "Change"), "Old Place\\VerApp") << "the earlier menu location is offered again";
     // Modes 1 and 2 follow the earlier choice; 0 and 3 stay.
-    EXPECT_TRUE(ui::Visible(d, 1004) && !ui::Checked(d, 1004)) << "Menu: earlier 0, offered unchecked";
-    EXPECT_FALSE(ui::Visible(d, 1021)) << "Menu unchecked: no location button";
-    EXPECT_TRUE(ui::Visible(d, 1006) && ui::Checked(d, 1006)) << "ShortCut: mode 1, earlier 2, checked";
-    EXPECT_TRUE(ui::Visible(d, 1005) && !ui::Checked(d, 1005)) << "Startup: mode 2, earlier 1, unchecked";
-    EXPECT_TRUE(!ui::Visible(d, 1011) && ui::Checked(d, 1011)) << "Ext: mode 3 stays forced";
-    EXPECT_TRUE(!ui::Visible(d, 1012) && !ui::Checked(d, 1012)) << "SendTo: mode 0 stays left out";
-    EXPECT_EQ(ui::ItemText(b.dialog(1), 1007), L"C:\\Earlier\\Quote App") << "a quoted command's folder";
-    EXPECT_EQ(ui::ItemText(b.dialog(1), 1013), Pick(L"&Folder to version up", L"(&F)バージョンアップ先"));
+    EXPECT_TRUE(ui::Visible(d, IDC_MENU) && !ui::Checked(d, IDC_MENU)) << "Menu: earlier 0, offered unchecked";
+    EXPECT_FALSE(ui::Visible(d, IDC_LOCATION)) << "Menu unchecked: no location button";
+    EXPECT_TRUE(ui::Visible(d, IDC_SHORTCUT) && ui::Checked(d, IDC_SHORTCUT)) << "ShortCut: mode 1, earlier 2, checked";
+    EXPECT_TRUE(ui::Visible(d, IDC_STARTUP) && !ui::Checked(d, IDC_STARTUP)) << "Startup: mode 2, earlier 1, unchecked";
+    EXPECT_TRUE(!ui::Visible(d, IDC_EXT) && ui::Checked(d, IDC_EXT)) << "Ext: mode 3 stays forced";
+    EXPECT_TRUE(!ui::Visible(d, IDC_SENDTO) && !ui::Checked(d, IDC_SENDTO)) << "SendTo: mode 0 stays left out";
+    EXPECT_EQ(ui::ItemText(b.dialog(1), IDC_FOLDER), L"C:\\Earlier\\Quote App") << "a quoted command's folder";
+    EXPECT_EQ(ui::ItemText(b.dialog(1), IDC_HEADING), Pick(L"&Folder to version up", L"(&F)バージョンアップ先"));
     b.CancelAll();
     EXPECT_EQ(b[0]->Ini("Menu", "Change"), "") << "Cancel drops the offered menu location";
     stage::DeleteRegTree(HKEY_LOCAL_MACHINE, ProductKey("QuoteApp").c_str());
@@ -347,7 +353,8 @@ TEST(DialogSetUp, AutoRunHidesTheButtonsAndRunsWithoutAClick) {
                      CheckSection(modes), kFullRows});
     ASSERT_EQ(b.missing, "") << "the dialog of an automatic run must still show";
     const Layout base(b.dialog(1));
-    for (int id : {1, 2, 3, 1018, 1008}) EXPECT_FALSE(ui::Visible(b.dialog(0), id)) << "control " << id << " is hidden";
+    for (int id : {IDC_RUN, IDC_CANCEL, IDC_README, IDC_ICON_FRAME, IDC_BROWSE})
+        EXPECT_FALSE(ui::Visible(b.dialog(0), id)) << "control " << id << " is hidden";
     ExpectClosedUp(b.dialog(0), modes, 2, -1, base);  // one row removed plus one more for the buttons
     DWORD code = 99;
     ASSERT_TRUE(b[0]->program.Wait(60000, &code)) << "the automatic run must end the program by itself";
@@ -378,13 +385,13 @@ TEST(DialogSetUp, AnIconNotThereGivesTheProgramsOwnAfterTheAgreement) {
         Session& s = *sessions[i];
         HWND readme = ui::WaitForReadmeDialog(s.program.pid(), 30000);
         ASSERT_TRUE(readme) << "no agreement";
-        ui::Click(readme, 1024);  // I agree
+        ui::Click(readme, IDC_README_BUTTON1);  // I agree
         s.dialog = ui::WaitForMainDialog(s.program.pid(), 15000);
         ASSERT_TRUE(s.dialog) << "no main dialog after agreeing";
         // The dialog draws its icon at the hidden frame 1018: some pixels there differ
         // from the dialog's face.
         SetForegroundWindow(s.dialog);
-        RECT frame = ui::ItemRect(s.dialog, 1018);
+        RECT frame = ui::ItemRect(s.dialog, IDC_ICON_FRAME);
         POINT corner{frame.left, frame.top};
         ClientToScreen(s.dialog, &corner);
         EXPECT_TRUE(ui::WaitUntil([&] {

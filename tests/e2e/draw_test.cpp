@@ -7,6 +7,7 @@
 #include "e2e_helpers.h"
 #include "stage.h"
 #include "ui_driver.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ TEST(Backdrop, GradientCentredImageAndTitleAroundTheDialogUpToTheGap) {
     ASSERT_TRUE(program.Start(folder.Path("Setup.exe"), "", folder.dir()));
     HWND dialog = ui::WaitForMainDialog(program.pid(), 20000);
     ASSERT_NE(dialog, nullptr) << "no main dialog within 20 s";
-    Sleep(500);  // the dialog's first paint
+    ui::WaitForScreenPaint();  // the backdrop's and the dialog's first paint
     e2e::Shot("backdrop-picture");
 
     RECT screen = ui::WindowRect(GetDesktopWindow()), covered = ui::WindowRect(dialog);
@@ -79,7 +80,7 @@ TEST(Backdrop, GradientCentredImageAndTitleAroundTheDialogUpToTheGap) {
     RECT red = shot.InkOf(RGB(255, 0, 0));
     EXPECT_EQ(red.right, 0) << "red at " << red.left << "," << red.top << ": commands after the gap were drawn";
 
-    ui::Click(dialog, 2);
+    ui::Click(dialog, IDC_CANCEL);
     DWORD code = 99;
     EXPECT_TRUE(program.Wait(15000, &code)) << "the program must end after Cancel";
     EXPECT_EQ(code, 0u);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 #include "e2e_helpers.h"
+#include "listing.h"
+#include "res/resource.h"
 
 using namespace e2e;
 
@@ -29,11 +31,8 @@ std::string BinPath(const char* name) {
 
 std::string Markers() {
     std::string out;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((std::string(kMarkers) + "\\*.txt").c_str(), &found);
-    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
-        if (lstrcmpiA(found.cFileName, kWineArtefact) != 0) out += std::string(found.cFileName) + " ";
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    for (const std::string& name : listing::Names(kMarkers, "*.txt"))
+        if (lstrcmpiA(name.c_str(), kWineArtefact) != 0) out += name + " ";
     return out;
 }
 
@@ -73,13 +72,13 @@ TEST(Hardening, NoDllIsLoadedFromTheDownloadFolder) {
     ASSERT_TRUE(setup.Start(folder.Path("Setup.exe"), "", folder.dir()));
     HWND dialog = ui::WaitForMainDialog(setup.pid(), 25000);
     ASSERT_TRUE(dialog) << "no main dialog";
-    ui::Click(dialog, 1008);  // the folder browser loads more of the shell than anything else
+    ui::Click(dialog, IDC_BROWSE);  // the folder browser loads more of the shell than anything else
     HWND browser = ui::WaitForMessageBox(setup.pid(), 15000, dialog);
     ASSERT_TRUE(browser) << "no folder browser";
     Shot("planted-browser");
     ui::Click(browser, IDCANCEL);
     ASSERT_TRUE(ui::WaitUntil([&] { return !IsWindow(browser); }, 5000));
-    ui::Click(dialog, 1);
+    ui::Click(dialog, IDC_RUN);
     DWORD code = STILL_ACTIVE;
     ASSERT_TRUE(setup.Wait(60000, &code)) << "the install did not end";
     EXPECT_EQ(0u, code);

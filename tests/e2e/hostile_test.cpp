@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 #include "e2e_helpers.h"
+#include "listing.h"
 
 using namespace e2e;
 
@@ -30,7 +31,7 @@ void Phase(const char* what) {
 
 // ---- what the machine holds ------------------------------------------------------
 
-using Snapshot = std::map<std::string, std::string>;  // lower-case path -> size and time
+using Snapshot = listing::Entries;
 
 bool Excluded(const std::string& lower) {
     // The test's own stages, and the products' folders, whose files the records name.
@@ -41,71 +42,32 @@ bool Excluded(const std::string& lower) {
     return lower.find("\\temp\\") != std::string::npos || (lower.size() > 5 && lower.substr(lower.size() - 5) == "\\temp");
 }
 
-void ListFiles(const std::string& folder, Snapshot* out) {
-    stage::ForEachEntry(folder, [&](const std::string& path, const WIN32_FIND_DATAA& found) {
-        std::string lower = Lower(path);
-        if (Excluded(lower)) return;
-        bool folderEntry = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        (*out)[lower] = folderEntry ? "folder"
-                                    : std::to_string(found.nFileSizeLow) + "@" +
-                                          std::to_string(found.ftLastWriteTime.dwLowDateTime);
-        if (folderEntry && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) ListFiles(path, out);
-    });
-}
-
-void ListKeys(HKEY root, const std::string& name, const std::string& path, Snapshot* out, int depth = 0) {
-    // The registry's own links (the 32-bit views, the classes) would be listed again and again.
-    std::string last = Lower(path.substr(path.rfind('\\') + 1));
-    if (depth > 16 || last == "wow6432node" || (depth == 1 && last == "classes")) return;
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    (*out)[Lower(name + "\\" + path)] = "key";
-    std::vector<BYTE> data(1 << 16);
-    for (DWORD i = 0;; ++i) {
-        char value[16384];
-        DWORD valueSize = sizeof value, type = 0, dataSize = (DWORD)data.size();
-        LONG rc = RegEnumValueA(key, i, value, &valueSize, nullptr, &type, data.data(), &dataSize);
-        if (rc == ERROR_MORE_DATA) continue;
-        if (rc != ERROR_SUCCESS) break;  // the performance keys answer "invalid handle" forever
-        (*out)[Lower(name + "\\" + path + "\\\\" + value)] =
-            std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data.data()), dataSize);
-    }
-    for (DWORD i = 0;; ++i) {
-        char sub[1024];
-        DWORD subSize = sizeof sub;
-        LONG rc = RegEnumKeyExA(key, i, sub, &subSize, nullptr, nullptr, nullptr, nullptr);
-        if (rc != ERROR_SUCCESS) break;
-        ListKeys(root, name, path + "\\" + sub, out, depth + 1);
-    }
-    RegCloseKey(key);
+// The registry's own links (the 32-bit views, the classes) would be listed again and again.
+bool RegistryLink(const std::string& lower) {
+    return (lower.size() >= 12 && lower.compare(lower.size() - 12, 12, "\\wow6432node") == 0) ||
+           lower == "hkey_local_machine\\software\\classes" || lower == "hkey_current_user\\software\\classes";
 }
 
 Snapshot Machine() {
-    Snapshot s;
-    ListFiles("C:", &s);
+    listing::FileOptions files;
+    files.lowerCase = true;
+    files.skip = Excluded;
+    Snapshot s = listing::Files("C:", files);
     Phase("  files listed");
-    ListKeys(HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE", &s);
-    ListKeys(HKEY_CURRENT_USER, "HKCU", "Software", &s);
+    listing::KeyOptions keys;
+    keys.lowerCase = true;
+    keys.skip = RegistryLink;
+    keys.maxDepth = 16;
+    listing::AddKeys(HKEY_LOCAL_MACHINE, "SOFTWARE", keys, &s);
+    listing::AddKeys(HKEY_CURRENT_USER, "Software", keys, &s);
     // The file types the hostile associations name, and the system keys they aim at.
     for (const char* key : {".txt", "txtfile", ".htm", "htmlfile", ".exe", "exefile", ".hostilebare"})
-        ListKeys(HKEY_CLASSES_ROOT, "HKCR", key, &s);
-    ListKeys(HKEY_LOCAL_MACHINE, "HKLM", "SYSTEM\\CurrentControlSet\\Control\\Session Manager", &s);
+        listing::AddKeys(HKEY_CLASSES_ROOT, key, keys, &s);
+    listing::AddKeys(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", keys, &s);
     // Restart instructions are judged apart, below.
     for (auto it = s.begin(); it != s.end();)
         it = it->first.find("pendingfilerenameoperations") != std::string::npos ? s.erase(it) : std::next(it);
     return s;
-}
-
-// What existed before and is gone or different now.
-std::string Damage(const Snapshot& before, const Snapshot& after) {
-    std::string out;
-    int shown = 0;
-    for (const auto& kv : before) {
-        auto it = after.find(kv.first);
-        if (it != after.end() && it->second == kv.second) continue;
-        if (++shown <= 40) out += (it == after.end() ? "  gone:    " : "  changed: ") + kv.first + "\n";
-    }
-    return shown > 40 ? out + "  ... " + std::to_string(shown) + " in all\n" : out;
 }
 
 // ---- the runs ------------------------------------------------------------------------
@@ -527,7 +489,7 @@ TEST(Hostile, ScriptsEndByThemselvesAndTouchNothingForeign) {
         if (cases[i].verify) cases[i].verify(*stages[i]);
     }
     Snapshot after = Machine();
-    EXPECT_EQ("", Damage(before, after)) << "deleted or changed what existed before the installs";
+    EXPECT_EQ("", listing::Difference(before, after, false)) << "deleted or changed what existed before the installs";
     std::string scheduled;
     for (const PendingRename& p : PendingRenames()) {
         bool old = false;

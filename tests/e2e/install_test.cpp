@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 #include "e2e_helpers.h"
+#include "res/resource.h"
 
 using namespace e2e;
 
@@ -383,10 +384,10 @@ TEST(Install, InterruptedInstallStaysUninstallable) {
     ASSERT_TRUE(again.Start(target + "\\Setup.exe", "", target));
     HWND dialog = ui::WaitForMainDialog(again.pid(), 25000);
     ASSERT_TRUE(dialog) << "no main dialog when started again";
-    EXPECT_EQ("Installed", ui::Narrow(ui::ItemText(dialog, 1013))) << "not the installed state";
-    ui::Click(dialog, 1009);
-    ASSERT_TRUE(ui::WaitUntil([&] { return ui::Checked(dialog, 1009); }, 5000)) << "no Uninstall box to tick";
-    ui::Click(dialog, 1);
+    EXPECT_EQ("Installed", ui::Narrow(ui::ItemText(dialog, IDC_HEADING))) << "not the installed state";
+    ui::Click(dialog, IDC_COPY);
+    ASSERT_TRUE(ui::WaitUntil([&] { return ui::Checked(dialog, IDC_COPY); }, 5000)) << "no Uninstall box to tick";
+    ui::Click(dialog, IDC_RUN);
     Outcome end = WaitForEndOrBox(again, 2 * kRunWait);
     EXPECT_FALSE(end.box) << "a message box: " << ui::Narrow(ui::MessageBoxText(end.box));
     EXPECT_TRUE(end.ended) << "the uninstall did not end";

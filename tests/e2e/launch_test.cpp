@@ -39,7 +39,7 @@ std::string RunAnswering(const std::string& exe, const std::string& arguments, c
             program.Kill();
             return "the run did not end in time";
         }
-        Sleep(200);  // the box's text is set after it shows
+        ui::WaitUntil([&] { return !ui::MessageBoxText(o.box).empty(); }, 3000);  // set after it shows
         std::wstring text = ui::MessageBoxText(o.box);
         text.erase(std::remove(text.begin(), text.end(), L'\r'), text.end());
         boxes->push_back({ui::Narrow(ui::Text(o.box), CP_ACP), ui::Narrow(text, CP_ACP)});

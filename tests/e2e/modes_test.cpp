@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 #include "e2e_helpers.h"
+#include "listing.h"
 #include "stage.h"
 #include "ui_driver.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -19,16 +21,6 @@ std::string Describe(HWND window) {
     wchar_t cls[128] = L"";
     GetClassNameW(window, cls, 128);
     return "class " + ui::Narrow(cls) + " caption \"" + ui::Narrow(ui::Text(window)) + "\"";
-}
-
-std::set<std::string> FolderNames(const std::string& folder) {
-    std::set<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
-        if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..")) names.insert(found.cFileName);
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
-    return names;
 }
 
 // One Setup.exe in its own staged folder, with every visible top-level window it showed.
@@ -54,7 +46,7 @@ struct Launch {
             self->first = window;
             self->firstAt = self->Elapsed();
         }
-        if (!self->dialog && self->seen.count(window) && GetDlgItem(window, 1007)) {
+        if (!self->dialog && self->seen.count(window) && GetDlgItem(window, IDC_FOLDER)) {
             self->dialog = window;
             self->dialogAt = self->Elapsed();
         }
@@ -204,9 +196,9 @@ TEST(InstallMode, ArgumentsOtherThanTheExactModeNamesOpenTheDialog) {
         ASSERT_NE(dialog, nullptr) << "the main dialog must open";
         bool uninstall = std::string(args[i]) == "uninstall";
         if (!uninstall) Sleep(300);  // the uninstall mode checks the box during set-up, before the dialog shows
-        EXPECT_EQ(ui::WaitUntil([&] { return ui::Checked(dialog, 1009); }, uninstall ? 3000 : 0), uninstall)
+        EXPECT_EQ(ui::WaitUntil([&] { return ui::Checked(dialog, IDC_COPY); }, uninstall ? 3000 : 0), uninstall)
             << "box 1009 checked";
-        ui::Click(dialog, 2);
+        ui::Click(dialog, IDC_CANCEL);
         DWORD code = 99;
         EXPECT_TRUE(runs[i]->program.Wait(15000, &code) && code == 0) << "Cancel must end with 0, got " << code;
     }
@@ -279,10 +271,10 @@ TEST(MainDialog, OpensOnceAfterTwoSecondsAndCancelOrEscapeChangesNothing) {
         SCOPED_TRACE(i ? "Escape" : "Cancel button");
         Launch& run = *runs[i];
         if (i == 0) {
-            ui::Click(dialogs[0], 2);
+            ui::Click(dialogs[0], IDC_CANCEL);
         } else {
             ui::SaveScreenshot(stage::ArtifactPath("backdrop.bmp"));  // the plain dialog is gone by now
-            ui::Key(GetDlgItem(dialogs[1], 1), VK_ESCAPE);
+            ui::Key(GetDlgItem(dialogs[1], IDC_RUN), VK_ESCAPE);
         }
         std::set<HWND> before = run.seen;
         DWORD code = 99;
@@ -294,7 +286,7 @@ TEST(MainDialog, OpensOnceAfterTwoSecondsAndCancelOrEscapeChangesNothing) {
         EXPECT_FALSE(stage::Exists(programFiles + "\\" + names[i])) << "the install folder must not be made";
         EXPECT_FALSE(stage::RegKeyExists(HKEY_LOCAL_MACHINE, (kUninstallKey + std::string(names[i])).c_str()))
             << "a cancelled set-up must leave no Uninstall key";
-        EXPECT_EQ(FolderNames(run.folder.dir()), (std::set<std::string>{"Setup.exe", "Setup.ini", "payload.txt"}))
+        EXPECT_EQ(listing::Names(run.folder.dir()), (std::vector<std::string>{"Setup.exe", "Setup.ini", "payload.txt"}))
             << "no file may be added to or removed from the staged folder";
     }
 }

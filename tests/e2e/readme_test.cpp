@@ -12,11 +12,13 @@
 #include "fixtures.h"
 #include "stage.h"
 #include "ui_driver.h"
+#include "res/resource.h"
 
 namespace {
 
 constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-constexpr int kText = 1010, kButton1 = 1024, kButton2 = 1025, kButton3 = 1026, kEnd = 1027;
+constexpr int kText = IDC_README_TEXT, kButton1 = IDC_README_BUTTON1, kButton2 = IDC_README_BUTTON2,
+              kButton3 = IDC_README_BUTTON3, kEnd = IDC_README_END;
 constexpr int kReadmeButtons[] = {kButton1, kButton2, kButton3};
 
 const std::string kLicense =
@@ -99,7 +101,9 @@ std::string Str(const RECT& r) {
 COLORREF ClientPixel(HWND window, int x, int y) {
     if (GetForegroundWindow() != window) {
         SetForegroundWindow(window);
-        Sleep(300);  // its repaint
+        // Raised by its own thread a moment later, then repainted where it was covered.
+        ui::WaitUntil([&] { return ui::Uncovered(window); }, 3000);
+        ui::WaitForScreenPaint();
     }
     POINT p = {x, y};
     ClientToScreen(window, &p);
@@ -268,9 +272,9 @@ TEST(Agreement, MustBeAcceptedBeforeAnythingIsInstalled) {
     HWND main = ui::WaitForMainDialog(one.program.pid(), 15000);
     ASSERT_NE(main, nullptr) << "no main dialog after agreeing";
     EXPECT_TRUE(Closes(one.readme)) << "the agreement closed";
-    EXPECT_FALSE(ui::Visible(main, 3)) << "the agreement cannot be opened again";
+    EXPECT_FALSE(ui::Visible(main, IDC_README)) << "the agreement cannot be opened again";
     EXPECT_EQ(one.Ini("Readme", "Done"), "1");
-    ui::Click(main, 1);
+    ui::Click(main, IDC_RUN);
     EXPECT_EQ(one.EndCode(60000), 0u) << "the install ends with 0";
     EXPECT_EQ(stage::ReadFile("C:\\Agree One\\app.txt"), "app") << "the install went on after the agreement";
 
@@ -322,9 +326,9 @@ TEST(PlainReadme, FillsTheDialogShowsTheFileAndClosesEveryWay) {
     ASSERT_TRUE(p.Start());
     HWND main = ui::WaitForMainDialog(p.program.pid(), 30000);
     ASSERT_NE(main, nullptr) << "no main dialog";
-    EXPECT_TRUE(ui::Visible(main, 3)) << "the ReadMe button";
-    Sleep(500);
-    ExpectFontOf(main, 1007, ui::ItemText(main, 1007), 9, L"ＭＳ Ｐゴシック");
+    EXPECT_TRUE(ui::Visible(main, IDC_README)) << "the ReadMe button";
+    ui::WaitForScreenPaint();
+    ExpectFontOf(main, IDC_FOLDER, ui::ItemText(main, IDC_FOLDER), 9, L"ＭＳ Ｐゴシック");
     e2e::Shot("main-dialog");
 
     // Each way of closing, in turn; the main dialog carries on after every one.
@@ -341,7 +345,7 @@ TEST(PlainReadme, FillsTheDialogShowsTheFileAndClosesEveryWay) {
     bool first = true;
     for (const auto& way : ways) {
         SCOPED_TRACE(way.way);
-        ui::Click(main, 3);
+        ui::Click(main, IDC_README);
         HWND d = ui::WaitForReadmeDialog(p.program.pid(), 10000);
         ASSERT_NE(d, nullptr) << "the ReadMe button opens no read-me";
         if (first) {
@@ -359,7 +363,7 @@ TEST(PlainReadme, FillsTheDialogShowsTheFileAndClosesEveryWay) {
         EXPECT_TRUE(IsWindowVisible(main) && IsWindowEnabled(main)) << "the main dialog carries on";
     }
     EXPECT_EQ(p.Ini("Root", "Named"), "<absent>") << "closing a read-me runs nothing";
-    ui::Click(main, 2);
+    ui::Click(main, IDC_CANCEL);
     EXPECT_EQ(p.EndCode(15000), 0u);
 }
 
@@ -400,7 +404,7 @@ TEST(PicturePages, StartPerSituationButtonsAndPagesDrawnOverEachOther) {
 
     // An ordinary install starts at "install".
     Product& p = *all[0];
-    ui::Click(mains[0], 3);
+    ui::Click(mains[0], IDC_README);
     HWND d = ui::WaitForReadmeDialog(p.program.pid(), 10000);
     ASSERT_NE(d, nullptr);
     EXPECT_TRUE(ShowsColour(d, 5, 5, kBlue)) << "page install's background, got " << draw_test::Hex(ClientPixel(d, 5, 5));
@@ -435,7 +439,7 @@ TEST(PicturePages, StartPerSituationButtonsAndPagesDrawnOverEachOther) {
     ui::KeyToFocus(d, VK_ESCAPE);
     EXPECT_TRUE(Closes(d));
     for (const char* way : {"Enter", "end button"}) {
-        ui::Click(mains[0], 3);
+        ui::Click(mains[0], IDC_README);
         d = ui::WaitForReadmeDialog(p.program.pid(), 10000);
         ASSERT_NE(d, nullptr) << way;
         EXPECT_TRUE(ShowsColour(d, 250, 150, kBlue)) << way << ": a fresh surface shows page install alone";
@@ -450,7 +454,7 @@ TEST(PicturePages, StartPerSituationButtonsAndPagesDrawnOverEachOther) {
     }
 
     // An installed copy starts at "uninstall"; its button leads back to "install".
-    ui::Click(mains[1], 3);
+    ui::Click(mains[1], IDC_README);
     d = ui::WaitForReadmeDialog(all[1]->program.pid(), 10000);
     ASSERT_NE(d, nullptr);
     EXPECT_TRUE(ShowsColour(d, 5, 5, kMaroon)) << "page uninstall, got " << draw_test::Hex(ClientPixel(d, 5, 5));
@@ -464,7 +468,7 @@ TEST(PicturePages, StartPerSituationButtonsAndPagesDrawnOverEachOther) {
     EXPECT_TRUE(Closes(d));
 
     // A version-up starts at "versionup".
-    ui::Click(mains[2], 3);
+    ui::Click(mains[2], IDC_README);
     d = ui::WaitForReadmeDialog(all[2]->program.pid(), 10000);
     ASSERT_NE(d, nullptr);
     EXPECT_TRUE(ShowsColour(d, 5, 5, kTeal)) << "page versionup, got " << draw_test::Hex(ClientPixel(d, 5, 5));
@@ -474,7 +478,7 @@ TEST(PicturePages, StartPerSituationButtonsAndPagesDrawnOverEachOther) {
     EXPECT_TRUE(Closes(d));
 
     for (size_t i = 0; i < all.size(); ++i) {
-        ui::Click(mains[i], 2);
+        ui::Click(mains[i], IDC_CANCEL);
         EXPECT_EQ(all[i]->EndCode(15000), 0u) << all[i]->folder.dir();
     }
     EXPECT_TRUE(stage::Exists(all[1]->folder.Script())) << "reading the pages leaves the record alone";
@@ -539,7 +543,7 @@ TEST(HostileReadme, HugeListsOverlongLinesAndUnusableFilesOpenSafely) {
         ui::KeyToFocus(p->readme, VK_ESCAPE);
         HWND main = ui::WaitForMainDialog(p->program.pid(), 10000);
         EXPECT_NE(main, nullptr) << p->folder.dir() << ": no main dialog after the read-me";
-        if (main) ui::Click(main, 2);
+        if (main) ui::Click(main, IDC_CANCEL);
         EXPECT_EQ(p->EndCode(15000), 0u) << p->folder.dir();
     }
     held.Release();

@@ -14,7 +14,9 @@
 #include <vector>
 #include "e2e_helpers.h"
 #include "launch_logs.h"
+#include "listing.h"
 #include "../registry/registry_fixtures.h"
+#include "res/resource.h"
 
 using namespace e2e;
 
@@ -30,76 +32,20 @@ std::wstring W(const std::string& text) { return ui::Widen(text.c_str()); }
 
 // ---- registry dumps ---------------------------------------------------------------
 
-// Every key below a key as a line of its own, every value as "key | name = type:bytes".
-using Dump = std::map<std::string, std::string>;
-
-std::string Hex(const BYTE* data, DWORD size) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (DWORD i = 0; i < size; ++i) out += {digits[data[i] >> 4], digits[data[i] & 15]};
-    return out;
-}
-
-void DumpKey(HKEY root, const std::wstring& path, const std::string& label, Dump* out) {
-    HKEY key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    (*out)[label] = "(key)";
-    DWORD maxName = 0, maxData = 0, maxSub = 0;
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &maxSub, nullptr, nullptr, &maxName, &maxData, nullptr,
-                     nullptr);
-    std::vector<wchar_t> name(maxName + maxSub + 2);
-    std::vector<BYTE> data(maxData + 2);
-    for (DWORD i = 0;; ++i) {
-        DWORD n = (DWORD)name.size(), size = (DWORD)data.size(), type = 0;
-        if (RegEnumValueW(key, i, name.data(), &n, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) break;
-        (*out)[label + " | " + ui::Narrow(name.data())] = std::to_string(type) + ":" + Hex(data.data(), size);
-    }
-    std::vector<std::wstring> children;
-    for (DWORD i = 0;; ++i) {
-        DWORD n = (DWORD)name.size();
-        if (RegEnumKeyExW(key, i, name.data(), &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        children.push_back(name.data());
-    }
-    RegCloseKey(key);
-    for (const std::wstring& child : children)
-        DumpKey(root, path + L"\\" + child, label + "\\" + ui::Narrow(child), out);
-}
+using Dump = listing::Entries;
 
 Dump DumpOf(const std::vector<std::pair<HKEY, std::string>>& keys) {
-    Dump out;
-    for (const auto& k : keys) {
-        const char* root = k.first == HKEY_CURRENT_USER ? "HKCU\\" : k.first == HKEY_CLASSES_ROOT ? "HKCR\\" : "HKLM\\";
-        DumpKey(k.first, W(k.second), root + k.second, &out);
-    }
-    return out;
-}
-
-// Wine keeps its own temporary keys there while programs run, whatever they do.
-bool WineOwn(const std::string& line) {
-    static const char kWine[] = "HKCU\\Software\\Wine\\";
-    return _strnicmp(line.c_str(), kWine, sizeof kWine - 1) == 0;
-}
-
-// The lines in which two dumps differ, Wine's own keys left out.
-std::string Difference(const Dump& before, const Dump& after) {
-    std::string out;
-    int shown = 0;
-    auto note = [&](const std::string& text) {
-        if (++shown <= 40) out += "  " + text + "\n";
+    listing::KeyOptions options;
+    // Wine keeps its own temporary keys there while programs run, whatever they do.
+    options.skip = [](const std::string& key) {
+        return _stricmp(key.c_str(), "HKEY_CURRENT_USER\\Software\\Wine") == 0;
     };
-    for (const auto& b : before) {
-        if (WineOwn(b.first)) continue;
-        auto a = after.find(b.first);
-        if (a == after.end())
-            note("gone:    " + b.first);
-        else if (a->second != b.second)
-            note("changed: " + b.first + " (" + b.second.substr(0, 40) + " -> " + a->second.substr(0, 40) + ")");
-    }
-    for (const auto& a : after)
-        if (!WineOwn(a.first) && !before.count(a.first)) note("new:     " + a.first + " = " + a.second.substr(0, 60));
-    if (shown > 40) out += "  ... " + std::to_string(shown - 40) + " more\n";
+    Dump out;
+    for (const auto& k : keys) listing::AddKeys(k.first, k.second, options, &out);
     return out;
 }
+
+using listing::Difference;
 
 // ---- helpers ----------------------------------------------------------------------
 
@@ -109,7 +55,7 @@ HWND OpenDialog(ui::Program& program, const stage::Folder& folder) {
 }
 
 void TypeFolder(HWND dialog, const std::string& folder) {
-    SendMessageW(GetDlgItem(dialog, 1007), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(folder).c_str()));
+    SendMessageW(GetDlgItem(dialog, IDC_FOLDER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(folder).c_str()));
 }
 
 // Starts a command line as the list of installed programs would, from the root folder.
@@ -146,10 +92,10 @@ void InstallInto(const stage::Folder& staged, const std::string& offered, const 
     ui::Program setup;
     HWND dialog = OpenDialog(setup, staged);
     ASSERT_TRUE(dialog) << "no main dialog";
-    EXPECT_EQ(ui::ItemText(dialog, 1007), W(offered));
-    EXPECT_EQ(ui::ItemText(dialog, 1013), Pick(L"&Folder to install...", L"(&F)インストール先")) << "not a version-up";
+    EXPECT_EQ(ui::ItemText(dialog, IDC_FOLDER), W(offered));
+    EXPECT_EQ(ui::ItemText(dialog, IDC_HEADING), Pick(L"&Folder to install...", L"(&F)インストール先")) << "not a version-up";
     TypeFolder(dialog, folder);
-    ui::Click(dialog, 1);
+    ui::Click(dialog, IDC_RUN);
     DWORD code = 99;
     ASSERT_TRUE(setup.Wait(kRunWait, &code)) << "the install did not end";
     EXPECT_EQ(code, 0u);
@@ -233,12 +179,12 @@ TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsIt
         ui::Program setup;
         HWND dialog = OpenDialog(setup, first);
         ASSERT_TRUE(dialog) << "no main dialog";
-        EXPECT_EQ(ui::ItemText(dialog, 1007), L"C:\\RegCycle") << "a first install offers the default folder";
+        EXPECT_EQ(ui::ItemText(dialog, IDC_FOLDER), L"C:\\RegCycle") << "a first install offers the default folder";
         TypeFolder(dialog, folder);
-        EXPECT_TRUE(ui::Visible(dialog, 1011) && !ui::Checked(dialog, 1011)) << "the association box, offered";
-        ui::Click(dialog, 1011);
-        ASSERT_TRUE(ui::WaitUntil([&] { return ui::Checked(dialog, 1011); }, 5000)) << "could not tick box 1011";
-        ui::Click(dialog, 1);
+        EXPECT_TRUE(ui::Visible(dialog, IDC_EXT) && !ui::Checked(dialog, IDC_EXT)) << "the association box, offered";
+        ui::Click(dialog, IDC_EXT);
+        ASSERT_TRUE(ui::WaitUntil([&] { return ui::Checked(dialog, IDC_EXT); }, 5000)) << "could not tick box 1011";
+        ui::Click(dialog, IDC_RUN);
         DWORD code = 99;
         ASSERT_TRUE(setup.Wait(kRunWait, &code)) << "the install did not end";
         EXPECT_EQ(code, 0u);
@@ -305,15 +251,15 @@ TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsIt
         HWND d = ui::WaitForMainDialog(next.pid(), kDialogWait);
         HWND i = ui::WaitForMainDialog(installed.pid(), kDialogWait);
         ASSERT_TRUE(d && i) << "no main dialog of the new setup or of the installed copy";
-        EXPECT_EQ(ui::ItemText(d, 1007), W(folder)) << "the folder of the registered install";
-        EXPECT_EQ(ui::ItemText(d, 1013), Pick(L"&Folder to version up", L"(&F)バージョンアップ先"));
-        EXPECT_EQ(ui::ItemText(i, 1013), Pick(L"Installed", L"インストール済です．"));
-        EXPECT_EQ(ui::ItemText(i, 1007), W(folder));
+        EXPECT_EQ(ui::ItemText(d, IDC_FOLDER), W(folder)) << "the folder of the registered install";
+        EXPECT_EQ(ui::ItemText(d, IDC_HEADING), Pick(L"&Folder to version up", L"(&F)バージョンアップ先"));
+        EXPECT_EQ(ui::ItemText(i, IDC_HEADING), Pick(L"Installed", L"インストール済です．"));
+        EXPECT_EQ(ui::ItemText(i, IDC_FOLDER), W(folder));
         Shot("installed-copy");  // the two dialogs lie on each other: one at a time
-        ui::Click(i, 2);
+        ui::Click(i, IDC_CANCEL);
         EXPECT_TRUE(installed.Wait(15000)) << "Cancel did not end the installed copy";
         Shot("version-up");
-        ui::Click(d, 2);
+        ui::Click(d, IDC_CANCEL);
         EXPECT_TRUE(next.Wait(15000)) << "Cancel did not end the new setup";
     }
 
@@ -371,8 +317,8 @@ TEST(Registry, AnotherProgramsKeyOfTheSameNameIsNeitherOfferedWrittenNorRemoved)
         ASSERT_TRUE(installed.Start(mine + "\\Setup.exe", "", mine));
         HWND dialog = ui::WaitForMainDialog(installed.pid(), kDialogWait);
         ASSERT_TRUE(dialog) << "no main dialog of the installed copy";
-        EXPECT_EQ(ui::ItemText(dialog, 1013), Pick(L"Installed", L"インストール済です．"));
-        ui::Click(dialog, 2);
+        EXPECT_EQ(ui::ItemText(dialog, IDC_HEADING), Pick(L"Installed", L"インストール済です．"));
+        ui::Click(dialog, IDC_CANCEL);
         EXPECT_TRUE(installed.Wait(15000)) << "Cancel did not end the installed copy";
     }
     EXPECT_EQ("RegE2E Other", IniValue(record, "Root", "Name")) << "the installed state renamed the registration";
@@ -414,15 +360,15 @@ TEST(Registry, AFolderNamedOtherwiseKeepsTheKeyItRegisteredUntilTheUninstallRemo
         HWND i = ui::WaitForMainDialog(installed.pid(), kDialogWait);
         HWND v = ui::WaitForMainDialog(versionUp.pid(), kDialogWait);
         ASSERT_TRUE(i && v) << "no main dialog of the installed copy or of the new setup";
-        EXPECT_EQ(ui::ItemText(i, 1013), Pick(L"Installed", L"インストール済です．"));
-        EXPECT_EQ(ui::ItemText(i, 1007), W(folder));
-        EXPECT_EQ(ui::ItemText(v, 1013), Pick(L"&Folder to version up", L"(&F)バージョンアップ先"));
-        EXPECT_EQ(ui::ItemText(v, 1007), W(folder));
+        EXPECT_EQ(ui::ItemText(i, IDC_HEADING), Pick(L"Installed", L"インストール済です．"));
+        EXPECT_EQ(ui::ItemText(i, IDC_FOLDER), W(folder));
+        EXPECT_EQ(ui::ItemText(v, IDC_HEADING), Pick(L"&Folder to version up", L"(&F)バージョンアップ先"));
+        EXPECT_EQ(ui::ItemText(v, IDC_FOLDER), W(folder));
         EXPECT_EQ("RegE2E Deploy", WaitForWorkingValue(versionUp.pid(), "Root", "Name", "RegE2E Deploy"))
             << "a version-up renamed the key";
-        ui::Click(i, 2);
+        ui::Click(i, IDC_CANCEL);
         EXPECT_TRUE(installed.Wait(15000)) << "Cancel did not end the installed copy";
-        ui::Click(v, 2);
+        ui::Click(v, IDC_CANCEL);
         EXPECT_TRUE(versionUp.Wait(15000)) << "Cancel did not end the new setup";
     }
     EXPECT_EQ("RegE2E Deploy", IniValue(record, "Root", "Name")) << "the installed state renamed the registration";

@@ -9,6 +9,7 @@
 #include <vector>
 #include "e2e_helpers.h"
 #include "shell_links.h"
+#include "res/resource.h"
 
 using namespace e2e;
 using links::Listing;
@@ -130,11 +131,13 @@ TEST(Shell, ShortcutsAreMadeReplacedAndRemoved) {
         ASSERT_TRUE(setup.Start(stage.Path("Setup.exe"), "", stage.dir()));
         HWND dialog = ui::WaitForMainDialog(setup.pid(), 20000);
         ASSERT_TRUE(dialog) << "no main dialog for the second install";
-        ASSERT_TRUE(ui::Visible(dialog, 1004) && ui::Checked(dialog, 1004)) << "the Start-menu box should start checked";
-        ui::Click(dialog, 1004);
-        ASSERT_TRUE(ui::WaitUntil([&] { return !ui::Checked(dialog, 1004); }, 5000)) << "the box could not be unchecked";
+        ASSERT_TRUE(ui::Visible(dialog, IDC_MENU) && ui::Checked(dialog, IDC_MENU))
+            << "the Start-menu box should start checked";
+        ui::Click(dialog, IDC_MENU);
+        ASSERT_TRUE(ui::WaitUntil([&] { return !ui::Checked(dialog, IDC_MENU); }, 5000))
+            << "the box could not be unchecked";
         Shot("menu-box-unchecked");
-        ui::Click(dialog, 1);
+        ui::Click(dialog, IDC_RUN);
         bool ended = false;
         std::vector<std::string> boxes = AnswerBoxesUntilEnd(setup, &ended);
         ASSERT_TRUE(ended) << "the second install did not end in time";

@@ -13,10 +13,12 @@
 #include "../draw/draw_helpers.h"
 #include "bmp_file.h"
 #include "e2e_helpers.h"
+#include "listing.h"
 #include "plan_lines.h"
 #include "shell_links.h"
 #include "stage.h"
 #include "ui_driver.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -169,7 +171,7 @@ TEST(Preview, AgreesPixelForPixelWithTheBackdropAndTheReadmeOnScreen) {
     CaptureScreen(screen);
     Covered aroundDialog{{ui::WindowRect(dialog)}};
     EXPECT_EQ(CompareWithScreen(screen, backdrop, 0, 0, aroundDialog, &compared), "") << "the backdrop, after the read-me";
-    ui::Click(dialog, 2);
+    ui::Click(dialog, IDC_CANCEL);
     DWORD code = 99;
     EXPECT_TRUE(program.Wait(15000, &code));
 }
@@ -177,60 +179,36 @@ TEST(Preview, AgreesPixelForPixelWithTheBackdropAndTheReadmeOnScreen) {
 // ---- the plans against the install and the uninstall ------------------------------
 
 // What the plans are compared with: files (size and bytes), keys and values.
-using Snapshot = std::map<std::string, std::string>;
-
-void AddFiles(Snapshot& s, const std::string& folder) {
-    stage::ForEachEntry(folder, [&](const std::string& path, const WIN32_FIND_DATAA& found) {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            s["folder " + e2e::Lower(path)] = "";
-            AddFiles(s, path);
-        } else {
-            s["file " + e2e::Lower(path)] = stage::ReadFile(path);
-        }
-    });
-}
-
-void AddKeys(Snapshot& s, HKEY root, const std::string& rootName, const std::string& path) {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    const std::string name = e2e::Lower(rootName + "\\" + path);
-    s["key " + name] = "";
-    for (DWORD i = 0;; ++i) {
-        char value[1024], data[2048];
-        DWORD valueSize = sizeof value, dataSize = sizeof data - 1, type = 0;
-        if (RegEnumValueA(key, i, value, &valueSize, nullptr, &type, (BYTE*)data, &dataSize) != ERROR_SUCCESS) break;
-        std::string text = type == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data))
-                                             : std::string(data, strnlen(data, dataSize));
-        s["value " + name + "\\" + e2e::Lower(value)] = text;
-    }
-    std::vector<std::string> subkeys = stage::SubkeyNames(key);
-    RegCloseKey(key);
-    for (const std::string& sub : subkeys) AddKeys(s, root, rootName, path + "\\" + sub);
-}
+using Snapshot = listing::Entries;
 
 struct Watched {
     std::string install, programs, desktop;
     Snapshot Take() const {
         Snapshot s;
+        listing::FileOptions files;
+        files.detail = listing::FileDetail::Contents;
+        files.lowerCase = true;
         for (const std::string& folder : {install, programs, desktop}) {
             if (stage::Exists(folder)) s["folder " + e2e::Lower(folder)] = "";
-            AddFiles(s, folder);
+            listing::AddFiles(folder, files, &s);
         }
-        AddKeys(s, HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\Sample Software");
-        AddKeys(s, HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", std::string(kUninstallKey) + "\\Sample Notes");
-        AddKeys(s, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", ".snote");
-        AddKeys(s, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "SampleNotes.Note");
+        listing::KeyOptions keys;
+        keys.lowerCase = true;
+        listing::AddKeys(HKEY_CURRENT_USER, "Software\\Sample Software", keys, &s);
+        listing::AddKeys(HKEY_LOCAL_MACHINE, std::string(kUninstallKey) + "\\Sample Notes", keys, &s);
+        listing::AddKeys(HKEY_CLASSES_ROOT, ".snote", keys, &s);
+        listing::AddKeys(HKEY_CLASSES_ROOT, "SampleNotes.Note", keys, &s);
         return s;
     }
 };
 
-// The snapshot entries a plan line stands for ("file x", "key k", "value k\name").
+// The snapshot entries a plan line stands for ("file x", "key k", "value k | name").
 std::vector<std::string> EntriesOf(const plan::Line& l) {
     std::string object = e2e::Lower(l.object);
     if (object.compare(0, 5, "hkey_") == 0) {
         if (l.detail.size() > 1 && l.detail[0] == '"') {
             size_t close = l.detail.find('"', 1);
-            return {"value " + object + "\\" + e2e::Lower(l.detail.substr(1, close - 1))};
+            return {"value " + object + " | " + e2e::Lower(l.detail.substr(1, close - 1))};
         }
         return {"key " + object};
     }
@@ -337,7 +315,7 @@ TEST(Plan, OfTheSampleAgreesWithItsInstallAndItsUninstall) {
         } else if (l.outcome == "set" || l.outcome == "replace" || l.outcome == "same") {
             auto found = installed.find(EntriesOf(l)[0]);
             ASSERT_TRUE(found != installed.end()) << what;
-            EXPECT_EQ(found->second, DataOf(l.detail)) << what;
+            EXPECT_EQ(listing::Data(found->second), DataOf(l.detail)) << what;
         }
     }
     // ... and nothing came about that it did not tell.
@@ -401,7 +379,8 @@ TEST(Plan, OfTheSampleAgreesWithItsInstallAndItsUninstall) {
             const std::string key = r.substr(4);
             size_t at = item.first.find(' ');
             const std::string name = item.first.substr(at + 1);
-            told |= name.compare(0, key.size() + 1, key + "\\") == 0;
+            told |= name.compare(0, key.size() + 1, key + "\\") == 0 ||
+                    name.compare(0, key.size() + 3, key + " | ") == 0;
         }
         if (!told) untoldRemovals.insert(item.first);
     }

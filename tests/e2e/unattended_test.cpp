@@ -10,6 +10,7 @@
 #include <vector>
 #include "e2e_helpers.h"
 #include "fixtures.h"
+#include "listing.h"
 #include "plan_check.h"
 #include "res/resource.h"
 
@@ -106,11 +107,13 @@ std::string RegistrationValues() {
 
 Snapshot Take(const std::string& folder) {
     Snapshot s;
-    ListTree(folder, {}, &s.files);
-    std::set<std::string> users;
-    ListTree("C:\\users", {}, &users);
-    for (const auto& path : users)
-        if (path.size() > 4 && path.compare(path.size() - 4, 4, ".lnk") == 0) s.links.insert(path);
+    listing::FileOptions options;
+    options.detail = listing::FileDetail::Contents;
+    options.lowerCase = true;
+    for (const auto& entry : listing::Files(folder, options)) s.files.insert(entry.first);
+    options.detail = listing::FileDetail::None;
+    for (const auto& entry : listing::Files("C:\\users", options))
+        if (entry.first.size() > 4 && entry.first.compare(entry.first.size() - 4, 4, ".lnk") == 0) s.links.insert(entry.first);
     s.registration = RegistrationValues();
     for (const char* section : {"CopiedFile", "MakedDirectory", "Check", "Root", "Menu"})
         for (const auto& kv : IniSection(folder + "\\Setup.ini", section))
@@ -153,7 +156,7 @@ TEST(Unattended, SilentInstallMatchesTheShownOneAndTheQuietUninstallRemovesAll) 
     EXPECT_FALSE(shown.windows.empty()) << "the shown run shows its backdrop and dialog";
     EXPECT_FALSE(stage::Exists(plainLog)) << "a run without switches writes no log";
     Snapshot reference = Take(target);
-    ASSERT_TRUE(reference.files.count(Lower(target + "\\Setup.exe"))) << Joined({reference.files.begin(), reference.files.end()});
+    ASSERT_TRUE(reference.files.count("file " + Lower(target + "\\Setup.exe"))) << Joined({reference.files.begin(), reference.files.end()});
     stage::SetIni(folder.Script(), "Setup", "Auto", "0");
 
     // The registered quiet command is what package managers run.

@@ -8,8 +8,10 @@
 #include <vector>
 #include "e2e_helpers.h"
 #include "fixtures.h"
+#include "listing.h"
 #include "stage.h"
 #include "ui_driver.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -20,18 +22,14 @@ std::wstring Pick(const wchar_t* english, const wchar_t* japanese) { return stag
 std::wstring W(const std::string& text) { return ui::Widen(text.c_str()); }
 std::wstring CouldNotDelete() { return Pick(L"Could not delete these...\n\n", L"次のものは削除されませんでした．\n\n"); }
 
-std::set<std::string> DriveC(std::string stageDir) {
-    CharLowerA(&stageDir[0]);
-    std::set<std::string> paths;
-    e2e::ListTree("C:", {"c:\\windows", "c:\\users", stageDir}, &paths);
-    return paths;
-}
-
-std::string Missing(const std::set<std::string>& from, const std::set<std::string>& in) {
-    std::string out;
-    for (const std::string& path : from)
-        if (!in.count(path)) out += "  " + path + "\n";
-    return out;
+// Drive C: without the Windows and user folders and the stage.
+listing::Entries DriveC(const std::string& stageDir) {
+    const std::set<std::string> skipped = {"c:\\windows", "c:\\users", Lower(stageDir)};
+    listing::FileOptions options;
+    options.detail = listing::FileDetail::None;
+    options.lowerCase = true;
+    options.skip = [&](const std::string& path) { return skipped.count(path) != 0; };
+    return listing::Files("C:", options);
 }
 
 // One product: staged with its script, installed unattended by the staged Setup.exe.
@@ -118,8 +116,9 @@ TEST(Uninstall, TickedBoxRemovesEverythingAndLeavesTheDriveAsItWas) {
                               "[MakeDirectory]", "1=docs", "2=docs\\deep", "3=empty", "[CopyFile]", "0=a.txt",
                               "1=docs\\b.txt", "2=docs\\deep\\c.txt", "3=docs\\gone.txt", "[Del]", "ShowError=1"}));
     for (const char* file : {"a.txt", "docs\\b.txt", "docs\\deep\\c.txt", "docs\\gone.txt"}) p.stage.Put(file, file);
-    std::set<std::string> before = DriveC(p.stage.dir());
-    ASSERT_TRUE(before.count("c:\\program files") && before.count("c:\\unit")) << "the drive listing is incomplete";
+    const listing::Entries before = DriveC(p.stage.dir());
+    ASSERT_TRUE(before.count("folder c:\\program files") && before.count("folder c:\\unit"))
+        << "the drive listing is incomplete";
 
     ASSERT_TRUE(p.Install());
     for (const char* path : {"a.txt", "docs\\deep\\c.txt", "empty"})
@@ -130,11 +129,11 @@ TEST(Uninstall, TickedBoxRemovesEverythingAndLeavesTheDriveAsItWas) {
     ASSERT_TRUE(uninstaller.Start(p.Exe(), "", p.folder));
     HWND dialog = ui::WaitForMainDialog(uninstaller.pid(), 20000);
     ASSERT_TRUE(dialog) << "the installed copy showed no main dialog";
-    EXPECT_TRUE(ui::Visible(dialog, 1009)) << "the Uninstall box is not shown in the installed state";
-    EXPECT_FALSE(ui::Checked(dialog, 1009)) << "without \"uninstall\" the Uninstall box starts unchecked";
-    ui::Click(dialog, 1009);
-    ASSERT_TRUE(ui::WaitUntil([&] { return ui::Checked(dialog, 1009); }, 5000)) << "the box could not be ticked";
-    ui::Click(dialog, 1);
+    EXPECT_TRUE(ui::Visible(dialog, IDC_COPY)) << "the Uninstall box is not shown in the installed state";
+    EXPECT_FALSE(ui::Checked(dialog, IDC_COPY)) << "without \"uninstall\" the Uninstall box starts unchecked";
+    ui::Click(dialog, IDC_COPY);
+    ASSERT_TRUE(ui::WaitUntil([&] { return ui::Checked(dialog, IDC_COPY); }, 5000)) << "the box could not be ticked";
+    ui::Click(dialog, IDC_RUN);
     Report report = AwaitEndOrReport(uninstaller);
     EXPECT_FALSE(report.box) << "a report although nothing was left: " << ui::Narrow(report.text);
     uninstaller.Kill();
@@ -153,9 +152,7 @@ TEST(Uninstall, TickedBoxRemovesEverythingAndLeavesTheDriveAsItWas) {
     EXPECT_EQ(batch, ":Repeat\r\ndel \"C:\\Program Files\\My App\\Setup.exe\"\r\nif exist \"C:\\Program Files\\My "
                      "App\\Setup.exe\" goto Repeat\r\nrmdir \"C:\\Program Files\\My App\"\r\ndel \"" + where + "\"\r\n");
 
-    std::set<std::string> after = DriveC(p.stage.dir());
-    EXPECT_TRUE(before == after) << "drive C: differs after install and uninstall\nnew:\n"
-                                 << Missing(after, before) << "missing:\n" << Missing(before, after);
+    EXPECT_EQ(listing::Difference(before, DriveC(p.stage.dir())), "") << "drive C: differs after install and uninstall";
 }
 
 // Files written after the install keep the folder, which is reported; a [Del] pattern

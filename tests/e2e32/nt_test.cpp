@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 #include "run32_helpers.h"
+#include "res/resource.h"
 
 using namespace e2e;
 
@@ -29,21 +30,14 @@ std::string Env(const char* name) {
 
 // What a test compares: drive C: outside Windows, the test's folders and Wine's temp
 // files, and the software keys of both registry views.
-struct Machine {
-    std::set<std::string> files;
-    run32::RegistryState registry;
-};
+using Machine = listing::Entries;
 
 Machine Now() {
-    Machine m;
     char temp[MAX_PATH] = "";
     GetTempPathA(sizeof temp, temp);
     std::string tempFolder = temp;
     if (!tempFolder.empty() && tempFolder.back() == '\\') tempFolder.pop_back();
-    CharLowerA(&tempFolder[0]);
-    run32::ListTree("C:", {"c:\\windows", "c:\\unit", "c:\\stage", tempFolder}, &m.files);
-    m.registry = run32::Registry();
-    return m;
+    return run32::Machine({"c:\\windows", "c:\\unit", "c:\\stage", Lower(tempFolder)});
 }
 
 std::string Lowered(std::string text) {
@@ -77,36 +71,43 @@ Normalizer For(const std::string& folder, const std::string& stageDir) {
 
 std::string Changes(const Machine& before, const Machine& after, const Normalizer& normal) {
     std::vector<std::string> lines;
-    for (const std::string& path : run32::Added(before.files, after.files)) lines.push_back("+ " + normal(path));
-    for (const std::string& path : run32::Added(after.files, before.files)) lines.push_back("- " + normal(path));
-    for (const auto& kv : run32::Added(before.registry, after.registry))
-        lines.push_back("+ " + normal(kv.first) + " = " + normal(kv.second));
-    for (const auto& kv : run32::Added(after.registry, before.registry))
-        if (!after.registry.count(kv.first)) lines.push_back("- " + normal(kv.first));
+    for (const auto& kv : listing::Added(before, after))
+        lines.push_back("+ " + normal(kv.first) + (kv.second.empty() ? "" : " = " + normal(kv.second)));
+    for (const auto& kv : before)
+        if (!after.count(kv.first)) lines.push_back("- " + normal(kv.first));
     std::sort(lines.begin(), lines.end());
     std::string out;
     for (const std::string& line : lines) out += line + "\n";
     return out;
 }
 
-// Puts back what an install added: its new files and folders, its new keys and values.
+// Puts back what an install added: its new files and folders, its new keys and values
+// (values first, deeper keys and folders before those that hold them).
 void Undo(const Machine& before, const Machine& after) {
-    std::set<std::string> files = run32::Added(before.files, after.files);
-    for (auto it = files.rbegin(); it != files.rend(); ++it) stage::DeleteTree(*it);  // children first
-    run32::RegistryState added = run32::Added(before.registry, after.registry);
+    const listing::Entries added = listing::Added(before, after);
     for (auto it = added.rbegin(); it != added.rend(); ++it) {
-        const std::string& path = it->first;
-        bool isKey = path.back() == '\\';
-        size_t cut = path.find_last_of('\\', isKey ? path.size() - 2 : std::string::npos);
-        std::string parent = path.substr(0, cut), name = path.substr(cut + 1);
-        if (isKey) name.pop_back();
-        HKEY root = parent.compare(0, 4, "HKLM") == 0 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        const std::string& entry = it->first;
+        const size_t space = entry.find(' ');
+        const std::string kind = entry.substr(0, space), path = entry.substr(space + 1);
+        if (kind == "file" || kind == "folder") {
+            stage::DeleteTree(path);
+            continue;
+        }
+        // "key ROOT\parent\name" or "value ROOT\key | name"
+        const bool isKey = kind == "key";
+        const size_t cut = isKey ? path.rfind('\\') : path.rfind(" | ");
+        if (cut == std::string::npos) continue;
+        const std::string parent = path.substr(0, cut), name = path.substr(cut + (isKey ? 1 : 3));
+        const size_t rootEnd = parent.find('\\');
+        if (rootEnd == std::string::npos) continue;
+        HKEY root = parent.compare(0, rootEnd, "hkey_local_machine") == 0 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
         HKEY key;
-        if (RegOpenKeyExA(root, parent.substr(5).c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(root, parent.substr(rootEnd + 1).c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) !=
+            ERROR_SUCCESS)
             continue;
         if (isKey) {
             SHDeleteKeyA(key, name.c_str());
-        } else if (!before.registry.count(path)) {
+        } else if (!before.count(entry)) {
             RegDeleteValueA(key, name.c_str());
         }
         RegCloseKey(key);
@@ -127,8 +128,8 @@ Dialog OpenDialog(ui::Program& program, const std::string& exe, const std::strin
     }
     d.window = ui::WaitForMainDialog(program.pid(), 90000);
     if (!d.window) return d;
-    d.folder = ui::ItemText(d.window, 1007);
-    Sleep(1500);  // an emulated dialog paints its controls well after it shows
+    d.folder = ui::ItemText(d.window, IDC_FOLDER);
+    ui::WaitForPaint(d.window, 30000);  // an emulated dialog paints its controls well after it shows
     return d;
 }
 
@@ -187,8 +188,8 @@ TEST(Win32OnNt, SampleInstalledThroughTheDialogThenUninstalledAndRemoved) {
         Shot("x86-dialog");
         EXPECT_EQ(ui::Narrow(ui::Text(d.window)), "Sample Notes") << "caption";
         EXPECT_EQ(ui::Narrow(d.folder, CP_ACP), folder) << "%programs% of a 32-bit program is the x86 programs folder";
-        EXPECT_TRUE(ui::Checked(d.window, 1004)) << "Menu=2 starts checked";
-        ui::Click(d.window, 1);
+        EXPECT_TRUE(ui::Checked(d.window, IDC_MENU)) << "Menu=2 starts checked";
+        ui::Click(d.window, IDC_RUN);
         AwaitEnd(setup, "the install");
     }
     const Machine installedState = Now();
@@ -212,11 +213,12 @@ TEST(Win32OnNt, SampleInstalledThroughTheDialogThenUninstalledAndRemoved) {
         ui::Program uninstaller;
         Dialog d = OpenDialog(uninstaller, installed, "", folder);
         ASSERT_TRUE(d.window) << "the installed copy showed no main dialog";
-        EXPECT_TRUE(ui::Visible(d.window, 1009)) << "the Uninstall box is shown in the installed state";
-        ui::Click(d.window, 1009);
-        ASSERT_TRUE(ui::WaitUntil([&] { return ui::Checked(d.window, 1009); }, 10000)) << "Uninstall could not be ticked";
+        EXPECT_TRUE(ui::Visible(d.window, IDC_COPY)) << "the Uninstall box is shown in the installed state";
+        ui::Click(d.window, IDC_COPY);
+        ASSERT_TRUE(ui::WaitUntil([&] { return ui::Checked(d.window, IDC_COPY); }, 10000))
+            << "Uninstall could not be ticked";
         Shot("x86-uninstall");
-        ui::Click(d.window, 1);
+        ui::Click(d.window, IDC_RUN);
         AwaitEnd(uninstaller, "the uninstall");
     }
     std::string where;
@@ -243,7 +245,7 @@ TEST(Win32OnNt, SampleInstalledThroughTheDialogThenUninstalledAndRemoved) {
         Dialog d = OpenDialog(setup, product64.Path("Setup.exe"), "", product64.dir());
         ASSERT_TRUE(d.window) << "the x64 Setup.exe showed no main dialog";
         EXPECT_EQ(ui::Narrow(d.folder, CP_ACP), folder64);
-        ui::Click(d.window, 1);
+        ui::Click(d.window, IDC_RUN);
         AwaitEnd(setup, "the x64 install");
     }
     const Machine installed64 = Now();
@@ -258,7 +260,7 @@ TEST(Win32OnNt, SampleInstalledThroughTheDialogThenUninstalledAndRemoved) {
     if (registers) {
         // The 32-bit registration lives in the 32-bit view, as on 64-bit Windows.
         bool in32View = false;
-        for (const auto& kv : run32::Added(start.registry, installedState.registry))
+        for (const auto& kv : listing::Added(start, installedState))
             in32View = in32View || Lowered(kv.first).find("wow6432node\\" + std::string(kUninstallKey)) != std::string::npos;
         EXPECT_TRUE(in32View) << "the 32-bit registration is not in the 32-bit registry view";
     }

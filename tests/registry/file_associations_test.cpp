@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "registry/registry.h"
+#include "listing.h"
 #include "registry_fixtures.h"
 
 using namespace regtest;
@@ -18,41 +19,7 @@ const HKEY kClasses = HKEY_CLASSES_ROOT;
 
 // Every key below the keys with each value's name, type and bytes: what "byte for byte"
 // means for the registry.
-void DumpBytes(const std::wstring& key, std::string* out) {
-    HKEY k = nullptr;
-    if (RegOpenKeyExW(kClasses, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
-    *out += A(key.c_str()) + "\n";
-    std::vector<wchar_t> name(16384);
-    std::vector<BYTE> data(1 << 16);
-    for (DWORD i = 0;; ++i) {
-        DWORD n = (DWORD)name.size(), type = 0, size = (DWORD)data.size();
-        if (RegEnumValueW(k, i, name.data(), &n, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) break;
-        char hex[4];
-        std::string bytes;
-        for (DWORD b = 0; b < size; ++b) {
-            snprintf(hex, sizeof hex, "%02x", data[b]);
-            bytes += hex;
-        }
-        *out += "  [" + A(name.data()) + "] type " + std::to_string(type) + ": " + bytes + "\n";
-    }
-    std::vector<std::wstring> subkeys;
-    for (DWORD i = 0;; ++i) {
-        DWORD n = (DWORD)name.size();
-        if (RegEnumKeyExW(k, i, name.data(), &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        subkeys.push_back(name.data());
-    }
-    RegCloseKey(k);
-    for (const std::wstring& sub : subkeys) DumpBytes(key + L"\\" + sub, out);
-}
-std::string Bytes(const std::vector<std::string>& keys) {
-    std::string out;
-    for (const std::string& key : keys) {
-        size_t before = out.size();
-        DumpBytes(W(key), &out);
-        if (out.size() == before) out += key + " (absent)\n";
-    }
-    return out;
-}
+std::string Bytes(const std::vector<std::string>& keys) { return listing::Text(listing::Keys(kClasses, keys)); }
 
 // A key of the prefix's own (or absent) that a test changes: put back as it was, values
 // with their types and bytes, when the test ends.

@@ -10,6 +10,7 @@
 #include "run/run_state.h"
 #include "base/text.h"
 #include "fixtures.h"
+#include "listing.h"
 #include "stage.h"
 #include "ui_driver.h"
 
@@ -102,16 +103,8 @@ private:
 };
 
 // Every key and value below the keys, one line each, for comparisons that show what changed.
-inline void DumpTree(HKEY root, const std::string& key, std::string* out) {
-    if (!KeyExists(root, key)) return;
-    *out += key + "\n";
-    for (const std::string& name : Names(root, key, true))
-        *out += key + " | " + name + " = " + Text(root, key, name.c_str()) + "\n";
-    for (const std::string& child : Subkeys(root, key)) DumpTree(root, key + "\\" + child, out);
-}
 inline std::string Dump(HKEY root, const std::vector<std::string>& keys) {
-    std::string out;
-    for (const std::string& key : keys) DumpTree(root, key, &out);
+    std::string out = listing::Text(listing::Keys(root, keys));
     return out.empty() ? "(nothing)\n" : out;
 }
 

@@ -159,16 +159,4 @@ inline std::string ImagePath(HANDLE process) {
     return query && query(process, 0, path, &size) ? std::string(path, size) : "";
 }
 
-// Every path under a folder, lower-cased, except the excluded subtrees (also lower case).
-inline void ListTree(const std::string& folder, const std::set<std::string>& excluded, std::set<std::string>* out) {
-    stage::ForEachEntry(folder, [&](const std::string& path, const WIN32_FIND_DATAA& found) {
-        std::string lower = path;
-        CharLowerA(&lower[0]);
-        if (excluded.count(lower)) return;
-        out->insert(lower);
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            ListTree(path, excluded, out);
-    });
-}
-
 }  // namespace e2e

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 #include "e2e_helpers.h"
+#include "listing.h"
 #include "plan_lines.h"
 #include "stage.h"
 
@@ -116,13 +117,14 @@ inline std::string Broken(const std::vector<plan::Line>& lines) {
 inline std::string Unplanned(const std::vector<plan::Line>& lines, const std::string& folder) {
     std::set<std::string> named;
     for (const plan::Line& l : lines) named.insert(e2e::Lower(l.object));
-    std::set<std::string> files;
-    e2e::ListTree(folder, {}, &files);
+    listing::FileOptions options;
+    options.detail = listing::FileDetail::None;
+    options.lowerCase = true;
     std::string out;
-    for (const std::string& f : files) {
-        DWORD a = GetFileAttributesA(f.c_str());
-        if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) && !named.count(e2e::Lower(f)))
-            out += "  " + f + "\n";
+    for (const auto& entry : listing::Files(folder, options)) {
+        if (entry.first.compare(0, 5, "file ") != 0) continue;
+        const std::string file = entry.first.substr(5);
+        if (!named.count(file)) out += "  " + file + "\n";
     }
     return out;
 }

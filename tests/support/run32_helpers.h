@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 #include "e2e_helpers.h"
+#include "listing.h"
 
 namespace run32 {
 
 using e2e::ImagePath;
-using e2e::ListTree;
 using e2e::SetupProcesses;
 
 // Adopts the first other Setup.exe process that appears within ms (killed by the
@@ -50,58 +50,21 @@ inline std::string ProgramFiles32() {
     return folder;
 }
 
-// Registry values (and keys, as "key\") under a root, both views (the 32-bit one is
-// Wow6432Node in the 64-bit view), as "path\name" -> "type:data".
-using RegistryState = std::map<std::string, std::string>;
-
-inline void ListKey(HKEY parent, const std::string& name, const std::string& path, RegistryState* out) {
-    HKEY key;
-    if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return;
-    (*out)[path + "\\"] = "";
-    std::vector<char> valueName(16384), data(65536);
-    for (DWORD i = 0;; ++i) {
-        DWORD nameSize = (DWORD)valueName.size(), dataSize = (DWORD)data.size(), type = 0;
-        if (RegEnumValueA(key, i, valueName.data(), &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                          &dataSize) != ERROR_SUCCESS)
-            break;
-        std::string text(data.data(), dataSize);
-        if ((type == REG_SZ || type == REG_EXPAND_SZ) && !text.empty() && text.back() == 0) text.pop_back();
-        (*out)[path + "\\" + std::string(valueName.data(), nameSize)] = std::to_string(type) + ":" + text;
-    }
-    std::vector<std::string> subkeys;
-    for (DWORD i = 0;; ++i) {
-        char sub[256];
-        DWORD size = sizeof sub;
-        if (RegEnumKeyExA(key, i, sub, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        // Wine's own settings, which it changes as programs start.
-        if (path == "HKCU\\Software" && lstrcmpiA(sub, "Wine") == 0) continue;
-        subkeys.push_back(sub);
-    }
-    for (const std::string& sub : subkeys) ListKey(key, sub, path + "\\" + sub, out);
-    RegCloseKey(key);
-}
-
-inline RegistryState Registry() {
-    RegistryState state;
-    ListKey(HKEY_LOCAL_MACHINE, "Software", "HKLM\\Software", &state);
-    ListKey(HKEY_CURRENT_USER, "Software", "HKCU\\Software", &state);
-    return state;
-}
-
-// Entries of after that before lacks or holds with other data.
-inline RegistryState Added(const RegistryState& before, const RegistryState& after) {
-    RegistryState out;
-    for (const auto& kv : after) {
-        auto it = before.find(kv.first);
-        if (it == before.end() || it->second != kv.second) out.insert(kv);
-    }
-    return out;
-}
-
-inline std::set<std::string> Added(const std::set<std::string>& before, const std::set<std::string>& after) {
-    std::set<std::string> out;
-    for (const std::string& path : after)
-        if (!before.count(path)) out.insert(path);
+// Drive C: outside the excluded subtrees (lower case), and the software keys of both
+// registry views (the 32-bit one is Wow6432Node in the 64-bit view) without Wine's own
+// settings, which it changes as programs start; all names lower-cased.
+inline listing::Entries Machine(const std::set<std::string>& excluded) {
+    listing::FileOptions files;
+    files.detail = listing::FileDetail::None;
+    files.lowerCase = true;
+    files.skip = [&](const std::string& path) { return excluded.count(path) != 0; };
+    listing::Entries out = listing::Files("C:", files);
+    listing::KeyOptions keys;
+    keys.view = KEY_WOW64_64KEY;
+    keys.lowerCase = true;
+    keys.skip = [](const std::string& key) { return key == "hkey_current_user\\software\\wine"; };
+    listing::AddKeys(HKEY_LOCAL_MACHINE, "Software", keys, &out);
+    listing::AddKeys(HKEY_CURRENT_USER, "Software", keys, &out);
     return out;
 }
 

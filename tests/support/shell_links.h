@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+#include "listing.h"
 #include "stage.h"
 #include "ui_driver.h"
 
@@ -179,20 +180,11 @@ private:
     std::vector<Saved> saved_;
 };
 
-// The names in a folder (files and folders), sorted, as "a b c"; "(missing)" when it does not exist.
+// The names in a folder (files and folders), sorted, as "a.lnk | Sub\"; "(missing)" when it does not exist.
 inline std::string Listing(const std::string& folder) {
     if (!stage::Exists(folder)) return "(missing)";
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found)) {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..") names.push_back(name + ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : ""));
-    }
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
-    std::sort(names.begin(), names.end());
     std::string out;
-    for (const std::string& n : names) out += (out.empty() ? "" : " | ") + n;
+    for (const std::string& n : listing::Names(folder)) out += (out.empty() ? "" : " | ") + n;
     return out.empty() ? "(empty)" : out;
 }
 

@@ -1,5 +1,6 @@
 #include "ui_driver.h"
 #include <vector>
+#include "res/resource.h"
 
 namespace ui {
 
@@ -67,12 +68,13 @@ HWND Find(DWORD pid, const wchar_t* className, const wchar_t* caption, bool (*ac
     return s.found;
 }
 
-bool IsMainDialog(HWND window, void*) { return GetDlgItem(window, 1007) != nullptr; }
-bool IsReadmeDialog(HWND window, void*) { return GetDlgItem(window, 1027) != nullptr; }
+bool IsMainDialog(HWND window, void*) { return GetDlgItem(window, IDC_FOLDER) != nullptr; }
+bool IsReadmeDialog(HWND window, void*) { return GetDlgItem(window, IDC_README_END) != nullptr; }
 // Not the main dialog, not the ReadMe dialog, and not the captionless backdrop window.
 bool IsMessageBox(HWND window, void* skip) {
-    return window != static_cast<HWND>(skip) && GetDlgItem(window, 1007) == nullptr &&
-           GetDlgItem(window, 1027) == nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION;
+    return window != static_cast<HWND>(skip) && GetDlgItem(window, IDC_FOLDER) == nullptr &&
+           GetDlgItem(window, IDC_README_END) == nullptr &&
+           (GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION;
 }
 }  // namespace
 
@@ -105,6 +107,37 @@ HWND WaitForMessageBox(DWORD pid, DWORD ms, HWND skip) {
 }
 
 bool HasVisibleWindow(DWORD pid) { return Find(pid, nullptr, nullptr, nullptr, nullptr) != nullptr; }
+
+namespace {
+
+BOOL CALLBACK AddUnpainted(HWND child, LPARAM unpainted) {
+    if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE)) ++*reinterpret_cast<int*>(unpainted);
+    return TRUE;
+}
+
+}  // namespace
+
+bool Painted(HWND window) {
+    if (!IsWindow(window) || !IsWindowVisible(window) || GetUpdateRect(window, nullptr, FALSE)) return false;
+    int unpainted = 0;
+    EnumChildWindows(window, AddUnpainted, reinterpret_cast<LPARAM>(&unpainted));
+    return unpainted == 0;
+}
+
+bool WaitForPaint(HWND window, DWORD ms) {
+    if (!WaitUntil([&] { return Painted(window); }, ms, 20)) return false;
+    Sleep(kSurfaceFlushMs);
+    return true;
+}
+
+bool WaitForScreenPaint(DWORD ms) { return WaitForPaint(GetDesktopWindow(), ms); }
+
+bool Uncovered(HWND window) {
+    RECT mine = WindowRect(window), above, overlap;
+    for (HWND w = GetWindow(window, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
+        if (IsWindowVisible(w) && GetWindowRect(w, &above) && IntersectRect(&overlap, &mine, &above)) return false;
+    return IsWindowVisible(window) != FALSE;
+}
 
 std::wstring Text(HWND window) {
     if (!window) return L"";

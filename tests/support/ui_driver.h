@@ -22,14 +22,22 @@ struct Program {
 // A visible top-level window of the process whose class and caption match (null = any).
 HWND FindTopWindow(DWORD pid, const wchar_t* className, const wchar_t* caption);
 HWND WaitForTopWindow(DWORD pid, const wchar_t* className, const wchar_t* caption, DWORD ms);
-// The main dialog: a visible top-level dialog with control 1007.
+// The main dialog: a visible top-level dialog with the folder field (IDC_FOLDER).
 HWND WaitForMainDialog(DWORD pid, DWORD ms);
-// A message box: a visible dialog of the process without control 1007 (and other than skip).
+// A message box: a visible dialog of the process without IDC_FOLDER or IDC_README_END (and other than skip).
 HWND WaitForMessageBox(DWORD pid, DWORD ms, HWND skip = nullptr);
-// The ReadMe dialog: a visible top-level dialog with control 1027 (its end button).
+// The ReadMe dialog: a visible top-level dialog with its end button (IDC_README_END).
 HWND WaitForReadmeDialog(DWORD pid, DWORD ms);
 // Whether any visible top-level window of the process exists.
 bool HasVisibleWindow(DWORD pid);
+// Whether a window and its visible controls are shown and have nothing left to paint.
+bool Painted(HWND window);
+// Waits until Painted(window) and what it painted is on the screen; false after ms.
+bool WaitForPaint(HWND window, DWORD ms = 10000);
+// The same for every visible window on the screen: what a screenshot then shows is final.
+bool WaitForScreenPaint(DWORD ms = 10000);
+// Whether a top-level window is shown with no visible window above it overlapping it.
+bool Uncovered(HWND window);
 
 std::wstring Text(HWND window);
 std::wstring ItemText(HWND dialog, int id);
@@ -56,6 +64,10 @@ DWORD Selection(HWND dialog, int id);
 // coordinates. A control's font cannot be read from another process under Wine
 // (WM_GETFONT answers nothing there), but where its characters stand shows which font it has.
 std::vector<int> CharacterLefts(HWND dialog, int id, int count);
+
+// A window's painting reaches the screen when Wine next copies the window's surface there,
+// a moment after the paint; a screenshot taken this long after it sees it.
+constexpr DWORD kSurfaceFlushMs = 100;
 
 // Polls until pred() holds or ms pass.
 template <typename Pred>

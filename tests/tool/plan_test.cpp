@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "fixtures.h"
+#include "listing.h"
 #include "plan_lines.h"
 #include "stage.h"
 #include "tool/plan.h"
@@ -27,34 +28,6 @@ std::string Programs() {
     stage::GetRegString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
                         "Programs", &value);
     return value;
-}
-
-// Everything under the given folders and keys, one line each, for before-and-after comparisons.
-void ListFiles(const std::string& folder, std::string& out) {
-    stage::ForEachEntry(folder, [&](const std::string& path, const WIN32_FIND_DATAA& found) {
-        ULARGE_INTEGER time{{found.ftLastWriteTime.dwLowDateTime, found.ftLastWriteTime.dwHighDateTime}};
-        out += path + " " + std::to_string(found.nFileSizeLow) + " " + std::to_string(time.QuadPart) + " " +
-               std::to_string(found.dwFileAttributes) + "\n";
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ListFiles(path, out);
-    });
-}
-
-void ListKey(HKEY root, const std::string& path, std::string& out) {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        out += path + " (absent)\n";
-        return;
-    }
-    out += path + "\n";
-    for (DWORD i = 0;; ++i) {
-        char name[512], data[2048];
-        DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
-        if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, (BYTE*)data, &dataSize) != ERROR_SUCCESS) break;
-        out += "  " + std::string(name) + "=" + std::string(data, dataSize) + "\n";
-    }
-    std::vector<std::string> subkeys = stage::SubkeyNames(key);
-    RegCloseKey(key);
-    for (const std::string& s : subkeys) ListKey(root, path + "\\" + s, out);
 }
 
 // The moves and deletions the system holds for the next restart, as stored.
@@ -300,22 +273,24 @@ TEST(Plan, MakingAPlanChangesNothing) {
     ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, "PlanQuiet.File", "", "PlanQuiet.File"));
     ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, "PlanQuiet.File\\shell\\open\\command", "", (target + "\\a.txt").c_str()));
     auto snapshot = [&] {
-        std::string out = stage::ReadFile(folder.Script()) + stage::ReadFile(target + "\\Setup.ini");
-        ListFiles(folder.dir(), out);
-        ListFiles(target, out);
-        ListFiles(Programs(), out);
+        listing::Entries out;
+        out["script"] = stage::ReadFile(folder.Script()) + stage::ReadFile(target + "\\Setup.ini");
+        listing::AddFiles(folder.dir(), {}, &out);
+        listing::AddFiles(target, {}, &out);
+        listing::AddFiles(Programs(), {}, &out);
         for (const char* f : {"Desktop", "Startup", "SendTo"}) {
             std::string path;
             stage::GetRegString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", f, &path);
-            ListFiles(path, out);
+            listing::AddFiles(path, {}, &out);
         }
-        ListKey(HKEY_CURRENT_USER, "Software", out);
-        ListKey(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", out);
-        ListKey(HKEY_CLASSES_ROOT, ".plquiet", out);
-        ListKey(HKEY_CLASSES_ROOT, "PlanQuiet.File", out);
-        return out + PendingRenamesText();  // nothing scheduled for the restart
+        listing::AddKeys(HKEY_CURRENT_USER, "Software", {}, &out);
+        listing::AddKeys(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", {}, &out);
+        listing::AddKeys(HKEY_CLASSES_ROOT, ".plquiet", {}, &out);
+        listing::AddKeys(HKEY_CLASSES_ROOT, "PlanQuiet.File", {}, &out);
+        out["pending renames"] = PendingRenamesText();  // nothing scheduled for the restart
+        return out;
     };
-    const std::string before = snapshot();
+    const listing::Entries before = snapshot();
     std::string install = PlanOf(folder.dir()), uninstall = PlanOf(folder.dir(), true);
     EXPECT_NE(install.find("new-key"), std::string::npos) << install;
     EXPECT_NE(uninstall.find(target + "\\a.txt"), std::string::npos) << "the setup script leads to the installed copy\n"
@@ -326,7 +301,7 @@ TEST(Plan, MakingAPlanChangesNothing) {
     EXPECT_EQ(plan::OutcomeOf(plan::Lines(uninstall), target + "\\docs"), "stays+left") << uninstall;
     EXPECT_NE(install.find("start"), std::string::npos) << install;
     Sleep(2000);  // a program really started would have made its folder by now
-    EXPECT_TRUE(before == snapshot()) << "a plan changed the machine or the script";
+    EXPECT_EQ(listing::Difference(before, snapshot()), "") << "a plan changed the machine or the script";
     const std::vector<plan::Line> removal = plan::Lines(uninstall);
     const struct {
         std::string key, outcome;

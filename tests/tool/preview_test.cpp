@@ -2,26 +2,17 @@
 // read-me can show, as 24-bit BMP files read back pixel by pixel; nothing else written.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <set>
+#include <vector>
 #include <string>
 #include "../draw/draw_helpers.h"
 #include "fixtures.h"
+#include "listing.h"
 #include "bmp_file.h"
 #include "stage.h"
 #include "tool/preview.h"
 #include "ui/readme_dialog.h"
 
 namespace {
-
-std::set<std::string> FilesIn(const std::string& folder) {
-    std::set<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
-        if (found.cFileName[0] != '.') names.insert(found.cFileName);
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
-    return names;
-}
 
 TEST(Preview, BackdropAtItsSizeAndEveryPageTheReadmeShows) {
     stage::Folder folder("preview", false);
@@ -65,11 +56,12 @@ TEST(Preview, BackdropAtItsSizeAndEveryPageTheReadmeShows) {
         ASSERT_EQ(page.h, area.bottom - area.top) << p.file;
         EXPECT_EQ(draw_test::Hex(page.At(page.w / 2, page.h / 2)), draw_test::Hex(p.colour)) << p.file;
     }
-    EXPECT_EQ(FilesIn(out), (std::set<std::string>{"backdrop.bmp", "readme-page-7.bmp", "readme-page-install.bmp",
-                                                   "readme-page-uninstall.bmp"}))
+    EXPECT_EQ(listing::Names(out), (std::vector<std::string>{"backdrop.bmp", "readme-page-7.bmp",
+                                                             "readme-page-install.bmp", "readme-page-uninstall.bmp"}))
         << "a page for versionup too: none names it, and it shows the install page's lines\n" << report;
     EXPECT_NE(report.find("a read-me opened on versionup shows readme-page-install.bmp"), std::string::npos) << report;
-    EXPECT_EQ(FilesIn(folder.dir()), std::set<std::string>{"Setup.ini"}) << "nothing written beside the script";
+    EXPECT_EQ(listing::Names(folder.dir()), std::vector<std::string>{"Setup.ini"})
+        << "nothing written beside the script";
 }
 
 TEST(Preview, AScriptWithoutPicturesStillGivesItsBlackBackdrop) {
@@ -85,7 +77,7 @@ TEST(Preview, AScriptWithoutPicturesStillGivesItsBlackBackdrop) {
     ASSERT_EQ(backdrop.h, 768);
     EXPECT_EQ(draw_test::Hex(backdrop.At(512, 384)), draw_test::Hex(RGB(0, 0, 0)));
     EXPECT_NE(report.find("[Back] \"Do\" is 0: the install shows none"), std::string::npos) << report;
-    EXPECT_EQ(FilesIn(options.outFolder), std::set<std::string>{"backdrop.bmp"}) << "a text read-me has no pages";
+    EXPECT_EQ(listing::Names(options.outFolder), std::vector<std::string>{"backdrop.bmp"}) << "a text read-me has no pages";
 }
 
 }  // namespace
