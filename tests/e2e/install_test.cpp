@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 #include "e2e_helpers.h"
+#include "plan_check.h"
 #include "res/resource.h"
 
 using namespace e2e;
@@ -44,12 +45,18 @@ std::string Flat(std::wstring text) {
 
 // Runs an unattended install to its end; any message box is a problem, answered
 // with its default button so that the run can end.
+// SetupTool's plan, made first, must come true.
 std::string InstallUnattended(const stage::Folder& folder) {
+    const plancheck::InstallPlan plan(folder.dir());
     ui::Program program;
     if (!program.Start(folder.Path("Setup.exe"), "", folder.dir())) return "Setup.exe did not start";
     std::string problem;
     for (HWND last = nullptr;;) {
         Outcome o = WaitForEndOrBox(program, kRunWait, last);
+        if (o.ended && problem.empty() && o.exitCode == 0) {
+            std::string differ = plan.available() ? plan.AfterInstall() : "SetupTool plan gave nothing";
+            if (!differ.empty()) problem += "the plan and the install differ:\n" + differ;
+        }
         if (o.ended) return problem + (o.exitCode ? "exit code " + std::to_string(o.exitCode) : "");
         if (!o.box) return problem + "the install did not end in time";
         Shot("unexpected-box");

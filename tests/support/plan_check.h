@@ -113,19 +113,26 @@ inline std::string Broken(const std::vector<plan::Line>& lines) {
     return out;
 }
 
-// Every file under folder that no line of the plan names ("" when there is none).
-inline std::string Unplanned(const std::vector<plan::Line>& lines, const std::string& folder) {
-    std::set<std::string> named;
-    for (const plan::Line& l : lines) named.insert(e2e::Lower(l.object));
+// The files under folder, lower-cased.
+inline std::set<std::string> FilesUnder(const std::string& folder) {
     listing::FileOptions options;
     options.detail = listing::FileDetail::None;
     options.lowerCase = true;
+    std::set<std::string> out;
+    for (const auto& entry : listing::Files(folder, options))
+        if (entry.first.compare(0, 5, "file ") == 0) out.insert(entry.first.substr(5));
+    return out;
+}
+
+// Every file under folder that no line of the plan names and that was not there before
+// ("" when there is none).
+inline std::string Unplanned(const std::vector<plan::Line>& lines, const std::string& folder,
+                             const std::set<std::string>& before = {}) {
+    std::set<std::string> named;
+    for (const plan::Line& l : lines) named.insert(e2e::Lower(l.object));
     std::string out;
-    for (const auto& entry : listing::Files(folder, options)) {
-        if (entry.first.compare(0, 5, "file ") != 0) continue;
-        const std::string file = entry.first.substr(5);
-        if (!named.count(file)) out += "  " + file + "\n";
-    }
+    for (const std::string& file : FilesUnder(folder))
+        if (!named.count(file) && !before.count(file)) out += "  " + file + "\n";
     return out;
 }
 
@@ -133,7 +140,10 @@ inline std::string Unplanned(const std::vector<plan::Line>& lines, const std::st
 class InstallPlan {
 public:
     explicit InstallPlan(const std::string& stageFolder, bool uninstall = false)
-        : text_(PlanText(stageFolder, uninstall)), lines_(plan::Lines(text_)) {}
+        : text_(PlanText(stageFolder, uninstall)), lines_(plan::Lines(text_)) {
+        folder_ = InstallFolderOf(lines_);
+        if (!folder_.empty()) before_ = FilesUnder(folder_);
+    }
     bool available() const { return !text_.empty(); }
     const std::string& text() const { return text_; }
     const std::vector<plan::Line>& lines() const { return lines_; }
@@ -142,15 +152,28 @@ public:
     std::string Disagreements(const std::string& installFolder = "") const {
         std::string out = Broken(lines_);
         if (!installFolder.empty()) {
-            std::string extra = Unplanned(lines_, installFolder);
+            std::string extra = Unplanned(lines_, installFolder, before_);
             if (!extra.empty()) out += "files the plan did not name:\n" + extra;
         }
         return out.empty() ? "" : out + "--- the plan:\n" + text_;
     }
 
+    // After the install: what the plan promised is there, and the install folder (the
+    // plan's first folder line) holds nothing the plan did not name.
+    std::string AfterInstall() const { return Disagreements(folder_); }
+
+    // The install folder: the object of the plan's first folder line.
+    static std::string InstallFolderOf(const std::vector<plan::Line>& lines) {
+        for (const plan::Line& l : lines)
+            if (l.outcome == "make" || l.outcome == "exists") return l.object;
+        return "";
+    }
+
 private:
     std::string text_;
     std::vector<plan::Line> lines_;
+    std::string folder_;
+    std::set<std::string> before_;  // what the install folder held when the plan was made
 };
 
 }  // namespace plancheck
