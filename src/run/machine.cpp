@@ -151,6 +151,8 @@ public:
     void AssociationsChanged() override { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }
     bool HandOver(const char* commandLine, int showWindow) override { return HandOverTo(commandLine, showWindow); }
 
+    void Pause(DWORD milliseconds) override { Sleep(milliseconds); }
+
 private:
     static bool NewLink(ComPtr<IShellLinkA>& link) {
         return SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,

@@ -88,6 +88,10 @@ public:
     // A second process that outlives this one (run/handover.h); false when not started.
     virtual bool HandOver(const char* commandLine, int showWindow) = 0;
 
+    // ---- shortcuts ----
+    // The wait before a step tries again (Sleep); a plan does not wait.
+    virtual void Pause(DWORD milliseconds) = 0;
+
 protected:
     ~Machine() = default;
 };

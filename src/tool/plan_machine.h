@@ -46,6 +46,9 @@ public:
     void AssociationsChanged() override {}
     bool HandOver(const char*, int) override { return true; }
 
+    // ---- shortcuts ----
+    void Pause(DWORD) override {}
+
     // A file the plan made (or removed) so far: for the leftovers and the notes of a plan.
     bool Made(const std::string& path) const;
 

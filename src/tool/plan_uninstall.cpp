@@ -10,11 +10,12 @@
 #include "registry/registry_parse.h"
 #include "script/paths.h"
 #include "script/script.h"
-#include "shell/shell_folders.h"
-#include "shell/shortcut_text.h"
+#include "run/run_state.h"
+#include "shell/shortcuts.h"
 #include "tool/plan.h"
 #include "tool/plan_launch.h"
 #include "tool/plan_output.h"
+#include "tool/plan_run.h"
 #include "ui/main_dialog.h"
 #include "uninstall/removal_plan.h"
 
@@ -34,13 +35,8 @@ public:
 
 private:
     const char* script() const { return record_.c_str(); }
-    void RemoveLink(const std::string& link);
-    void RemoveLinkFolders(const char* base, const char* name);
-    void StartMenu();
-    void FolderShortcut(const char* word);
     void Associations();
     void ProductKeys();
-    void SendTo();
     void RegistryEntries();
     void Files();
     void SelfRemoval();
@@ -95,58 +91,6 @@ private:
     RemovalSimulation sim_;
     bool leftAtRestart_ = false;
 };
-
-void UninstallPlanner::RemoveLink(const std::string& link) {
-    if (!PathExists(link.c_str())) return;
-    plan_.Item("remove", link);
-    sim_.RemoveFile(link);
-}
-
-void UninstallPlanner::RemoveLinkFolders(const char* base, const char* name) {
-    for (int parts = LinkFolderDepth(name); parts >= 1; --parts) {
-        char folder[kPathSize];
-        if (JoinNameParts(folder, sizeof folder, base, name, parts)) RemoveFolderIfEmpty(folder, "");
-    }
-}
-
-void UninstallPlanner::StartMenu() {
-    plan_.Heading("Start-menu shortcuts");
-    char startMenu[kPathSize], programs[kPathSize];
-    FindStartMenuFolder(script(), startMenu, programs);
-    if (!startMenu[0]) {
-        plan_.Note("no Start-menu folder: nothing is removed");
-        return;
-    }
-    ForEachNumberedSection(script(), "Menu%d", "Name", [&](int, const char*, const char* name) {
-        char link[kPathSize];
-        if (StartMenuLinkPath(startMenu, programs, name, link)) RemoveLink(link);
-        return true;
-    });
-    // Folders named inside the entries stay; the Programs folder itself is never removed.
-    if (!SameFolder(startMenu, programs)) RemoveFolderIfEmpty(startMenu, "(the Start-menu folder)");
-}
-
-void UninstallPlanner::FolderShortcut(const char* word) {
-    char folder[kPathSize], name[kValueSize], link[kPathSize];
-    if (!ReadShellFolder(word, folder) || !ReadText(word, "Name", name, sizeof name, script()) ||
-        !BuildLinkPath(link, sizeof link, folder, name))
-        return;
-    plan_.Heading(std::string(word) + " shortcut");
-    RemoveLink(link);
-}
-
-void UninstallPlanner::SendTo() {
-    char sendTo[kPathSize], first[kValueSize];
-    if (!ReadText("Send0", "Name", first, sizeof first, script()) || !ReadShellFolder("SendTo", sendTo)) return;
-    plan_.Heading("Send To shortcuts");
-    ForEachNumberedSection(script(), "Send%d", "Name", [&](int, const char*, const char* name) {
-        char link[kPathSize];
-        if (!BuildLinkPath(link, sizeof link, sendTo, name)) return true;
-        RemoveLink(link);
-        RemoveLinkFolders(sendTo, name);
-        return true;
-    });
-}
 
 void UninstallPlanner::Associations() {
     char first[256];
@@ -342,13 +286,21 @@ void UninstallPlanner::Run() {
     ReadText("Setup", "Name", name, sizeof name, script());
     plan_.Title("Plan of the uninstall of \"" + std::string(name) + "\" from its record " + record_ + ".");
     plan_.Title("Nothing has been changed. The install folder is " + std::string(install_) + ".");
+    // The steps themselves run on a private copy of the record, which is their script
+    // and the record they remove by.
+    DryRun dry(record_, plan_);
+    if (dry.script().empty()) {
+        plan_.Note("no private copy of the record could be made: nothing more is planned");
+        return;
+    }
+    CopyBounded(::Run().earlierRecord, sizeof ::Run().earlierRecord, Script());
     PlanLaunchEntries(plan_, script(), "Erase", install_);
-    StartMenu();
-    FolderShortcut("Desktop");
-    FolderShortcut("Startup");
+    RemoveStartMenuShortcuts(Script());
+    SetFolderShortcut(nullptr, Script(), false, "Desktop");
+    SetFolderShortcut(nullptr, Script(), false, "Startup");
     Associations();
     ProductKeys();
-    SendTo();
+    SetSendToShortcuts(nullptr, Script(), false);
     RegistryEntries();
     Files();
     SelfRemoval();
