@@ -34,13 +34,6 @@ const char* ArgumentsOf(const char* commandLine) {
     return p;
 }
 
-RunMode ChooseRunMode(const char* arguments) {
-    if (strcmp(arguments, "remove") == 0) return RunMode::Remove;
-    if (strcmp(arguments, "reboot") == 0) return RunMode::Reboot;
-    if (strcmp(arguments, "uninstall") == 0) return RunMode::Uninstall;
-    return RunMode::Install;
-}
-
 bool BuildScriptPath(char* scriptPath, size_t cap) {
     char exe[kPathSize];
     if (!OwnExecutablePath(exe, sizeof exe)) return false;
@@ -200,7 +193,9 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
     run.instance = instance;
     run.restartNeeded = false;
     run.removalAtRestart = false;
-    RunMode mode = ChooseRunMode(arguments);
+    static CommandLine line;  // kept off the stack of the message loop
+    ParseCommandLine(arguments, &line);
+    RunMode mode = line.mode;
     if (mode == RunMode::Remove) {
         Sleep(5000);
         // Only the end of an uninstall hands this over; "remove" typed by hand does nothing.

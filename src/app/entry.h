@@ -1,13 +1,10 @@
 // Program entry: run modes, the message loop and what follows an uninstall.
 #pragma once
 #include <windows.h>
-
-enum class RunMode { Install, Uninstall, Reboot, Remove };
+#include "app/command_line.h"
 
 // The argument text after the program name, as the platform hands it over.
 const char* ArgumentsOf(const char* commandLine);
-// Exact, case-sensitive comparison of the whole argument text.
-RunMode ChooseRunMode(const char* arguments);
 // Builds the script path beside the executable; false when the own path is unknown.
 bool BuildScriptPath(char* scriptPath, size_t cap);
 

@@ -22,7 +22,7 @@
 #include "shell/shell_link.h"
 #include "shell/shortcut_text.h"
 #include "tool/check_rules.h"
-#include "tool/choices.h"
+#include "install/choices.h"
 #include "tool/ini_text.h"
 #include "tool/plan_launch.h"
 #include "tool/plan_output.h"

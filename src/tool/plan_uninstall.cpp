@@ -6,6 +6,7 @@
 #include <vector>
 #include "base/handles.h"
 #include "base/text.h"
+#include "install/choices.h"
 #include "registry/registry.h"
 #include "registry/registry_parse.h"
 #include "script/paths.h"

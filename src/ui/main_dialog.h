@@ -16,13 +16,6 @@ void BrowseInstallFolder(HWND dialog);
 void ChooseMenuLocation(HWND dialog);
 int CALLBACK SelectInitialFolder(HWND browser, UINT message, LPARAM lParam, LPARAM data);
 
-// The folder of an earlier install of productName registered under ...\Uninstall (260
-// bytes): its "UninstallString" up to the last backslash. Opens keys for reading only;
-// false when there is none.
-bool FindEarlierInstall(const char* productName, char* folder);
-// The mode of an option box's [Check] key as the dialog applies it: on a version-up a
-// box offered (1 or 2) is checked when the earlier install had it made (above 1).
-int OfferedBoxMode(const char* script, const char* key, bool versionUp, const char* earlierRecord);
 
 // Joins name to path (260 bytes) unless the path's last component already is name.
 void AppendFolderName(char* path, const char* name);

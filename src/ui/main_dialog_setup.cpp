@@ -6,20 +6,17 @@
 #include "run/run_state.h"
 #include "base/handles.h"
 #include "base/text.h"
-#include "registry/registry_parse.h"
 #include "res/resource.h"
 #include "script/paths.h"
 #include "script/script.h"
+#include "install/choices.h"
 #include "ui/dialog_items.h"
 
 using namespace dialog_items;
 
 namespace {
 
-constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-
 const int kLeftColumn[] = {IDC_MENU, IDC_SHORTCUT, IDC_STARTUP, IDC_EXT, IDC_SENDTO};
-const char* const kLeftColumnKeys[] = {"Menu", "Desktop", "Startup", "Ext", "Send"};
 
 void MoveBy(HWND dialog, int id, int dy, bool repaint) {
     RECT r = ClientRectOf(dialog, id);
@@ -98,7 +95,7 @@ struct SetUpState {
     bool groupUsed = false;
 };
 
-void SetUpInstalledState(HWND dialog, SetUpState& s, const char* folder) {
+void SetUpInstalledState(HWND dialog, SetUpState& s) {
     const char* script = Script();
     Run().stage = Stage::Installed;
     WriteText("Check", "Copy", "1", script);
@@ -118,12 +115,10 @@ void SetUpInstalledState(HWND dialog, SetUpState& s, const char* folder) {
     }
     SendDlgItemMessageA(dialog, IDC_FOLDER, EM_SETREADONLY, TRUE, 0);
     s.shrinkLimit = 4;
-    CopyBounded(s.earlierRecord, sizeof s.earlierRecord, folder);
-    JoinPath(s.earlierRecord, "Setup.ini");
     WriteText("Setup", "Auto", "0", script);
 }
 
-void SetUpScriptState(HWND dialog, SetUpState& s, const char* earlierFolder) {
+void SetUpScriptState(HWND dialog, const SetUpState& s) {
     char self[kValueSize];
     if (ReadText("CopyFile", "Self", self, sizeof self, Script())) {
         SetDlgItemTextA(dialog, IDC_FILE_GROUP, LastComponent(self));
@@ -133,8 +128,6 @@ void SetUpScriptState(HWND dialog, SetUpState& s, const char* earlierFolder) {
     if (s.versionUp) {
         Run().readmeStartPage = -2;
         SetDlgItemTextA(dialog, IDC_HEADING, Msg("&Folder to version up", "(&F)バージョンアップ先"));
-        CopyBounded(s.earlierRecord, sizeof s.earlierRecord, earlierFolder);
-        JoinPath(s.earlierRecord, "Setup.ini");
     }
 }
 
@@ -156,7 +149,7 @@ void SetUpReadmeButton(HWND dialog) {
     }
 }
 
-void SetUpLeftColumn(HWND dialog, SetUpState& s) {
+void SetUpLeftColumn(HWND dialog, SetUpState& s, const DialogChoices& c) {
     const char* script = Script();
     const int count = (int)(sizeof kLeftColumn / sizeof kLeftColumn[0]);
     for (int i = 0; i < count; ++i) {
@@ -166,7 +159,7 @@ void SetUpLeftColumn(HWND dialog, SetUpState& s) {
             if (ReadText("Menu", "Named", named, sizeof named, s.earlierRecord))
                 WriteText("Menu", "Change", named, script);
         }
-        int mode = OfferedBoxMode(script, kLeftColumnKeys[i], s.versionUp, s.earlierRecord);
+        int mode = c.boxes[kBoxMenu + i].mode;
         bool removed = ApplyBoxMode(dialog, id, mode);
         if (id == IDC_MENU && mode >= 0 && mode <= 3) Show(dialog, IDC_LOCATION, mode == 2);
         if (removed) {
@@ -222,37 +215,6 @@ void SetUpFinalSize(HWND dialog, const SetUpState& s) {
 
 }  // namespace
 
-bool FindEarlierInstall(const char* productName, char* folder) {
-    folder[0] = 0;
-    UniqueKey uninstall;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, uninstall.put()) != ERROR_SUCCESS)
-        return false;
-    UniqueKey product;
-    // Opened, not created: a cancelled set-up must not leave an empty key behind.
-    if (RegOpenKeyExA(uninstall.get(), productName, 0, KEY_READ, product.put()) != ERROR_SUCCESS)
-        return false;
-    char command[kPathSize];
-    if (!QueryText(product.get(), "UninstallString", command, sizeof command, nullptr)) return false;
-    // Quoted or not (registrations of before were not): only the uninstaller of this
-    // installer beside an install record is an earlier install; a key of the same name
-    // may be another program's.
-    char* program = UninstallCommandProgram(command);
-    char* bs = program ? FindLastBackslash(program) : nullptr;
-    if (!bs || bs == program || lstrcmpiA(bs + 1, "Setup.exe") != 0) return false;
-    *bs = 0;
-    char record[kPathSize];
-    if (!CopyBounded(record, sizeof record, program) || !JoinPath(record, "Setup.ini") ||
-        ReadNumber("CopiedFile", "Count", 0, record) == 0)
-        return false;
-    return CopyBounded(folder, kPathSize, program);
-}
-
-int OfferedBoxMode(const char* script, const char* key, bool versionUp, const char* earlierRecord) {
-    int mode = ReadNumber("Check", key, 0, script);
-    if (versionUp && (mode == 1 || mode == 2)) mode = ReadNumber("Check", key, 0, earlierRecord) > 1 ? 2 : 1;
-    return mode;
-}
-
 void SetUpMainDialog(HWND dialog) {
     const char* script = Script();
     if (!UseJapanese()) SetEnglishLabels(dialog);
@@ -262,39 +224,29 @@ void SetUpMainDialog(HWND dialog) {
     SetWindowTextA(dialog, name);
     SetUpIcon(dialog);
 
+    // The folder, an earlier install and the box modes, as SetupTool's plan takes them too.
+    DialogChoices c;
+    ReadDialogChoices(script, &c);
     SetUpState s;
-    char folder[kPathSize] = "";
-    char earlierFolder[kPathSize] = "";
-    char rootName[kValueSize];
-    if (ReadText("Root", "Name", rootName, sizeof rootName, script)) {
-        s.versionUp = FindEarlierInstall(LastComponent(rootName), earlierFolder);
-        CopyBounded(folder, sizeof folder, earlierFolder);
-    }
-    if (!folder[0]) DefaultInstallFolder(rootName, dialog, folder);
+    s.versionUp = c.versionUp;
+    CopyBounded(s.earlierRecord, sizeof s.earlierRecord, c.earlierRecord);
     // [Root] "Name" names the product's key in the list of installed programs: an install
     // record keeps the name its install registered, and a version-up the name its earlier
     // install was found by, whatever its folder is called.
-    const bool record = ReadNumber("CopiedFile", "Count", 0, script) != 0;
-    // A record knows its folder itself: without a registration (taken back, or another
-    // program's under the same name) the lookup above would name some other folder.
-    char named[kPathSize];
-    DWORD n = record ? ReadText("Root", "Named", named, sizeof named, script) : 0;
-    if (n > 0 && n < sizeof named - 1) CopyBounded(folder, sizeof folder, named);
-    if (!record && FindLastBackslash(folder))
-        WriteText("Root", "Name", s.versionUp ? LastComponent(rootName) : LastComponent(folder), script);
-    SetDlgItemTextA(dialog, IDC_FOLDER, folder);
+    if (c.rootNameWritten) WriteText("Root", "Name", c.rootName, script);
+    SetDlgItemTextA(dialog, IDC_FOLDER, c.installFolder);
 
-    if (record) {
-        SetUpInstalledState(dialog, s, folder);
+    if (c.record) {
+        SetUpInstalledState(dialog, s);
     } else {
-        SetUpScriptState(dialog, s, earlierFolder);
+        SetUpScriptState(dialog, s);
     }
     SetUpReadmeButton(dialog);
     RECT menu{}, shortcut{};
     GetWindowRect(Item(dialog, IDC_MENU), &menu);
     GetWindowRect(Item(dialog, IDC_SHORTCUT), &shortcut);
     s.rowPitch = shortcut.top - menu.top;
-    SetUpLeftColumn(dialog, s);
+    SetUpLeftColumn(dialog, s, c);
     SetUpFileGroup(dialog, s);
     SetUpFinalSize(dialog, s);
     SetFocus(Item(dialog, IDC_RUN));

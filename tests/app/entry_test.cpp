@@ -30,10 +30,17 @@ TEST(ArgumentsOf, ProgramNameSkippedAndModeChosenExactly) {
     };
     for (const auto& c : cases) {
         EXPECT_STREQ(ArgumentsOf(c.commandLine), c.arguments) << "[" << c.commandLine << "]";
-        EXPECT_EQ(ChooseRunMode(ArgumentsOf(c.commandLine)), c.mode) << "[" << c.commandLine << "]";
+        CommandLine line;
+        ParseCommandLine(ArgumentsOf(c.commandLine), &line);
+        EXPECT_EQ(line.mode, c.mode) << "[" << c.commandLine << "]";
+        EXPECT_FALSE(line.switches) << "[" << c.commandLine << "]";
     }
-    for (const char* install : {"Remove", "Reboot", "Uninstall", "UNINSTALL", " remove", "removex", "reboot\t"})
-        EXPECT_EQ(ChooseRunMode(install), I) << "argument [" << install << "]";
+    for (const char* install : {"Remove", "Reboot", "Uninstall", "UNINSTALL", " remove", "removex", "reboot\t"}) {
+        CommandLine line;
+        ParseCommandLine(install, &line);
+        EXPECT_EQ(line.mode, I) << "argument [" << install << "]";
+        EXPECT_FALSE(line.switches || line.bad) << "argument [" << install << "]";
+    }
     EXPECT_STREQ(ArgumentsOf(nullptr), "");
     const char* line = "Setup.exe uninstall";
     EXPECT_EQ(ArgumentsOf(line), line + 10) << "points into the command line";
@@ -59,8 +66,9 @@ TEST(FormatHandOverCommand, QuotedProgramThenExactlyTheArgument) {
         for (const char* argument : {"reboot", "remove"}) {
             ASSERT_TRUE(FormatHandOverCommand(command, sizeof command, program, argument));
             EXPECT_EQ(std::string(command), "\"" + std::string(program) + "\" " + argument);
-            EXPECT_EQ(ChooseRunMode(ArgumentsOf(command)), strcmp(argument, "reboot") == 0 ? RunMode::Reboot : RunMode::Remove)
-                << command;
+            CommandLine line;
+            ParseCommandLine(ArgumentsOf(command), &line);
+            EXPECT_EQ(line.mode, strcmp(argument, "reboot") == 0 ? RunMode::Reboot : RunMode::Remove) << command;
         }
     }
     char small[16];

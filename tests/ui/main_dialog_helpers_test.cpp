@@ -5,6 +5,7 @@
 #include <string.h>
 #include <string>
 #include "stage.h"
+#include "install/choices.h"
 #include "ui/main_dialog.h"
 
 namespace {

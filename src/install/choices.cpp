@@ -1,8 +1,44 @@
-#include "tool/choices.h"
+#include "install/choices.h"
+#include "base/handles.h"
 #include "base/text.h"
+#include "registry/registry_parse.h"
 #include "script/path_rules.h"
 #include "script/paths.h"
-#include "ui/main_dialog.h"
+
+namespace {
+constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+}  // namespace
+
+bool FindEarlierInstall(const char* productName, char* folder) {
+    folder[0] = 0;
+    UniqueKey uninstall;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, uninstall.put()) != ERROR_SUCCESS)
+        return false;
+    UniqueKey product;
+    // Opened, not created: a cancelled set-up must not leave an empty key behind.
+    if (RegOpenKeyExA(uninstall.get(), productName, 0, KEY_READ, product.put()) != ERROR_SUCCESS)
+        return false;
+    char command[kPathSize];
+    if (!QueryText(product.get(), "UninstallString", command, sizeof command, nullptr)) return false;
+    // Quoted or not (registrations of before were not): only the uninstaller of this
+    // installer beside an install record is an earlier install; a key of the same name
+    // may be another program's.
+    char* program = UninstallCommandProgram(command);
+    char* bs = program ? FindLastBackslash(program) : nullptr;
+    if (!bs || bs == program || lstrcmpiA(bs + 1, "Setup.exe") != 0) return false;
+    *bs = 0;
+    char record[kPathSize];
+    if (!CopyBounded(record, sizeof record, program) || !JoinPath(record, "Setup.ini") ||
+        ReadNumber("CopiedFile", "Count", 0, record) == 0)
+        return false;
+    return CopyBounded(folder, kPathSize, program);
+}
+
+int OfferedBoxMode(const char* script, const char* key, bool versionUp, const char* earlierRecord) {
+    int mode = ReadNumber("Check", key, 0, script);
+    if (versionUp && (mode == 1 || mode == 2)) mode = ReadNumber("Check", key, 0, earlierRecord) > 1 ? 2 : 1;
+    return mode;
+}
 
 void ReadDialogChoices(const char* script, DialogChoices* c) {
     *c = DialogChoices();
@@ -13,11 +49,18 @@ void ReadDialogChoices(const char* script, DialogChoices* c) {
         CopyBounded(c->installFolder, sizeof c->installFolder, c->earlierFolder);
     }
     if (!c->installFolder[0]) DefaultInstallFolder(rootName, nullptr, c->installFolder);
+    // A record knows its folder itself: without a registration (taken back, or another
+    // program's under the same name) the lookup above would name some other folder.
+    char recordFolderNamed[kPathSize];
+    DWORD n = c->record ? ReadText("Root", "Named", recordFolderNamed, sizeof recordFolderNamed, script) : 0;
+    if (n > 0 && n < sizeof recordFolderNamed - 1)
+        CopyBounded(c->installFolder, sizeof c->installFolder, recordFolderNamed);
     // As the dialog rewrites [Root] "Name": never in a record, the found name on a version-up.
     const char* name = rootName;
     if (!c->record && FindLastBackslash(c->installFolder))
         name = c->versionUp ? LastComponent(rootName) : LastComponent(c->installFolder);
     CopyBounded(c->rootName, sizeof c->rootName, name);
+    c->rootNameWritten = !c->record && FindLastBackslash(c->installFolder);
     c->folderUsable = IsUsableInstallFolder(c->installFolder);
     // The record the dialog compares with: the earlier install's, or its own folder's.
     const char* recordFolder = c->record ? c->installFolder : c->versionUp ? c->earlierFolder : "";

@@ -1,6 +1,7 @@
 // What the main dialog offers on this machine before the user changes anything: the
 // install folder, an earlier install, the option boxes, the Start-menu location. Read
-// only: it looks at the registry and the script, and writes nowhere.
+// only: it looks at the registry and the script, and writes nowhere. The dialog's set-up
+// and SetupTool's plan both take their choices from here.
 #pragma once
 #include <windows.h>
 #include "script/script.h"
@@ -22,11 +23,21 @@ struct DialogChoices {
     char earlierRecord[kPathSize] = "";
     char installFolder[kPathSize] = "";  // the folder field
     char rootName[kValueSize] = "";      // [Root] "Name" once the dialog has set it
+    bool rootNameWritten = false;        // the set-up writes rootName into the script
     bool folderUsable = false;           // Run accepts the folder
     bool menuNamedSet = false;           // [Menu] "Named" after Run takes the location
     char menuNamed[kPathSize] = "";
     BoxChoice boxes[kBoxCount] = {};
 };
 
-// The choices for the script at scriptPath.
+// The choices for the script at scriptPath, as the dialog's set-up makes them (it then
+// applies them to its controls and writes what it writes).
 void ReadDialogChoices(const char* scriptPath, DialogChoices* choices);
+
+// The folder of an earlier install of productName registered under ...\Uninstall (260
+// bytes): its "UninstallString" up to the last backslash, when that names this
+// installer's Setup.exe beside an install record. Reads only; false when there is none.
+bool FindEarlierInstall(const char* productName, char* folder);
+// The mode of an option box's [Check] key as the dialog applies it: on a version-up a
+// box offered (1 or 2) is checked when the earlier install had it made (above 1).
+int OfferedBoxMode(const char* script, const char* key, bool versionUp, const char* earlierRecord);
