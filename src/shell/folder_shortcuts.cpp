@@ -17,7 +17,7 @@ bool HasEarlierRecord(const LinkOwnership& own) {
 }
 
 // A box switched off in an install says what it removes; the uninstall needs no word.
-bool SaysBoxOff(const LinkOwnership& own) { return HasEarlierRecord(own) && !IsRunScript(own.earlier().path()); }
+bool SaysBoxOff(const LinkOwnership& own) { return HasEarlierRecord(own) && !UninstallRun(); }
 
 void TellUnreadableFolder(const char* folderName) {
     char note[96];

@@ -74,7 +74,7 @@ bool MachineHasFolder(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool IsRunScript(const char* record) { return lstrcmpiA(record, Script()) == 0; }
+bool UninstallRun() { return lstrcmpiA(Run().earlierRecord, Script()) == 0; }
 
 bool LinkHoldsEntry(const char* linkPath, const char* section, const char* record, bool hotkeyAllowed) {
     ShortcutFields written;

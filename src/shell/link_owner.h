@@ -23,9 +23,9 @@ bool LinkHoldsEntry(const char* linkPath, const char* section, const char* recor
 // What the run's machine finds at path now: anything at all, a folder.
 bool MachineHas(const char* path);
 bool MachineHasFolder(const char* path);
-// Whether a record is the run's own script: the uninstall's record, where an install
-// reads the one of an earlier install.
-bool IsRunScript(const char* record);
+// Whether the run removes by its own script (an uninstall), where an install reads the
+// record of the install already in the chosen folder.
+bool UninstallRun();
 
 // One step's view of the links and folders it may touch: what the earlier install's
 // record says it made, what this run makes (written as this run's facts), and the

@@ -128,7 +128,7 @@ void RemoveStartMenuShortcuts(const char* recordPath) {
     if (own.earlier().source() == CreatedFacts::Source::NoRecord) return;
     // The uninstall removes its own; an install first removes those of the install
     // already in the chosen folder.
-    TellSection(IsRunScript(recordPath) ? "Start-menu shortcuts" : "Earlier Start-menu shortcuts");
+    TellSection(UninstallRun() ? "Start-menu shortcuts" : "Earlier Start-menu shortcuts");
     MenuFolders folders;
     FindStartMenuFolder(recordPath, folders.startMenu, folders.programs);
     if (folders.startMenu[0])
