@@ -19,7 +19,6 @@
 #include "tool/plan_launch.h"
 #include "tool/plan_output.h"
 #include "tool/plan_run.h"
-#include "app/run_sequence.h"
 #include "install/uninstaller.h"
 #include "launch/launch.h"
 #include "run/run_state.h"
@@ -270,9 +269,11 @@ void InstallPlanner::Files() {
 // the dialog offers is taken.
 void InstallPlanner::BeginRun() {
     std::string record = JoinText(install(), "Setup.ini");
-    CopyBounded(::Run().earlierRecord, sizeof ::Run().earlierRecord, record.c_str());
+    // A cut path would read another file as the record (and an empty folder one in the Windows folder).
+    const bool whole = install()[0] && CopyBounded(::Run().earlierRecord, sizeof ::Run().earlierRecord, record.c_str());
+    if (!whole) ::Run().earlierRecord[0] = 0;
     if (ReadNumber("CopiedFile", "Count", 0, Script()) == 0) StartCreatedFacts(Script());
-    RemoveRecordedMenuShortcuts(install());
+    if (whole) RemoveStartMenuShortcuts(::Run().earlierRecord);
     WriteText("Menu", "Named", c_.menuNamedSet ? c_.menuNamed : "", Script());
     WriteText("Menu", "Change", "", Script());
 }
