@@ -31,6 +31,13 @@ TEST_F(StartMenu, EntriesGoIntoTheirFoldersAndGoAgainWithTheirEmptyFolders) {
     EXPECT_EQ("C:\\x.exe", links::Read(Programs("Tool\\Help\\Read me.lnk")).path);
     EXPECT_FALSE(stage::Exists(In("Escape.lnk")));
     EXPECT_EQ("2", Value("Check", "Menu"));
+    // Each folder and link told as it is made, each unusable name as it is refused.
+    EXPECT_EQ("make " + Programs("Tool") + "\n" + "make " + Programs("Tool\\Help") + "\n" + "new " +
+                  Programs("Tool\\Help\\Read me.lnk") + "\n" + "new " + Programs("Tool Home.lnk") + "\n" + "new " +
+                  Programs("Tool\\Readme.lnk") + "\n" + "refused ..\\Escape\n" + "refused Help\\\n" + "make " +
+                  Programs("Tool\\Deep") + "\n" + "make " + Programs("Tool\\Deep\\er") + "\n" + "new " +
+                  Programs("Tool\\Deep\\er\\Guide.lnk") + "\n",
+              TakeTold());
 
     EXPECT_EQ(Programs("Tool") + " | " + Programs("Tool\\Help") + " | " + Programs("Tool\\Deep") + " | " +
                   Programs("Tool\\Deep\\er"),
@@ -45,6 +52,15 @@ TEST_F(StartMenu, EntriesGoIntoTheirFoldersAndGoAgainWithTheirEmptyFolders) {
     ASSERT_TRUE(stage::WriteFile(Programs("Tool\\Help\\mine.txt"), "mine"));
     ASSERT_TRUE(stage::WriteFile(Programs("Tool\\Other.lnk"), "other"));
     SetStartMenuShortcuts(nullptr, script_.c_str(), false);
+    EXPECT_EQ(std::vector<std::string>{"the Start-menu box is off: what the earlier install in this folder made is removed"},
+              report_.notes);
+    EXPECT_EQ("remove " + Programs("Tool\\Help\\Read me.lnk") + "\n" + "stays " + Programs("Tool\\Help") + "\n" +
+                  "remove " + Programs("Tool Home.lnk") + "\n" + "remove " + Programs("Tool\\Readme.lnk") + "\n" +
+                  "remove " + Programs("Tool\\Deep\\er\\Guide.lnk") + "\n" + "remove-folder " +
+                  Programs("Tool\\Deep\\er") + "\n" + "remove-folder " + Programs("Tool\\Deep") + "\n" + "stays " +
+                  Programs("Tool") + "\n",
+              TakeTold())
+        << "the user's file keeps Help, Other.lnk keeps Tool";
     EXPECT_EQ("Tool\\", Listing(Programs()));
     EXPECT_EQ("Help\\ | Other.lnk", Listing(Programs("Tool"))) << "Deep\\er went deepest first";
     EXPECT_EQ("mine.txt", Listing(Programs("Tool\\Help")));
