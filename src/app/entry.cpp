@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include "app/backdrop.h"
+#include "app/exit_code.h"
+#include "app/unattended.h"
 #include "run/handover.h"
 #include "run/system.h"
 #include "run/private_folder.h"
@@ -184,6 +186,30 @@ static void RunMessageLoop(HWND backdrop) {
     }
 }
 
+// The end of an uninstall: the uninstaller and its record go (at once, or at the restart
+// that the user is asked for), but only from the install folder the record names: any
+// other copy leaves both where they are.
+static void FinishUninstall(const RunState& run) {
+    if (run.selfRemovable && !run.removalAtRestart) {
+        ShellDeleteFile(OriginalScript());
+        StartSelfRemoval();
+        return;
+    }
+    if (run.removalAtRestart && !run.noRestartQuestion) AskForRestart(kDeleteQuestionEn, kDeleteQuestionJa);
+}
+
+// The backdrop and the dialog, as ever.
+static void RunShown(HINSTANCE instance) {
+    RunState& run = Run();
+    ComScope com;
+    BackdropSurface surface;
+    if (ReadNumber("Back", "Do", 0, Script()) != 0) surface.Prepare(run.screenRect, Script());
+    run.backdropDC = surface.dc.get();
+    HWND backdrop = CreateBackdropWindow(instance);
+    if (backdrop) RunMessageLoop(backdrop);
+    run.backdropDC = nullptr;
+}
+
 int RunSetup(HINSTANCE instance, const char* arguments) {
     RestrictDllSearch();
     PreloadSystemLibraries();
@@ -195,6 +221,10 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
     run.removalAtRestart = false;
     static CommandLine line;  // kept off the stack of the message loop
     ParseCommandLine(arguments, &line);
+    if (line.bad || line.help) {
+        ShowUsage(line);
+        return line.bad ? kExitBadArguments : kExitSuccess;
+    }
     RunMode mode = line.mode;
     if (mode == RunMode::Remove) {
         Sleep(5000);
@@ -202,7 +232,7 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
         if (SelfRemovalWasHandedOver()) RemoveSelf();
         return 0;
     }
-    if (!BuildScriptPath(run.scriptPath, sizeof run.scriptPath)) return 1;
+    if (!BuildScriptPath(run.scriptPath, sizeof run.scriptPath)) return line.switches ? kExitFailed : 1;
     if (mode == RunMode::Reboot) {
         Sleep(5000);
         AskForRestart(kRebootQuestionEn, kRebootQuestionJa);
@@ -213,28 +243,29 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
     run.readmeStartPage = -1;
     run.stage = Stage::Install;
     run.uninstallMode = mode == RunMode::Uninstall;
-    {
+    run.noRestartQuestion = line.noRestart;
+    RunLog log;  // no static: the program runs without the C runtime's exit handlers
+    RunEnd end;
+    end.forceRestart = line.forceRestart;
+    if (line.switches && !OpenRunLog(line, arguments, &log)) {
+        end.fatal = true;  // the log asked for cannot be written: nothing is done
+    } else if (line.switches && line.quiet != Quietness::Shown) {
         ComScope com;
-        BackdropSurface surface;
-        if (ReadNumber("Back", "Do", 0, Script()) != 0) surface.Prepare(run.screenRect, Script());
-        run.backdropDC = surface.dc.get();
-        HWND backdrop = CreateBackdropWindow(instance);
-        if (backdrop) RunMessageLoop(backdrop);
-        run.backdropDC = nullptr;
+        end.fatal = RunUnattended(line, &log) != kExitSuccess;
+    } else {
+        if (line.switches) run.report = &log;
+        if (line.folderGiven && !line.folderCut) CopyBounded(run.givenFolder, sizeof run.givenFolder, line.folder);
+        RunShown(instance);
+        end.cancelled = line.switches && !run.stepsStarted;
+        run.report = nullptr;
     }
     if (run.scriptCopyFolder[0]) RemoveScriptCopy(run);
-    if (run.stage != Stage::Uninstalled) return 0;
-    if (!run.selfRemovable) {
-        // Only an uninstaller in the install folder its record names removes itself and
-        // the record: any other copy leaves both where they are.
-        if (run.removalAtRestart) AskForRestart(kDeleteQuestionEn, kDeleteQuestionJa);
-        return 0;
-    }
-    if (!run.removalAtRestart) {
-        ShellDeleteFile(OriginalScript());
-        StartSelfRemoval();
-        return 0;
-    }
-    AskForRestart(kDeleteQuestionEn, kDeleteQuestionJa);
-    return 0;
+    end.failed = log.totals.failed;
+    end.restartPending = run.restartNeeded || run.removalAtRestart || log.totals.restart > 0;
+    if (run.stage == Stage::Uninstalled) FinishUninstall(run);
+    if (!line.switches) return 0;
+    int code = ChooseExitCode(end);
+    log.End(code);
+    if (code == kExitRestarting) RestartSystem();
+    return code;
 }

@@ -118,6 +118,7 @@ void RemoveRecordedMenuShortcuts(const char* installFolder) {
 
 void RunInstallSteps(HWND owner, const InstallRequest& request, RunPace& pace) {
     const char* script = Script();
+    Run().stepsStarted = true;
     TakeEarlierRecord(request.installFolder);
     if (ReadNumber("CopiedFile", "Count", 0, script) == 0) StartCreatedFacts(script);
     RemoveRecordedMenuShortcuts(request.installFolder);
@@ -148,13 +149,14 @@ void RunInstallSteps(HWND owner, const InstallRequest& request, RunPace& pace) {
     pace.Hide(IDC_COPY, false);
     pace.Hide(IDC_DELETE_AFTER, false);
     pace.Hide(IDC_FILE_GROUP, true);
-    FinalLaunch();
+    if (request.finalLaunch) FinalLaunch();
     RunLaunchEntries(owner, "Make");
     pace.Finish("Completed.", "終了しました．");
 }
 
 void RunUninstallSteps(HWND owner, const char* installFolder, RunPace& pace) {
     const char* script = Script();
+    Run().stepsStarted = true;
     CopyBounded(Run().earlierRecord, sizeof Run().earlierRecord, script);
     pace.Progress("Unsetup system...", "システムの設定を削除しています．");
     RunLaunchEntries(owner, "Erase");

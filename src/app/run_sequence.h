@@ -8,6 +8,7 @@
 struct InstallRequest {
     char installFolder[kPathSize] = "";
     bool menu = false, desktop = false, startup = false, ext = false, send = false, copy = false, del = false;
+    bool finalLaunch = true;  // an unattended run opens nothing for a user who is not there
 };
 
 // The dialog's side of a run: its label shows the progress, its controls go one by one

@@ -94,3 +94,16 @@ void ReadDialogChoices(const char* script, DialogChoices* c) {
         c->boxes[kBoxDel].mode = 0;
     }
 }
+
+bool AcceptableInstallFolder(const char* folder, char* full) {
+    full[0] = 0;
+    char* name = nullptr;
+    DWORD n = IsAbsolutePath(folder) ? GetFullPathNameA(folder, kPathSize, full, &name) : 0;
+    if (n == 0 || n >= kPathSize) {
+        full[0] = 0;
+        return false;
+    }
+    char uninstaller[kPathSize];
+    CopyBounded(uninstaller, sizeof uninstaller, full);
+    return IsUsableInstallFolder(full) && JoinPath(uninstaller, "Setup.exe");
+}

@@ -41,3 +41,8 @@ bool FindEarlierInstall(const char* productName, char* folder);
 // The mode of an option box's [Check] key as the dialog applies it: on a version-up a
 // box offered (1 or 2) is checked when the earlier install had it made (above 1).
 int OfferedBoxMode(const char* script, const char* key, bool versionUp, const char* earlierRecord);
+
+// The folder an install may use, as the dialog's Run and an unattended run check it: a
+// complete folder that is not a drive root, with room for the uninstaller's name beside
+// the product. full (kPathSize bytes) gets the folder in its complete form.
+bool AcceptableInstallFolder(const char* folder, char* full);

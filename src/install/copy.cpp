@@ -126,13 +126,15 @@ void SetState(CopyRun& run, size_t k, int state, const CopyEntry& entry) {
 void Fail(CopyRun& run, size_t k, const CopyEntry& entry, DWORD error) {
     SetState(run, k, entry.ignoreFail ? kDone : kFailed, entry);
     const char* word = entry.ignoreFail ? "fails-quietly" : "fails";
+    // The author marked the file optional: its failure does not fail the run.
+    const Outcome outcome = entry.ignoreFail ? Outcome::Told : Outcome::Failed;
     if (!entry.whole) {
-        Tell(Outcome::Failed, word, entry.path, "(longer than 259 bytes: listed as not copied)");
+        Tell(outcome, word, entry.path, "(longer than 259 bytes: listed as not copied)");
     } else if (DWORD a = M().Attributes(entry.source); a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY)) {
-        TellCopy(Outcome::Failed, entry.ignoreFail ? "missing-quietly" : "missing", entry,
+        TellCopy(outcome, entry.ignoreFail ? "missing-quietly" : "missing", entry,
                  entry.ignoreFail ? "  (not copied, not reported)" : "  (not copied: listed as not copied)");
     } else {
-        TellCopy(Outcome::Failed, word, entry, entry.ignoreFail ? "  (not reported)" : "  (listed as not copied)", error);
+        TellCopy(outcome, word, entry, entry.ignoreFail ? "  (not reported)" : "  (listed as not copied)", error);
     }
 }
 

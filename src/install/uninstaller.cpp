@@ -112,7 +112,8 @@ void PlaceUninstaller(HWND) {
         Tell(exeThere ? Outcome::Replaced : Outcome::Made, exeThere ? "replace" : "new", uninstaller, detail);
     else
         Tell(Outcome::Failed, "missing", uninstaller, detail, GetLastError());
-    if (placed && Run().restartNeeded) {
+    // Without the restart question (nobody there to answer it) the exit code tells.
+    if (placed && Run().restartNeeded && !Run().noRestartQuestion) {
         char command[2 * kPathSize];
         if (FormatHandOverCommand(command, sizeof command, uninstaller, "reboot")) M().HandOver(command, SW_SHOW);
     }

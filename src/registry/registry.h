@@ -63,6 +63,7 @@ struct ProductRegistration {
     char keyName[260];
     char displayName[260];
     char command[260];    // "UninstallString": the uninstaller in double quotes
+    char quietCommand[280];  // "QuietUninstallString": the same with "uninstall /S"
     char location[260];   // "InstallLocation"
     char icon[260];       // "DisplayIcon"
     char publisher[260];

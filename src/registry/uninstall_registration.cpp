@@ -45,6 +45,7 @@ void DisplayIcon(const char* script, const char* installFolder, const char* unin
 void WriteProductValues(RegKey& product, const ProductRegistration& r) {
     if (r.displayName[0]) product.SetText("DisplayName", r.displayName);
     if (r.command[0]) product.SetText("UninstallString", r.command);
+    if (r.quietCommand[0]) product.SetText("QuietUninstallString", r.quietCommand);
     SetOrClear(product, "InstallLocation", r.location);
     SetOrClear(product, "DisplayIcon", r.icon);
     // The uninstaller offers neither a change nor a repair of the install.
@@ -129,7 +130,10 @@ bool ReadProductRegistration(const char* script, const char* keyName, const char
                      AppendBounded(r->command, sizeof r->command, "\"");
         if (whole && ReadNumber("Del", "Auto", 0, script) != 0)
             whole = AppendBounded(r->command, sizeof r->command, " uninstall");
-        if (!whole) r->command[0] = 0;
+        // What package managers and management tools run to remove the product unattended.
+        if (whole)
+            whole = FormatBounded(r->quietCommand, sizeof r->quietCommand, "\"%s\" uninstall /S", uninstaller);
+        if (!whole) r->command[0] = r->quietCommand[0] = 0;
     }
     DisplayIcon(script, installFolder, uninstaller, r->icon);
     r->sizeKnown = ReadCount("CopiedFile", script) > 0;

@@ -3,6 +3,7 @@
 #include "ui/main_dialog.h"
 #include "run/run_state.h"
 #include "base/handles.h"
+#include "install/choices.h"
 #include "res/resource.h"
 #include "script/path_rules.h"
 #include "script/paths.h"
@@ -38,12 +39,7 @@ static bool AcceptInstallFolder(HWND dialog) {
     char folder[kPathSize] = "";
     GetDlgItemTextA(dialog, IDC_FOLDER, folder, sizeof folder);
     char full[kPathSize];
-    char* name = nullptr;
-    DWORD n = IsAbsolutePath(folder) ? GetFullPathNameA(folder, sizeof full, full, &name) : 0;
-    // The uninstaller and its record must fit beside the product, or it could never be removed.
-    char uninstaller[kPathSize];
-    CopyBounded(uninstaller, sizeof uninstaller, full);
-    if (n > 0 && n < sizeof full && IsUsableInstallFolder(full) && JoinPath(uninstaller, "Setup.exe")) return true;
+    if (AcceptableInstallFolder(folder, full)) return true;
     char caption[kValueSize];
     ReadText("Setup", "Name", caption, sizeof caption, Script());
     MessageBoxA(dialog,

@@ -234,7 +234,9 @@ void SetUpMainDialog(HWND dialog) {
     // record keeps the name its install registered, and a version-up the name its earlier
     // install was found by, whatever its folder is called.
     if (c.rootNameWritten) WriteText("Root", "Name", c.rootName, script);
-    SetDlgItemTextA(dialog, IDC_FOLDER, c.installFolder);
+    // A folder given on the command line replaces the offered one (not an install's own).
+    const char* folder = Run().givenFolder[0] && !c.record ? Run().givenFolder : c.installFolder;
+    SetDlgItemTextA(dialog, IDC_FOLDER, folder);
 
     if (c.record) {
         SetUpInstalledState(dialog, s);

@@ -251,6 +251,7 @@ TEST(Registry, RegisteredInstallIsFoundAgainAndItsUninstallLeavesTheRegistryAsIt
     } texts[] = {
         {"DisplayName", "Reg Cycle"},
         {"UninstallString", "\"" + folder + "\\Setup.exe\" uninstall"},
+        {"QuietUninstallString", "\"" + folder + "\\Setup.exe\" uninstall /S"},
         {"InstallLocation", folder},
         {"DisplayIcon", folder + "\\Setup.exe"},
         {"Publisher", "Setup Tests"},

@@ -71,6 +71,7 @@ TEST(RegisterUninstall, ExtraValuesDescribeTheInstallAndAVersionUpLeavesNoneStal
         bool number;
     } first[] = {
         {"DisplayName", "Sized", false},           {"UninstallString", "\"" + folder + "\\Setup.exe\"", false},
+        {"QuietUninstallString", "\"" + folder + "\\Setup.exe\" uninstall /S", false},
         {"InstallLocation", folder, false},        {"DisplayIcon", folder + "\\app.exe,2", false},
         {"Publisher", "Acme Ltd.", false},         {"DisplayVersion", "2.1.0", false},
         {"NoModify", "1", true},                   {"NoRepair", "1", true},
