@@ -269,7 +269,8 @@ TEST(Plan, MakingAPlanChangesNothing) {
     folder.Put("a.txt", "a");
     folder.WriteScript(Crlf({"[Setup]", "Name=Plan Quiet", "[Root]", "Name=PlanQuiet", "[Check]", "Menu=2", "Desktop=2",
                              "Ext=2", "Send=2", "Startup=2", "[MakeDirectory]", "1=docs", "[CopyFile]", "0=a.txt",
-                             "[Menu]", "Name=Plan Quiet", "[Menu0]", "Name=Sub\\A", "Path=a.txt", "[Desktop]",
+                             "[Menu]", "Name=Plan Quiet", "[Menu0]", "Name=Sub\\A", "Path=a.txt", "[Menu1]", "Name=$Once",
+                             "Path=a.txt", "[LastGo]", "0=$Once", "DesktopAndGo=1", "[Desktop]",
                              "Name=Plan Quiet", "Path=a.txt", "[Startup]", "Name=Plan Quiet", "Path=a.txt", "[Send0]",
                              "Name=Folder\\Plan Quiet", "Path=a.txt", "[Ext0]", "Ext=.plquiet", "Kind=PlanQuiet.File",
                              "Verb=open", "Command=a.txt", "[Reg]", "Make0=HKEY_CURRENT_USER\\Software\\PlanQuiet\\\\v\\!1",
@@ -293,6 +294,7 @@ TEST(Plan, MakingAPlanChangesNothing) {
     SetFolderShortcut(nullptr, installed.c_str(), true, "Desktop");
     ASSERT_TRUE(stage::Exists(desktopLink));
     ASSERT_TRUE(stage::Exists(menuFolder + "\\Sub\\A.lnk"));
+    ASSERT_TRUE(stage::Exists(menuFolder + "\\$Once.lnk"));
     auto snapshot = [&] {
         std::string out = stage::ReadFile(folder.Script()) + stage::ReadFile(target + "\\Setup.ini");
         ListFiles(folder.dir(), out);
@@ -315,9 +317,11 @@ TEST(Plan, MakingAPlanChangesNothing) {
     EXPECT_NE(uninstall.find(target + "\\a.txt"), std::string::npos) << "the setup script leads to the installed copy\n"
                                                                      << uninstall;
     const std::vector<plan::Line> installLines = plan::Lines(install), uninstallLines = plan::Lines(uninstall);
-    EXPECT_EQ(plan::OutcomeOf(installLines, desktopLink), "replace") << install;
+    EXPECT_EQ(plan::OutcomeOf(installLines, desktopLink), "replace+open") << install;
     EXPECT_EQ(plan::OutcomeOf(uninstallLines, desktopLink), "remove") << uninstall;
     EXPECT_EQ(plan::OutcomeOf(uninstallLines, menuFolder + "\\Sub\\A.lnk"), "remove") << uninstall;
+    EXPECT_EQ(plan::DetailOf(installLines, "open", menuFolder + "\\$Once.lnk"), "(then deleted)") << install;
+    EXPECT_EQ(plan::DetailOf(installLines, "open", desktopLink), "") << "opened, and kept";
     EXPECT_TRUE(before == snapshot()) << "a plan changed the machine or the script";
     DeleteFileA(desktopLink.c_str());
     stage::DeleteTree(menuFolder);
