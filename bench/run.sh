@@ -1,7 +1,8 @@
 #!/bin/bash
 # Install benchmark: N files of 4 KiB (10 a folder), an unattended install and a
 # second install into the same folder, each timed until every process of the
-# prefix has ended, against a plain CopyFileA loop over the same files.
+# prefix has ended, against a plain CopyFileA loop over the same files; then the same
+# install silent (/S, with its log), into an empty folder.
 # Prints the marginal time per file (over the N = 0 run) for each.
 set -u
 cd "$(dirname "$0")/.."
@@ -49,7 +50,7 @@ timed() {  # command...
     echo "$t1 - $t0" | bc -l
 }
 
-declare -A first second loop reloop
+declare -A first second loop reloop silent
 for n in 0 1000 5000; do
     stage_product $n
     /usr/lib/wine/wineserver -w
@@ -59,8 +60,11 @@ for n in 0 1000 5000; do
     cp "$c/bench/src/Setup.ini.orig" "$c/bench/src/Setup.ini"
     second[$n]=$(timed $wine Setup.exe)
     count=$(grep -c '^[0-9]*=C:' "$c/bench/out/Setup.ini" 2>/dev/null)
-    printf 'N=%-5d copy loop %6.2f s (again %6.2f s)   install %6.2f s   second install %6.2f s   (record lines: %s)\n' \
-        $n "${loop[$n]}" "${reloop[$n]}" "${first[$n]}" "${second[$n]}" "$count"
+    # The same install silent (no pauses, a log line per file), into an empty folder.
+    rm -rf "$c/bench/out"
+    silent[$n]=$(timed $wine Setup.exe /S '/LOG=C:\bench\silent.log')
+    printf 'N=%-5d copy loop %6.2f s (again %6.2f s)   install %6.2f s   second install %6.2f s   silent install %6.2f s   (record lines: %s)\n' \
+        $n "${loop[$n]}" "${reloop[$n]}" "${first[$n]}" "${second[$n]}" "${silent[$n]}" "$count"
 done
 echo
 echo "marginal time per file (ms), against N = 0:"
@@ -69,6 +73,8 @@ for n in 1000 5000; do
     f=$(echo "(${first[$n]} - ${first[0]}) * 1000 / $n" | bc -l)
     s=$(echo "(${second[$n]} - ${second[0]}) * 1000 / $n" | bc -l)
     r=$(echo "(${reloop[$n]} - ${reloop[0]}) * 1000 / $n" | bc -l)
-    printf 'N=%-5d copy loop %5.2f   install %5.2f (%.2fx)   copy loop over existing files %5.2f   second install %5.2f (%.2fx of that)\n' \
-        $n "$l" "$f" "$(echo "$f / $l" | bc -l)" "$r" "$s" "$(echo "$s / $r" | bc -l)"
+    q=$(echo "(${silent[$n]} - ${silent[0]}) * 1000 / $n" | bc -l)
+    printf 'N=%-5d copy loop %5.2f   install %5.2f (%.2fx)   copy loop over existing files %5.2f   second install %5.2f (%.2fx of that)   silent install with its log %5.2f (%.2fx the shown install)\n' \
+        $n "$l" "$f" "$(echo "$f / $l" | bc -l)" "$r" "$s" "$(echo "$s / $r" | bc -l)" "$q" "$(echo "$q / $f" | bc -l)"
 done
+echo "fixed cost of a silent install (N = 0): ${silent[0]} s; of the shown automatic one: ${first[0]} s"

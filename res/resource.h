@@ -23,6 +23,7 @@
 #define IDC_CANCEL 2
 #define IDC_README 3
 #define IDC_FILE_GROUP 1022
+#define IDC_PROGRESS 1030  // made by the program while files are copied or removed
 
 // ReadMe dialog
 #define IDC_README_TEXT 1010

@@ -93,5 +93,22 @@ done
 echo "SetupTool plan --uninstall: $out/tool-plan-uninstall.txt"
 echo "shortcuts of the prefix's user (Start menu, desktop):"
 (cd "$prefix/drive_c/users" && find . -name '*.lnk' -path '*Sample Notes*' | sort) || true
+# Unattended, as package managers run it: the installed copy's quiet uninstall, then a
+# silent install from the stage with a log, its exit codes and the log's first lines.
+win_folder='C:\Program Files\Sample Notes'
+echo "silent uninstall: \"$win_folder\\Setup.exe\" uninstall /S /LOG=C:\\demo-uninstall.log"
+(cd "$prefix/drive_c/Program Files/Sample Notes" && $wine Setup.exe uninstall /S '/LOG=C:\demo-uninstall.log')
+echo "  exit code $?"
+/usr/lib/wine/wineserver -w
+for _ in $(seq 30); do [ -e "$prefix/drive_c/Program Files/Sample Notes" ] || break; sleep 0.5; done
+[ -e "$prefix/drive_c/Program Files/Sample Notes" ] && echo "  the install folder is still there" || echo "  the install folder is gone"
+start=$(date +%s%N)
+echo "silent install: Setup.exe /S /LOG=C:\\demo-install.log /D=$win_folder"
+(cd "$stage" && $wine Setup.exe /S '/LOG=C:\demo-install.log' "/D=$win_folder")
+echo "  exit code $? after $(( ($(date +%s%N) - start) / 1000000 )) ms"
+echo "  the log's first lines:"
+head -12 "$prefix/drive_c/demo-install.log" | tr -d '\r' | sed 's/^/    /'
+echo "  ...the log's last line: $(tail -1 "$prefix/drive_c/demo-install.log" | tr -d '\r')"
+cp "$prefix/drive_c/demo-install.log" "$prefix/drive_c/demo-uninstall.log" "$out/" 2>/dev/null
 [ $headless = 1 ] && echo "screenshots: $out/dialog.png $out/readme.png $out/readme-licence.png $out/progress.png"
 exit $rc

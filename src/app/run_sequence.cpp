@@ -20,6 +20,7 @@
 #include "script/script.h"
 #include "shell/shortcuts.h"
 #include "ui/dialog_items.h"
+#include "ui/progress_bar.h"
 #include "uninstall/removal.h"
 
 using namespace dialog_items;
@@ -29,7 +30,16 @@ namespace {
 // The dialog's side of a run.
 class DialogPace : public RunPace {
 public:
-    explicit DialogPace(HWND dialog) : dialog_(dialog) {}
+    // The bar stands in the folder row while files are copied or removed.
+    explicit DialogPace(HWND dialog) : dialog_(dialog) {
+        RECT row{7, 19, 184, 33};
+        MapDialogRect(dialog, &row);
+        bar_.Create(dialog, row, Item(dialog, IDC_FOLDER));
+        Run().progress = &bar_;
+    }
+    ~DialogPace() { Run().progress = nullptr; }
+    DialogPace(const DialogPace&) = delete;
+    DialogPace& operator=(const DialogPace&) = delete;
     void Begin() override {
         static const int disabled[] = {IDC_FOLDER, IDC_MENU,       IDC_SHORTCUT, IDC_STARTUP, IDC_EXT,
                                        IDC_SENDTO, IDC_FILE_GROUP, IDC_COPY,     IDC_DELETE_AFTER};
@@ -53,6 +63,7 @@ public:
 
 private:
     HWND dialog_;
+    ProgressBar bar_;
 };
 
 // Message boxes owned by the dialog, unless the run was given another channel.

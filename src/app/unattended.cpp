@@ -7,11 +7,22 @@
 #include "run/run_state.h"
 #include "script/paths.h"
 #include "script/script.h"
+#include "ui/progress_window.h"
 
 namespace {
 
-// No dialog: nothing to show, no pause between the steps.
-class NoPace : public RunPace {};
+// No dialog: no pause between the steps; the progress-only window shows the step.
+class WindowPace : public RunPace {
+public:
+    explicit WindowPace(ProgressWindow* window) : window_(window) {}
+    void Progress(const char* english, const char* japanese) override {
+        if (window_) window_->SetStep(Msg(english, japanese));
+    }
+    void Finish(const char* english, const char* japanese) override { Progress(english, japanese); }
+
+private:
+    ProgressWindow* window_;
+};
 
 bool DefaultLogPath(char* path) {
     char name[kValueSize];
@@ -37,7 +48,7 @@ void PrepareScript(const DialogChoices& c, RunLog* log) {
     }
 }
 
-int InstallWithoutUser(const CommandLine& line, RunLog* log) {
+int InstallWithoutUser(const CommandLine& line, RunLog* log, RunPace& pace) {
     DialogChoices c;
     ReadDialogChoices(Script(), &c);
     if (c.record) {
@@ -63,13 +74,12 @@ int InstallWithoutUser(const CommandLine& line, RunLog* log) {
         log->Line(said);
     }
     request.finalLaunch = false;
-    NoPace pace;
     RunInstallSteps(nullptr, request, pace);
     FlushScript(Script());
     return kExitSuccess;
 }
 
-int UninstallWithoutUser(RunLog* log) {
+int UninstallWithoutUser(RunLog* log, RunPace& pace) {
     DialogChoices c;
     ReadDialogChoices(Script(), &c);
     if (!c.record) {
@@ -80,7 +90,6 @@ int UninstallWithoutUser(RunLog* log) {
     char text[kPathSize + 32];
     FormatBounded(text, sizeof text, "Install folder: %s", c.installFolder);
     log->Line(text);
-    NoPace pace;
     RunUninstallSteps(nullptr, c.installFolder, pace);
     return kExitSuccess;
 }
@@ -135,7 +144,15 @@ int RunUnattended(const CommandLine& line, RunLog* log) {
         run.channel = nullptr;
         return kExitFailed;
     }
-    int code = line.mode == RunMode::Uninstall ? UninstallWithoutUser(log) : InstallWithoutUser(line, log);
+    ProgressWindow window;
+    if (line.quiet == Quietness::Progress) {
+        char name[kValueSize];
+        if (!ReadText("Setup", "Name", name, sizeof name, Script())) CopyBounded(name, sizeof name, "Setup");
+        if (window.Open(run.instance, name)) run.progress = &window.Files();
+    }
+    WindowPace pace(run.progress ? &window : nullptr);
+    int code = line.mode == RunMode::Uninstall ? UninstallWithoutUser(log, pace) : InstallWithoutUser(line, log, pace);
+    run.progress = nullptr;
     run.channel = nullptr;
     return code;
 }

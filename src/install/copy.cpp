@@ -9,6 +9,7 @@
 #include "install/uninstaller.h"
 #include "run/channel.h"
 #include "run/machine.h"
+#include "run/progress.h"
 #include "run/report.h"
 #include "script/paths.h"
 #include "script/script.h"
@@ -151,6 +152,7 @@ void Succeed(CopyRun& run, size_t k, const CopyEntry& entry, Outcome outcome, co
 }
 
 void CopyAttempt(CopyRun& run, size_t k, CopyEntry& entry, const CopyWord& how) {
+    RunProgress().Advance(entry.destination);
     if (!entry.whole) {  // a cut path names some other file
         Fail(run, k, entry, 0);
         return;
@@ -230,12 +232,14 @@ bool FirstPass(CopyRun& run, BatchItem* items) {
                 items[n].how = {Outcome::Replaced, "replace", "  (the file there is older)"};
                 items[n++].k = (size_t)k;
             } else if (entry.keepNewer) {
+                RunProgress().Advance(entry.destination);
                 TellCopy(Outcome::Kept, "keep", entry, "  (the file there is as new or newer: kept, \"&\")");
             } else if (entry.overwrite) {
                 items[n].how = {Outcome::Replaced, "overwrite", "  (the file there is as new or newer: overwritten, \"?\")"};
                 items[n++].k = (size_t)k;
             } else {
                 SetState(run, (size_t)k, kWaiting, entry);
+                RunProgress().Advance(entry.destination);
                 TellCopy(Outcome::Told, "ask", entry,
                          "  (the file there is as new or newer: the user is asked; copied on Yes)");
             }
@@ -405,6 +409,9 @@ void CopyInstallFiles(HWND owner, const char* installFolder, bool copyBox, bool 
     run.list = &list;
     if (!list.Get(0) && list.Size() > 0) TellNote("[CopyFile] has no key 0: nothing is copied");
     if (run.reboot) TellNote("[CopyFile] \"Reboot\": a file in use is replaced at the next restart");
+    size_t entries = 0;
+    while (list.Get((int)entries)) ++entries;
+    RunProgress().Begin(entries);
     HeapBuffer batch(kLargestBatch * sizeof(BatchItem));
     BatchItem* items = reinterpret_cast<BatchItem*>(batch.data());
     // Out of memory the step ends early, but never without the Count of what it copied.
@@ -413,6 +420,7 @@ void CopyInstallFiles(HWND owner, const char* installFolder, bool copyBox, bool 
         if (AnyInState(run, kFailed)) ReportFailures(run);
         CopySelf(run);
     }
+    RunProgress().End();
     int recorded = copied.Next();
     copied.WriteCount(recorded < 1 ? 1 : recorded);
     if (owner) UpdateWindow(owner);

@@ -8,7 +8,6 @@
 // keys), and every later change or removal first asks that record and then checks that
 // the thing still holds what this product wrote. Another program's type is never
 // rewritten, and its verbs are never overwritten.
-#include <shlobj.h>
 #include <string.h>
 #include <utility>
 #include "run/run_state.h"
@@ -18,6 +17,8 @@
 #include "registry/registry_keys.h"
 #include "run/machine.h"
 #include "registry/registry_parse.h"
+#include "registry/registry_report.h"
+#include "run/report.h"
 #include "script/created.h"
 #include "script/paths.h"
 #include "script/script.h"
@@ -116,6 +117,16 @@ Field ReadField(const char* section, const char* key, char* out, size_t cap, con
 bool MakePath(char* out, const char* first, const char* second) {
     return CopyBounded(out, kPathSize, first) && JoinPath(out, second);
 }
+
+// HKEY_CLASSES_ROOT\path as told.
+struct ClassesText {
+    explicit ClassesText(const char* path) { KeyText(RootKind::ClassesRoot, path, text); }
+    ClassesText(const char* path, const char* child) {
+        KeyText(RootKind::ClassesRoot, path, text);
+        ChildKeyText(text, child, text);
+    }
+    char text[kKeyTextSize];
+};
 
 bool ClassesKeyExists(const char* path) {
     RegKey key;
@@ -220,6 +231,7 @@ void RecordExtension(Step& s, const Entry& e, const ExtensionState& x) {
 void MakeExtension(Step& s, const Entry& e, const ExtensionState& x, bool typeOurs) {
     char path[kPathSize];
     RegKey key;
+    const ClassesText ext(e.ext);
     switch (x.owner) {
     case ExtOwner::New:
         if (MakePath(path, e.ext, "") && SetClassesValue(path, e.kind)) {
@@ -229,8 +241,13 @@ void MakeExtension(Step& s, const Entry& e, const ExtensionState& x, bool typeOu
         return;
     case ExtOwner::NoDefault:
         // Another program's saved take-over would be given back in place of the removal.
-        if (x.hasOldName) return;
-        if (key.Open(HKEY_CLASSES_ROOT, e.ext, kExtensionRights) && key.SetText(nullptr, e.kind)) {
+        if (x.hasOldName) {
+            Tell(Outcome::Kept, "keep", ext.text, "(it holds another program's \"Old Name\": no type is written)");
+            return;
+        }
+        if (key.Open(HKEY_CLASSES_ROOT, e.ext, kExtensionRights) &&
+            WriteTextTold(key.get(), ext.text, nullptr, e.kind) == ERROR_SUCCESS) {
+            key.Changed();
             s.extValues.Add(e.ext);
             s.changed = true;
         }
@@ -240,22 +257,30 @@ void MakeExtension(Step& s, const Entry& e, const ExtensionState& x, bool typeOu
         if (ExtensionIsOurs(s, e, x, typeOurs)) RecordExtension(s, e, x);
         return;
     case ExtOwner::Other:  // Force, accepted by the caller: the old type is kept to be given back
-        if (key.Open(HKEY_CLASSES_ROOT, e.ext, kExtensionRights) && key.SetText("Old Name", x.current) &&
-            key.SetText(nullptr, e.kind)) {
-            s.extValues.Add(e.ext);
-            s.changed = true;
+        if (key.Open(HKEY_CLASSES_ROOT, e.ext, kExtensionRights) &&
+            WriteTextTold(key.get(), ext.text, "Old Name", x.current) == ERROR_SUCCESS) {
+            key.Changed();
+            if (WriteTextTold(key.get(), ext.text, nullptr, e.kind) == ERROR_SUCCESS) {
+                s.extValues.Add(e.ext);
+                s.changed = true;
+            }
         }
         return;
     }
 }
 
 void RemoveExtension(Step& s, const Entry& e, const ExtensionState& x, bool typeOurs) {
+    const ClassesText ext(e.ext);
     if (x.owner == ExtOwner::Other) {
         // Force, and a third program has taken the extension since: it stays with that
         // one; only the saved name this product wrote goes.
         if (x.hasOldName && s.EarlierMade(kExtValueFact, e.ext)) {
             RegKey key;
-            if (key.Open(HKEY_CLASSES_ROOT, e.ext, kExtensionRights) && key.DeleteValue("Old Name")) s.changed = true;
+            if (key.Open(HKEY_CLASSES_ROOT, e.ext, kExtensionRights) &&
+                DeleteValueTold(key.get(), ext.text, "Old Name", true) == ERROR_SUCCESS) {
+                key.Changed();
+                s.changed = true;
+            }
         }
         return;
     }
@@ -269,11 +294,16 @@ void RemoveExtension(Step& s, const Entry& e, const ExtensionState& x, bool type
         char old[kValueSize];
         DWORD type = 0;
         if (x.hasOldName) {
-            if (key.ReadText("Old Name", old, sizeof old, &type) && type == REG_SZ)
-                removed = key.SetText(nullptr, old) && key.DeleteValue("Old Name");
+            if (key.ReadText("Old Name", old, sizeof old, &type) && type == REG_SZ && key.SetText(nullptr, old)) {
+                char detail[kValueSize + 16];
+                FormatBounded(detail, sizeof detail, "\"\" = \"%s\"", old);
+                Tell(Outcome::Replaced, "restore", ext.text, detail);
+                removed = DeleteValueTold(key.get(), ext.text, "Old Name", true) == ERROR_SUCCESS;
+            }
         } else {
-            removed = key.DeleteValue(nullptr);
+            removed = DeleteValueTold(key.get(), ext.text, nullptr, true) == ERROR_SUCCESS;
         }
+        if (removed) key.Changed();
     }
     if (!removed) {
         RecordExtension(s, e, x);
@@ -281,7 +311,8 @@ void RemoveExtension(Step& s, const Entry& e, const ExtensionState& x, bool type
     }
     s.changed = true;
     // A key that another program has put values or keys into since stays, with those.
-    if (created) DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, e.ext);
+    if (created && !DeleteKeyIfEmptyTold(HKEY_CLASSES_ROOT, e.ext, ext.text, "") && ClassesKeyExists(e.ext))
+        Tell(Outcome::Kept, "stays", ext.text, "(it holds what another program put there)");
 }
 
 // ---- the file type ------------------------------------------------------------------
@@ -335,21 +366,37 @@ void MakeVerbCommand(Step& s, const Entry& e, const char* type, const char* verb
     if (!MakePath(path, type, "shell\\") || !AppendBounded(path, sizeof path, verb) || !JoinPath(path, "command\\"))
         return;
     char line[kExpandedSize];
-    if (!EntryCommand(s.script, e.section, s.installFolder, line)) return;
+    if (!EntryCommand(s.script, e.section, s.installFolder, line)) {
+        char command[kValueSize];
+        path[strlen(path) - 1] = 0;
+        const ClassesText key(path);
+        if (ReadField(e.section, "Command", command, sizeof command, s.script) == Field::Absent)
+            Tell(Outcome::Told, "nothing", key.text, "(no \"Command\": the verb is not written)");
+        else
+            Tell(Outcome::Kept, "refused", key.text, "(the command does not fit once expanded)");
+        return;
+    }
     *written = SetClassesValue(path, line) != 0;
     s.changed |= *written;
 }
 
 void MakeType(Step& s, const Entry& e, bool typeOurs) {
     // Another program's type, or one this product cannot prove its own: never rewritten.
-    if (!typeOurs && ClassesKeyExists(e.kind)) return;
+    if (!typeOurs && ClassesKeyExists(e.kind)) {
+        Tell(Outcome::Kept, "keep", ClassesText(e.kind).text,
+             "(another program's type: no description, icon or verb is written)");
+        return;
+    }
     char path[kPathSize], icon[kPathSize];
     if (!MakePath(path, e.kind, "") || !SetClassesValue(path, e.kind)) return;
     s.changed = true;
     s.typeKeys.Add(e.kind);
-    if (e.icon[0] && MakePath(path, e.kind, "DefaultIcon\\") &&
-        AssociationIconValue(e.icon, e.iconNo, s.installFolder, icon))
-        s.changed |= SetClassesValue(path, icon) != 0;
+    if (e.icon[0] && MakePath(path, e.kind, "DefaultIcon\\")) {
+        if (AssociationIconValue(e.icon, e.iconNo, s.installFolder, icon))
+            s.changed |= SetClassesValue(path, icon) != 0;
+        else
+            Tell(Outcome::Kept, "refused", ClassesText(e.kind, "DefaultIcon").text, "(the icon does not fit once expanded)");
+    }
     bool written;
     if (IsSingleKeyName(e.verb)) MakeVerbCommand(s, e, e.kind, e.verb, &written);
 }
@@ -357,9 +404,10 @@ void MakeType(Step& s, const Entry& e, bool typeOurs) {
 void RemoveType(Step& s, const Entry& e, bool created) {
     if (!created || !ClassesKeyExists(e.kind)) return;
     char path[kPathSize];
+    const ClassesText type(e.kind);
     if (OwnsFileType(e.kind)) {
         if (IsSingleKeyName(e.verb)) {
-            if (DeleteKeyTree(HKEY_CLASSES_ROOT, e.kind))
+            if (DeleteKeyTreeTold(HKEY_CLASSES_ROOT, e.kind, type.text))
                 s.changed = true;
             else
                 s.typeKeys.Add(e.kind);
@@ -367,24 +415,29 @@ void RemoveType(Step& s, const Entry& e, bool created) {
         }
         // Without a verb of its own the entry takes only its icon and name; verbs that
         // other programs added keep the type.
-        if (e.icon[0] && MakePath(path, e.kind, "DefaultIcon") && DeleteKeyTree(HKEY_CLASSES_ROOT, path))
+        if (e.icon[0] && MakePath(path, e.kind, "DefaultIcon") &&
+            DeleteKeyTreeTold(HKEY_CLASSES_ROOT, path, ClassesText(path).text))
             s.changed = true;
         RegKey key;
-        if (key.Open(HKEY_CLASSES_ROOT, e.kind, kCreateRights) && key.DeleteValue(nullptr)) s.changed = true;
+        if (key.Open(HKEY_CLASSES_ROOT, e.kind, kCreateRights) &&
+            DeleteValueTold(key.get(), type.text, nullptr, true) == ERROR_SUCCESS) {
+            key.Changed();
+            s.changed = true;
+        }
         key.Close();
-        DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, e.kind);
+        DeleteKeyIfEmptyTold(HKEY_CLASSES_ROOT, e.kind, type.text, "(left empty)");
         return;
     }
     // Renamed since: the type is someone else's now; only the icon and the verb that
     // still hold what this product wrote go.
     if (e.icon[0] && IconIsOurs(s, e) && MakePath(path, e.kind, "DefaultIcon") &&
-        DeleteKeyTree(HKEY_CLASSES_ROOT, path))
+        DeleteKeyTreeTold(HKEY_CLASSES_ROOT, path, ClassesText(path).text))
         s.changed = true;
     if (!IsSingleKeyName(e.verb) || !MakePath(path, e.kind, "shell")) return;
     char verbKey[kPathSize];
     RegKey shell;
     if (MakePath(verbKey, path, e.verb) && CommandIsOurs(s, e, verbKey) &&
-        shell.Open(HKEY_CLASSES_ROOT, path, kTreeRights) && DeleteKeyTree(shell.get(), e.verb)) {
+        shell.Open(HKEY_CLASSES_ROOT, path, kTreeRights) && DeleteKeyTreeTold(shell.get(), e.verb, ClassesText(verbKey).text)) {
         shell.Changed();
         s.changed = true;
     }
@@ -392,20 +445,52 @@ void RemoveType(Step& s, const Entry& e, bool created) {
 
 // ---- a verb added to another program's type ----------------------------------------
 
+// Why the extension stays with the type it names, as the note of a plan says it.
+void NoteForeign(const Entry& e, const char* type, const char* more) {
+    char note[2 * kValueSize + kNameSize + 96];
+    FormatBounded(note, sizeof note, "%s belongs to %s%s: it stays there%s", e.ext, type,
+                  !e.force ? "" : IsSystemFileType(type) ? ", a system type (\"Force\" is refused)"
+                                                         : " (\"Force\" is refused: its earlier type could not be given back)",
+                  more);
+    TellNote(note);
+}
+
 void ApplyForeignVerb(Step& s, const Entry& e, const char* type, bool make) {
     const char* verb = e.verb2;
-    // The system's types and what cannot name one key stay out of reach, as for Kind.
-    if (IsRefusedFileType(type) || !IsSingleKeyName(type) || !IsSingleKeyName(verb)) return;
-    if (!ClassesKeyExists(type)) return;  // no type to add a verb to; its name is not the product's
+    if (!IsSingleKeyName(verb)) {
+        if (make) NoteForeign(e, type, "; without \"Verb2\" nothing is written");
+        return;
+    }
     char shellPath[kPathSize], verbKey[kPathSize];
+    // The system's types and what cannot name one key stay out of reach, as for Kind.
+    if (IsRefusedFileType(type) || !IsSingleKeyName(type)) {
+        if (make) {
+            NoteForeign(e, type, "");
+            if (MakePath(shellPath, type, "shell") && MakePath(verbKey, shellPath, verb))
+                Tell(Outcome::Kept, "refused", ClassesText(verbKey).text, "(a system type takes no verb of another program)");
+        }
+        return;
+    }
+    if (!ClassesKeyExists(type)) {  // no type to add a verb to; its name is not the product's
+        if (make) NoteForeign(e, type, "; its type has no key, so no verb is added to it");
+        return;
+    }
     if (!MakePath(shellPath, type, "shell") || !MakePath(verbKey, shellPath, verb)) return;
+    const ClassesText verbText(verbKey);
     bool verbExists = ClassesKeyExists(verbKey);
     bool ours = verbExists && s.Claimed(s.verbKeys, kVerbKeyFact, verbKey) && CommandIsOurs(s, e, verbKey);
     // An empty shell key is pruned only when the record lists it: an older one cannot say.
     bool shellOurs = s.shellKeys.Has(shellPath) ||
                      (s.earlier.source() == CreatedFacts::Source::Facts && s.earlier.Holds(kShellKeyFact, shellPath));
     if (make) {
-        if (verbExists && !ours) return;  // another program's verb is never overwritten
+        if (verbExists && !ours) {  // another program's verb is never overwritten
+            NoteForeign(e, type, "");
+            Tell(Outcome::Kept, "keep", verbText.text, "(another program's verb: it is not overwritten)");
+            return;
+        }
+        char more[kNameSize + 48];
+        FormatBounded(more, sizeof more, ", and the verb \"%s\" is added to that type", verb);
+        NoteForeign(e, type, more);
         bool shellExisted = ClassesKeyExists(shellPath);
         bool written;
         MakeVerbCommand(s, e, type, verb, &written);
@@ -416,7 +501,7 @@ void ApplyForeignVerb(Step& s, const Entry& e, const char* type, bool make) {
     }
     if (ours) {
         RegKey shell;
-        if (shell.Open(HKEY_CLASSES_ROOT, shellPath, kTreeRights) && DeleteKeyTree(shell.get(), verb)) {
+        if (shell.Open(HKEY_CLASSES_ROOT, shellPath, kTreeRights) && DeleteKeyTreeTold(shell.get(), verb, verbText.text)) {
             shell.Changed();
             s.changed = true;
         } else {
@@ -425,7 +510,8 @@ void ApplyForeignVerb(Step& s, const Entry& e, const char* type, bool make) {
     }
     if (shellOurs && !s.verbKeys.Has(verbKey)) {
         RegKey parent;
-        if (parent.Open(HKEY_CLASSES_ROOT, type, kTreeRights) && DeleteKeyIfEmpty(parent.get(), "shell"))
+        if (parent.Open(HKEY_CLASSES_ROOT, type, kTreeRights) &&
+            DeleteKeyIfEmptyTold(parent.get(), "shell", ClassesText(shellPath).text, "(left empty)"))
             s.changed = true;
         else if (ClassesKeyExists(shellPath))
             s.shellKeys.Add(shellPath);
@@ -443,8 +529,26 @@ void WriteOptionState(const Step& s, bool make) {
     }
 }
 
+// What becomes of the extension, as the note of a plan says it.
+void NoteExtension(const Entry& e, const ExtensionState& x) {
+    char note[2 * kValueSize + kNameSize + 64];
+    if (x.owner == ExtOwner::Other)
+        FormatBounded(note, sizeof note, "%s is taken over from %s, which is kept as \"Old Name\": its type is %s", e.ext,
+                      x.current, e.kind);
+    else if (x.owner == ExtOwner::Kind)
+        FormatBounded(note, sizeof note, "%s already belongs to %s: its type is %s", e.ext, e.kind, e.kind);
+    else
+        FormatBounded(note, sizeof note, "%s is new: its type is %s", e.ext, e.kind);
+    TellNote(note);
+}
+
 void ApplyAssociation(Step& s, Entry& e, bool make) {
-    if (e.refused || !IsAcceptedAssociation(e.ext, e.kind)) return;
+    if (e.refused || !IsAcceptedAssociation(e.ext, e.kind)) {
+        char object[kNameSize + kValueSize + 8];
+        FormatBounded(object, sizeof object, "%s -> %s", e.ext, e.kind);
+        Tell(Outcome::Kept, "refused", object, "(the association step refuses this extension or type)");
+        return;
+    }
     ExtensionState x = ReadExtension(e.ext, e.kind);
     if (x.owner == ExtOwner::Other) {
         // Force never takes an extension from a system type, nor one whose type name could
@@ -454,6 +558,8 @@ void ApplyAssociation(Step& s, Entry& e, bool make) {
         if (!force) {
             if (ReadField(e.section, "Verb2", e.verb2, sizeof e.verb2, s.script) == Field::Fits)
                 ApplyForeignVerb(s, e, x.current, make);
+            else if (make)
+                NoteForeign(e, x.current, "; without \"Verb2\" nothing is written");
             // The extension may have gone to another type only after the install made
             // the product's own type: it stays the product's to remove.
             bool typeCreated = TypeIsCreated(s, e);
@@ -469,6 +575,7 @@ void ApplyAssociation(Step& s, Entry& e, bool make) {
     bool typeCreated = TypeIsCreated(s, e);
     bool typeOurs = typeCreated && OwnsFileType(e.kind);
     if (make) {
+        NoteExtension(e, x);
         MakeExtension(s, e, x, typeOurs);
         MakeType(s, e, typeOurs);
     } else {
@@ -534,26 +641,30 @@ bool AssociationCommandLine(const char* command, const char* installFolder, char
 }
 
 int SetClassesValue(const char* path, const char* data, HKEY base) {
-    char keys[kPathSize];
+    char keys[kPathSize], text[kKeyTextSize] = "";
     if (!CopyBounded(keys, sizeof keys, path)) return 0;
     HKEY root = base ? base : HKEY_CLASSES_ROOT;
+    if (!base) KeyText(RootKind::ClassesRoot, "", text);
     char* valueName = SplitAtLastBackslash(keys);
     if (!valueName) {  // a value of the base key itself
-        if (M().SetValue(root, keys, REG_SZ, reinterpret_cast<const BYTE*>(data), (DWORD)strlen(data) + 1) !=
-            ERROR_SUCCESS)
-            return 0;
+        if (WriteTextTold(root, text, keys, data) != ERROR_SUCCESS) return 0;
         M().FlushKey(root);
         return 1;
     }
     RegKey key;
     for (char* component = keys; component;) {
         char* rest = SplitAtFirstBackslash(component);
+        ChildKeyText(text, component, text);
         RegKey next;
-        if (!next.Create(key ? key.get() : root, component, kCreateRights)) return 0;
+        bool created = false;
+        if (!next.Create(key ? key.get() : root, component, kCreateRights, &created)) return 0;
+        if (created) TellNewKey(text);
         key = std::move(next);
         component = rest;
     }
-    return key.SetText(valueName, data) ? 1 : 0;
+    if (WriteTextTold(key.get(), text, valueName, data) != ERROR_SUCCESS) return 0;
+    key.Changed();
+    return 1;
 }
 
 int DeleteClassesValue(char* path) {
@@ -601,6 +712,12 @@ int DeleteClassesValueAndKeys(char* path, bool keepTopKey) {
 
 void SetFileAssociations(HWND, bool make) {
     Step s(Script());
+    TellSection("File associations");
+    if (!make && s.EarlierIsOther()) {
+        char first[kNameSize];
+        if (ReadText("Ext0", "Ext", first, sizeof first, s.script))
+            TellNote("the box is off: what the earlier install made is removed");
+    }
     ReadText("Root", "Named", s.installFolder, sizeof s.installFolder, s.script);
     if (s.EarlierIsOther()) ReadText("Root", "Named", s.earlierFolder, sizeof s.earlierFolder, s.earlier.path());
     s.earlierMadeThem = s.earlier.source() == CreatedFacts::Source::Older &&
@@ -616,5 +733,5 @@ void SetFileAssociations(HWND, bool make) {
             list->Write(s.script);
     }
     // Explorer shows the new icons and verbs without a new log-on.
-    if (s.changed) SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    if (s.changed) M().AssociationsChanged();
 }

@@ -2,10 +2,13 @@
 #include <string.h>
 #include <utility>
 #include "run/run_state.h"
+#include "base/text.h"
 #include "registry/registry.h"
 #include "registry/registry_keys.h"
 #include "run/machine.h"
 #include "registry/registry_parse.h"
+#include "registry/registry_report.h"
+#include "run/report.h"
 #include "script/paths.h"
 #include "script/script.h"
 
@@ -35,19 +38,31 @@ void NoteValue(MadeFacts* made, RootKind kind, const char* path, const char* nam
 }
 
 void MakeEntry(char* entry, const char* installFolder, MadeFacts* made) {
+    char written[kLongValueSize];
+    CopyBounded(written, sizeof written, entry);
     MakeEntryParts parts;
-    if (!SplitMakeEntry(entry, &parts)) return;
+    if (!SplitMakeEntry(entry, &parts)) {
+        Tell(Outcome::Told, "nothing", written, "(no backslash after the root)");
+        return;
+    }
     const RootKind kind = RootKindFromName(parts.root);
     HKEY root = RootKeyOf(kind);
+    char keyText[kKeyTextSize];
+    KeyText(kind, "", keyText);
     RegKey key;  // the deepest key made so far; the root itself is never closed
     // Each component is cut off for its call and its separator put back, so that the
     // key path reads as the keys made so far.
     for (char* component = parts.keyPath; component && *component;) {
         char* separator = FindFirstChar(component, '\\');
         if (separator) *separator = 0;
+        KeyText(kind, parts.keyPath, keyText);
         RegKey next;
         bool existed = next.Open(key ? key.get() : root, component, kCreateRights);
-        if (!existed && !next.Create(key ? key.get() : root, component, kCreateRights)) return;
+        if (!existed && !next.Create(key ? key.get() : root, component, kCreateRights)) {
+            Tell(Outcome::Failed, "fails", keyText, "(the key could not be made)");
+            return;
+        }
+        if (!existed) TellNewKey(keyText);
         key = std::move(next);
         NoteKey(made, kind, parts.keyPath, !existed);
         if (separator) *separator = '\\';
@@ -55,11 +70,18 @@ void MakeEntry(char* entry, const char* installFolder, MadeFacts* made) {
     }
     if (!parts.valueName) return;
     char text[kPathSize];
-    if (!RegistryDataText(parts.data, installFolder, text)) return;
+    if (!RegistryDataText(parts.data, installFolder, text)) {
+        char detail[kLongValueSize + 64];
+        FormatBounded(detail, sizeof detail, "\"%s\" = \"%s\" (longer than 259 bytes expanded)", parts.valueName,
+                      parts.data);
+        Tell(Outcome::Kept, "refused", keyText, detail);
+        return;
+    }
+    if (WriteTextTold(key ? key.get() : root, keyText, parts.valueName, text) != ERROR_SUCCESS) return;
     if (key) {
-        if (key.SetText(parts.valueName, text)) NoteValue(made, kind, parts.keyPath, parts.valueName);
-    } else if (M().SetValue(root, parts.valueName, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                              (DWORD)strlen(text) + 1) == ERROR_SUCCESS) {
+        key.Changed();
+        NoteValue(made, kind, parts.keyPath, parts.valueName);
+    } else {
         M().FlushKey(root);
         NoteValue(made, kind, "", parts.valueName);
     }
@@ -68,17 +90,21 @@ void MakeEntry(char* entry, const char* installFolder, MadeFacts* made) {
 // After the entry's key or value went: each emptied parent from the deepest upward.
 // The separator cut by each split is put back for a moment to name the whole path.
 void PruneEmptyParents(RootKind kind, HKEY root, char* parentPath, const CreatedFacts& facts) {
+    char keyText[kKeyTextSize];
     for (;;) {
         char* last = SplitAtLastBackslash(parentPath);
         if (!last) {
-            if (MayPruneRegistryKey(facts, kind, parentPath)) DeleteKeyIfEmpty(root, parentPath);
+            KeyText(kind, parentPath, keyText);
+            if (MayPruneRegistryKey(facts, kind, parentPath)) DeleteKeyIfEmptyTold(root, parentPath, keyText, "(left empty)");
             return;
         }
         last[-1] = '\\';
         bool mayPrune = MayPruneRegistryKey(facts, kind, parentPath);
+        KeyText(kind, parentPath, keyText);
         last[-1] = 0;
         RegKey parent;
-        if (mayPrune && parent.Open(root, parentPath, kTreeRights) && DeleteKeyIfEmpty(parent.get(), last))
+        if (mayPrune && parent.Open(root, parentPath, kTreeRights) &&
+            DeleteKeyIfEmptyTold(parent.get(), last, keyText, "(left empty)"))
             parent.Changed();
     }
 }
@@ -139,27 +165,38 @@ void EraseRegistryEntry(char* entry) {
 }
 
 void EraseRegistryEntry(char* entry, const CreatedFacts& facts) {
+    char written[kLongValueSize];
+    CopyBounded(written, sizeof written, entry);
     char* path = SplitAtFirstBackslash(entry);
     if (!path) return;
     RootKind kind = RootKindFromName(entry);
     // Roots and keys directly below a root are never erased, and then neither is the
     // value of the same name; in the system's areas no key is.
     KeyProtection protection = ProtectionOf(kind, path);
-    if (protection == KeyProtection::Structural) return;
+    if (protection == KeyProtection::Structural) {
+        Tell(Outcome::Kept, "refused", written, "(the uninstall never erases this key)");
+        return;
+    }
     HKEY root = RootKeyOf(kind);
     bool isKey = false;
     if (protection == KeyProtection::None) {
         RegKey probe;
         isKey = probe.Open(root, path, kTreeRights);
     }
+    char wholeText[kKeyTextSize], parentText[kKeyTextSize];
+    KeyText(kind, path, wholeText);
     char* name = SplitAtLastBackslash(path);
     if (!name) return;  // refused above; kept for safety
-    if (protection == KeyProtection::System && !MayEraseProtectedValue(facts, kind, path, name)) return;
+    if (protection == KeyProtection::System && !MayEraseProtectedValue(facts, kind, path, name)) {
+        Tell(Outcome::Kept, "refused", written, "(in the system's keys only a value this product's make entries wrote goes)");
+        return;
+    }
+    KeyText(kind, path, parentText);
     {
         RegKey parent;
         if (parent.Open(root, path, kTreeRights)) {
-            if (isKey && DeleteKeyTree(parent.get(), name)) parent.Changed();
-            parent.DeleteValue(name);
+            if (isKey && DeleteKeyTreeTold(parent.get(), name, wholeText)) parent.Changed();
+            if (DeleteValueTold(parent.get(), parentText, name, true) == ERROR_SUCCESS) parent.Changed();
         }
     }
     PruneEmptyParents(kind, root, path, facts);
@@ -170,7 +207,10 @@ void ApplyRegistryEntries(const char* scriptPath, bool make) {
     ReadText("Root", "Named", installFolder, sizeof installFolder, scriptPath);
     if (!make) {
         CreatedFacts facts(scriptPath);
+        bool any = false;
         ForEachPrefixedKey(scriptPath, "Reg", "Erase", kLongValueSize, [&](int, char* entry) {
+            if (!any) TellSection("Registry entries ([Reg] \"Erase\")");
+            any = true;
             EraseRegistryEntry(entry, facts);
             return true;
         });
@@ -178,7 +218,10 @@ void ApplyRegistryEntries(const char* scriptPath, bool make) {
     }
     CreatedFacts earlier(Run().earlierRecord);
     MadeFacts made{earlier};
+    bool any = false;
     ForEachPrefixedKey(scriptPath, "Reg", "Make", kLongValueSize, [&](int, char* entry) {
+        if (!any) TellSection("Registry entries ([Reg] \"Make\")");
+        any = true;
         MakeEntry(entry, installFolder, &made);
         return true;
     });

@@ -23,10 +23,11 @@ bool RegKey::Open(HKEY parent, const char* name, REGSAM rights) {
     return true;
 }
 
-bool RegKey::Create(HKEY parent, const char* name, REGSAM rights) {
+bool RegKey::Create(HKEY parent, const char* name, REGSAM rights, bool* created) {
     Close();
     HKEY key = nullptr;
-    if (M().CreateKey(parent, name, rights, &key) != ERROR_SUCCESS) return false;
+    if (created) *created = false;
+    if (M().CreateKey(parent, name, rights, &key, created) != ERROR_SUCCESS) return false;
     key_ = key;
     return true;
 }

@@ -25,7 +25,8 @@ public:
     RegKey& operator=(RegKey&& other) noexcept;
 
     bool Open(HKEY parent, const char* name, REGSAM rights);
-    bool Create(HKEY parent, const char* name, REGSAM rights);  // REG_OPTION_NON_VOLATILE
+    // REG_OPTION_NON_VOLATILE; created tells whether the key was made (may be null).
+    bool Create(HKEY parent, const char* name, REGSAM rights, bool* created = nullptr);
     HKEY get() const { return key_; }
     explicit operator bool() const { return key_ != nullptr; }
     void Changed() { changed_ = true; }

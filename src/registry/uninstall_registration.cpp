@@ -7,6 +7,9 @@
 #include "registry/registry.h"
 #include "registry/registry_keys.h"
 #include "registry/registry_parse.h"
+#include "registry/registry_report.h"
+#include "run/machine.h"
+#include "run/report.h"
 #include "script/paths.h"
 #include "script/script.h"
 
@@ -15,9 +18,24 @@ namespace {
 constexpr char kVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
+// A key of the product's registration as it writes into it, named as told.
+struct ToldKey {
+    RegKey key;
+    char text[kKeyTextSize];
+    void SetText(const char* name, const char* data) {
+        if (WriteTextTold(key.get(), text, name, data) == ERROR_SUCCESS) key.Changed();
+    }
+    void SetNumber(const char* name, DWORD value) {
+        if (WriteNumberTold(key.get(), text, name, value) == ERROR_SUCCESS) key.Changed();
+    }
+    void DeleteValue(const char* name) {
+        if (DeleteValueTold(key.get(), text, name, false) == ERROR_SUCCESS) key.Changed();
+    }
+};
+
 // The values beyond name and command are removed when this install has none, so
 // that a version-up never keeps the text of the one before.
-void SetOrClear(RegKey& key, const char* name, const char* text) {
+void SetOrClear(ToldKey& key, const char* name, const char* text) {
     if (text && text[0])
         key.SetText(name, text);
     else
@@ -42,7 +60,7 @@ void DisplayIcon(const char* script, const char* installFolder, const char* unin
     if (!AppendBounded(icon, kPathSize, suffix)) icon[0] = 0;
 }
 
-void WriteProductValues(RegKey& product, const ProductRegistration& r) {
+void WriteProductValues(ToldKey& product, const ProductRegistration& r) {
     if (r.displayName[0]) product.SetText("DisplayName", r.displayName);
     if (r.command[0]) product.SetText("UninstallString", r.command);
     if (r.quietCommand[0]) product.SetText("QuietUninstallString", r.quietCommand);
@@ -91,17 +109,38 @@ void RecordExistingSettingsKeys(const char* script) {
 // program's; a registration without a command could never be told from one.
 void RegisterProduct(const char* script, CreatedList* registered) {
     RegKey version, uninstall;
-    if (!version.Create(HKEY_LOCAL_MACHINE, kVersionKey, KEY_CREATE_SUB_KEY)) return;
-    if (!uninstall.Create(version.get(), "Uninstall", KEY_CREATE_SUB_KEY)) return;
+    char text[kKeyTextSize];
+    bool created = false;
+    KeyText(RootKind::LocalMachine, kVersionKey, text);
+    if (!version.Create(HKEY_LOCAL_MACHINE, kVersionKey, KEY_CREATE_SUB_KEY, &created)) return;
+    if (created) TellNewKey(text);
+    ChildKeyText(text, "Uninstall", text);
+    if (!uninstall.Create(version.get(), "Uninstall", KEY_CREATE_SUB_KEY, &created)) return;
+    if (created) TellNewKey(text);
     version.Changed();
     char name[kValueSize], folder[kPathSize];
     ReadText("Root", "Name", name, sizeof name, script);
     ReadText("Root", "Named", folder, sizeof folder, script);
     ProductRegistration values;
-    if (!ReadProductRegistration(script, name, folder, &values) || !values.command[0]) return;
-    if (RegistrationOwnerOf(values.keyName, folder) == RegistrationOwner::Other) return;
-    RegKey product;
-    if (!product.Create(uninstall.get(), values.keyName, KEY_SET_VALUE)) return;
+    if (!ReadProductRegistration(script, name, folder, &values)) {
+        TellNote("[Root] \"Name\" cannot name a key: the product is not registered");
+        return;
+    }
+    ToldKey product;
+    ChildKeyText(text, values.keyName, product.text);
+    if (!values.command[0]) {
+        Tell(Outcome::Kept, "refused", product.text, "(the uninstall command does not fit: the product is not registered)");
+        return;
+    }
+    if (RegistrationOwnerOf(values.keyName, folder) == RegistrationOwner::Other) {
+        Tell(Outcome::Kept, "refused", product.text, "(another program's key: the product is not registered)");
+        return;
+    }
+    if (!product.key.Create(uninstall.get(), values.keyName, KEY_SET_VALUE, &created)) {
+        Tell(Outcome::Failed, "fails", product.text, "(the key could not be made)");
+        return;
+    }
+    if (created) TellNewKey(product.text);
     uninstall.Changed();
     WriteProductValues(product, values);
     registered->Add(values.keyName);
@@ -147,7 +186,7 @@ DWORD RecordedFilesKiB(const char* scriptPath) {
     unsigned long long bytes = 0;
     ForEachCountedKey(scriptPath, "CopiedFile", false, [&](int, const char* path) {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (GetFileAttributesExA(path, GetFileExInfoStandard, &data) &&
+        if (M().AttributeData(path, &data) &&
             !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             bytes += ((unsigned long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
         return true;
@@ -209,6 +248,7 @@ bool MayRemoveSettingsKey(const CreatedFacts& facts, RootKind root, const char* 
 
 void RegisterUninstall() {
     const char* script = Script();
+    TellSection("Uninstall registration (the list of installed programs)");
     RecordExistingSettingsKeys(script);
     CreatedList registered(kUninstallFact);
     RegisterProduct(script, &registered);
@@ -217,20 +257,32 @@ void RegisterUninstall() {
 
 void RemoveProductKeys() {
     const char* script = Script();
+    TellSection("Uninstall registration and the product's settings keys");
     char name[kValueSize];
     ReadText("Root", "Name", name, sizeof name, script);
-    if (!IsSingleKeyName(name)) return;  // empty or unusable: not even the settings keys
+    if (!IsSingleKeyName(name)) {  // empty or unusable: not even the settings keys
+        TellNote("[Root] \"Name\" cannot name a key: nothing is removed");
+        return;
+    }
     CreatedFacts facts(script);
-    char registered[kValueSize], folder[kPathSize];
+    char registered[kValueSize], folder[kPathSize], text[kKeyTextSize];
     ReadText("Root", "Named", folder, sizeof folder, script);
     // Only while the key still starts this install's uninstaller: another program may
     // have taken the name since.
-    if (RecordedRegistration(script, facts, registered, sizeof registered) &&
-        RegistrationOwnerOf(registered, folder) == RegistrationOwner::Own) {
+    if (RecordedRegistration(script, facts, registered, sizeof registered)) {
+        KeyText(RootKind::LocalMachine, kUninstallKey, text);
+        ChildKeyText(text, registered, text);
         RegKey uninstall;
-        if (uninstall.Open(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_CREATE_SUB_KEY) &&
-            DeleteKeyTree(uninstall.get(), registered))
-            uninstall.Changed();
+        const RegistrationOwner owner = RegistrationOwnerOf(registered, folder);
+        if (owner == RegistrationOwner::Own) {
+            if (uninstall.Open(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_CREATE_SUB_KEY) &&
+                DeleteKeyTreeTold(uninstall.get(), registered, text))
+                uninstall.Changed();
+        } else if (owner != RegistrationOwner::Absent) {
+            Tell(Outcome::Kept, "stays", text, "(its command does not start this install's Setup.exe)");
+        }
+    } else {
+        TellNote("the record names no registration of its own: none is removed");
     }
     SettingsKeys keys;
     if (!ReadSettingsKeys(script, &keys)) return;
@@ -239,14 +291,18 @@ void RemoveProductKeys() {
         return;
     for (RootKind kind : kSettingsRoots) {
         HKEY root = RootKeyOf(kind);
+        KeyText(kind, product, text);
         if (MayRemoveSettingsKey(facts, kind, product)) {
             RegKey settings;
-            if (settings.Open(root, keys.path, kTreeRights) && DeleteKeyTree(settings.get(), keys.leaf))
+            if (settings.Open(root, keys.path, kTreeRights) && DeleteKeyTreeTold(settings.get(), keys.leaf, text))
                 settings.Changed();
+        } else if (KeyIsThere(root, product)) {
+            Tell(Outcome::Kept, "stays", text, "(it was there before the product's first install)");
         }
+        KeyText(kind, company, text);
         RegKey software;
         if (MayRemoveSettingsKey(facts, kind, company) && software.Open(root, "SOFTWARE", kTreeRights) &&
-            DeleteKeyIfEmpty(software.get(), keys.company))
+            DeleteKeyIfEmptyTold(software.get(), keys.company, text, "(left empty)"))
             software.Changed();
     }
 }
@@ -280,7 +336,10 @@ void WithdrawRegistration() {
     ReadText("Root", "Named", folder, sizeof folder, script);
     // Only a key that starts this install's uninstaller is this product's to take back.
     if (RegistrationOwnerOf(name, folder) != RegistrationOwner::Own) return;
+    char text[kKeyTextSize];
+    KeyText(RootKind::LocalMachine, kUninstallKey, text);
+    ChildKeyText(text, name, text);
     RegKey uninstall;
-    if (uninstall.Open(HKEY_LOCAL_MACHINE, kUninstallKey, kTreeRights) && DeleteKeyTree(uninstall.get(), name))
+    if (uninstall.Open(HKEY_LOCAL_MACHINE, kUninstallKey, kTreeRights) && DeleteKeyTreeTold(uninstall.get(), name, text))
         uninstall.Changed();
 }

@@ -66,8 +66,11 @@ public:
     LONG OpenKey(HKEY parent, const char* name, REGSAM rights, HKEY* key) override {
         return RegOpenKeyExA(parent, name, 0, rights, key);
     }
-    LONG CreateKey(HKEY parent, const char* name, REGSAM rights, HKEY* key) override {
-        return RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, rights, nullptr, key, nullptr);
+    LONG CreateKey(HKEY parent, const char* name, REGSAM rights, HKEY* key, bool* created) override {
+        DWORD disposition = 0;
+        LONG rc = RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, rights, nullptr, key, &disposition);
+        if (created) *created = rc == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY;
+        return rc;
     }
     void CloseKey(HKEY key) override { RegCloseKey(key); }
     void FlushKey(HKEY key) override { RegFlushKey(key); }

@@ -59,7 +59,8 @@ public:
 
     // ---- registry (the calls of the same names; keys are the machine's own handles) ----
     virtual LONG OpenKey(HKEY parent, const char* name, REGSAM rights, HKEY* key) = 0;
-    virtual LONG CreateKey(HKEY parent, const char* name, REGSAM rights, HKEY* key) = 0;
+    // created: whether the key was made (not merely opened); may be null.
+    virtual LONG CreateKey(HKEY parent, const char* name, REGSAM rights, HKEY* key, bool* created) = 0;
     virtual void CloseKey(HKEY key) = 0;
     virtual void FlushKey(HKEY key) = 0;
     virtual LONG QueryValue(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* size) = 0;

@@ -8,6 +8,7 @@ enum class Stage { Install, Installed, Uninstalled };
 class Machine;
 class Channel;
 class Report;
+class FileProgress;
 
 struct RunState {
     char scriptPath[kPathSize] = "";
@@ -52,6 +53,7 @@ struct RunState {
     Machine* machine = nullptr;
     Channel* channel = nullptr;
     Report* report = nullptr;
+    FileProgress* progress = nullptr;  // the dialog's bar or the progress-only window
 };
 
 RunState& Run();

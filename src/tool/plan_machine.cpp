@@ -327,10 +327,11 @@ LONG PlanMachine::OpenKey(HKEY parent, const char* name, REGSAM, HKEY* key) {
     return ERROR_SUCCESS;
 }
 
-LONG PlanMachine::CreateKey(HKEY parent, const char* name, REGSAM, HKEY* key) {
+LONG PlanMachine::CreateKey(HKEY parent, const char* name, REGSAM, HKEY* key, bool* created) {
     std::string base = PathOf(parent);
     if (base.empty()) return ERROR_INVALID_HANDLE;
     std::string path = base;
+    if (created) *created = false;
     std::string rest = name ? name : "";
     while (!rest.empty()) {
         size_t bs = rest.find('\\');
@@ -341,6 +342,7 @@ LONG PlanMachine::CreateKey(HKEY parent, const char* name, REGSAM, HKEY* key) {
         if (!KeyExists(path)) {
             keys_[Fold(path)] = true;
             keyNames_[Fold(path)] = path;
+            if (created && rest.empty()) *created = true;
         }
     }
     *key = Handle(path);

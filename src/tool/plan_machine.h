@@ -28,7 +28,7 @@ public:
     bool Identity(const char* path, BY_HANDLE_FILE_INFORMATION* info) override;
 
     LONG OpenKey(HKEY parent, const char* name, REGSAM rights, HKEY* key) override;
-    LONG CreateKey(HKEY parent, const char* name, REGSAM rights, HKEY* key) override;
+    LONG CreateKey(HKEY parent, const char* name, REGSAM rights, HKEY* key, bool* created) override;
     void CloseKey(HKEY) override {}
     void FlushKey(HKEY) override {}
     LONG QueryValue(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* size) override;

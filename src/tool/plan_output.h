@@ -1,8 +1,7 @@
 // The lines of a plan and the predictions they rest on: registry keys and values as
-// they are now, and what a removal leaves of a key or a folder.
+// they are now, and what a removal leaves of a folder.
 #pragma once
 #include <windows.h>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,18 +17,14 @@ public:
     void Note(const std::string& text) { text_ += "    " + text + "\n"; }
     const std::string& text() const { return text_; }
 
-    // What the plan itself makes, so that later steps see it made: folders and keys
-    // (case folded), and the values it sets.
+    // What the plan itself makes, so that later parts see it made (case folded).
     bool Made(const std::string& pathOrKey) const;
     void Make(const std::string& pathOrKey);
-    bool SetBefore(const std::string& key, const std::string& name, std::string* data) const;
-    void Set(const std::string& key, const std::string& name, const std::string& data);
 
 private:
     static std::string Fold(const std::string& text);
     std::string text_;
     std::set<std::string> made_;
-    std::map<std::string, std::string> values_;
 };
 
 // A key below a root, as a plan names it.
@@ -47,15 +42,6 @@ HKEY RootHandle(RootKind root);
 bool KeyExists(const RegPath& key);
 // The value as text (REG_SZ and REG_EXPAND_SZ as stored, numbers in decimal); false when absent.
 bool ReadRegValue(const RegPath& key, const char* name, std::string* value, bool* isText);
-// "name" = "data" for a plan line ("" for the default value).
-std::string ValueText(const std::string& name, const std::string& data);
-
-// A value as the install would write it: set (new), replace (was another) or same.
-void PlanSetValue(PlanText& plan, const RegPath& key, const std::string& name, const std::string& data);
-void PlanSetNumber(PlanText& plan, const RegPath& key, const std::string& name, unsigned long value);
-// Each key of path (below key) that does not exist yet, as "new-key" lines.
-void PlanCreateKeys(PlanText& plan, const RegPath& key);
-
 // Whether the earlier install whose record is at recordPath made an association's key
 // (fact "TypeKey" with the type's name, "VerbKey" with <type>\shell\<verb>): listed in
 // its [Created] facts, or, in a record kept before them, made at all ([Check] "Ext" 2 or
@@ -64,17 +50,10 @@ void PlanCreateKeys(PlanText& plan, const RegPath& key);
 bool EarlierMadeAssociationKey(const char* recordPath, const char* fact, const std::string& keyPath,
                                const char* commandLine);
 
-// What removals leave behind, told before anything is removed: a key or folder counts
-// as empty when everything it holds is among what is removed before it.
+// What removals leave behind, told before anything is removed: a folder counts as empty
+// when everything it holds is among what is removed before it.
 class RemovalSimulation {
 public:
-    void RemoveKey(const RegPath& key);
-    void RemoveValue(const RegPath& key, const std::string& name);
-    bool KeyRemoved(const RegPath& key) const;
-    bool KeyEmptyAfter(const RegPath& key) const;
-    // Subkeys and values below key, for "with N keys and M values below it".
-    std::string TreeSize(const RegPath& key) const;
-
     void RemoveFile(const std::string& path);
     bool FileRemoved(const std::string& path) const;
     bool FolderEmptyAfter(const std::string& folder) const;
@@ -84,5 +63,5 @@ public:
 
 private:
     static std::string Fold(const std::string& text);
-    std::set<std::string> keys_, values_, files_;
+    std::set<std::string> files_;
 };

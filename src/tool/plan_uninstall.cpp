@@ -11,12 +11,12 @@
 #include "registry/registry_parse.h"
 #include "script/paths.h"
 #include "script/script.h"
-#include "run/run_state.h"
 #include "shell/shortcuts.h"
 #include "tool/plan.h"
 #include "tool/plan_launch.h"
 #include "tool/plan_output.h"
 #include "tool/plan_run.h"
+#include "run/run_state.h"
 #include "ui/main_dialog.h"
 #include "uninstall/removal_plan.h"
 
@@ -36,46 +36,11 @@ public:
 
 private:
     const char* script() const { return record_.c_str(); }
-    void Associations();
-    void ProductKeys();
-    void RegistryEntries();
+    void ShortcutSteps(bool first);
+    void RegistrySteps(bool first);
     void Files();
     void SelfRemoval();
 
-    // A key with all below it; told once, with its size.
-    void RemoveTree(const RegPath& key) {
-        if (!KeyExists(key) || sim_.KeyRemoved(key)) return;
-        plan_.Item("remove-key", key.Display(), sim_.TreeSize(key));
-        sim_.RemoveKey(key);
-    }
-    void RemoveValue(const RegPath& key, const std::string& name) {
-        std::string old;
-        bool isText;
-        if (sim_.KeyRemoved(key) || !ReadRegValue(key, name.c_str(), &old, &isText)) return;
-        plan_.Item("remove-value", key.Display(), ValueText(name, old));
-        sim_.RemoveValue(key, name);
-    }
-    // A key without subkeys goes with its values (RegDeleteKey); one with subkeys stays.
-    bool RemoveLeafKey(const RegPath& key) {
-        if (!KeyExists(key) || sim_.KeyRemoved(key)) return false;
-        UniqueKey opened;
-        char sub[kValueSize];
-        DWORD size = sizeof sub;
-        if (RegOpenKeyExA(RootHandle(key.root), key.path.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS &&
-            RegEnumKeyExA(opened.get(), 0, sub, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
-            plan_.Item("stays", key.Display(), "(it holds keys of its own)");
-            return false;
-        }
-        plan_.Item("remove-key", key.Display());
-        sim_.RemoveKey(key);
-        return true;
-    }
-    void RemoveIfEmpty(const RegPath& key) {
-        if (KeyExists(key) && !sim_.KeyRemoved(key) && sim_.KeyEmptyAfter(key)) {
-            plan_.Item("remove-key", key.Display(), "(left empty)");
-            sim_.RemoveKey(key);
-        }
-    }
     void RemoveFolderIfEmpty(const std::string& folder, const char* why) {
         if (!IsFolder(folder.c_str()) || sim_.FileRemoved(folder)) return;
         if (sim_.FolderEmptyAfter(folder)) {
@@ -91,126 +56,40 @@ private:
     PlanText& plan_;
     RemovalSimulation sim_;
     bool leftAtRestart_ = false;
+    DryRun* dry_ = nullptr;
 };
 
-void UninstallPlanner::Associations() {
-    char first[256];
-    if (!ReadText("Ext0", "Ext", first, sizeof first, script())) return;
-    plan_.Heading("File associations");
-    const RegPath classes{RootKind::ClassesRoot, ""};
-    ForEachNumberedSection(script(), "Ext%d", "Ext", [&](int, const char* section, const char* ext) {
-        char kind[kValueSize], icon[kPathSize], verb[256], current[kValueSize];
-        ReadText(section, "Kind", kind, sizeof kind, script());
-        ReadText(section, "Icon", icon, sizeof icon, script());
-        ReadText(section, "Verb", verb, sizeof verb, script());
-        if (!IsAcceptedAssociation(ext, kind)) return true;
-        const bool force = ReadNumber(section, "Force", 0, script()) != 0;
-        ExtensionOwner owner = FindExtensionOwner(ext, kind, current);
-        RegPath extKey = classes.Child(ext);
-        if (owner == ExtensionOwner::Other && !force) {
-            // Another type's extension: only the second verb this entry added goes.
-            ReadText(section, "Verb2", verb, sizeof verb, script());
-            if (IsSingleKeyName(verb)) RemoveTree(classes.Child(current).Child("shell").Child(verb));
-            return true;
-        }
-        std::string old;
-        bool isText = false;
-        bool hasOld = ReadRegValue(extKey, "Old Name", &old, &isText);
-        if (owner == ExtensionOwner::Other) {
-            old = current;  // the uninstall keeps the type that took the extension since
-            hasOld = true;
-        }
-        if (hasOld) {
-            plan_.Item("restore", extKey.Display(), ValueText("", old));
-            RemoveValue(extKey, "Old Name");
-        } else if (KeyExists(extKey)) {
-            RemoveValue(extKey, "");
-            RemoveLeafKey(extKey);
-        }
-        RegPath typeKey = classes.Child(kind);
-        const bool owned = OwnsFileType(kind);
-        if (icon[0] && KeyExists(typeKey.Child("DefaultIcon"))) {
-            RemoveValue(typeKey.Child("DefaultIcon"), "");
-            if (RemoveLeafKey(typeKey.Child("DefaultIcon")) && owned && !IsSingleKeyName(verb)) RemoveIfEmpty(typeKey);
-        }
-        if (!IsSingleKeyName(verb)) return true;
-        if (owned)
-            RemoveTree(typeKey);
-        else
-            RemoveTree(typeKey.Child("shell").Child(verb));
-        return true;
-    });
-}
-
-void UninstallPlanner::ProductKeys() {
-    plan_.Heading("Uninstall registration and the product's settings keys");
-    char name[kValueSize];
-    ReadText("Root", "Name", name, sizeof name, script());
-    if (!IsSingleKeyName(name)) {
-        plan_.Note("[Root] \"Name\" cannot name a key: nothing is removed");
+// The shortcut steps themselves, on the plan's machine, with the record as their script:
+// the Start-menu, desktop and startup shortcuts, then (after the first registry steps)
+// the Send To shortcuts.
+void UninstallPlanner::ShortcutSteps(bool first) {
+    if (!dry_ || dry_->script().empty()) {
+        if (first) plan_.Note("no private copy of the record could be made: the shortcut removals are not planned");
         return;
     }
-    CreatedFacts facts(script());
-    char registered[kValueSize];
-    if (RecordedRegistration(script(), facts, registered, sizeof registered)) {
-        RegPath key{RootKind::LocalMachine, std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + registered};
-        if (RegistrationOwnerOf(registered, install_) == RegistrationOwner::Own)
-            RemoveTree(key);
-        else if (KeyExists(key))
-            plan_.Item("stays", key.Display(), "(its command does not start this install's Setup.exe)");
+    if (first) {
+        RemoveStartMenuShortcuts(Script());
+        SetFolderShortcut(nullptr, Script(), false, "Desktop");
+        SetFolderShortcut(nullptr, Script(), false, "Startup");
     } else {
-        plan_.Note("the record names no registration of its own: none is removed");
-    }
-    SettingsKeys keys;
-    if (!ReadSettingsKeys(script(), &keys)) return;
-    char product[kPathSize], company[kPathSize];
-    if (!SettingsKeyPath(keys, false, product, sizeof product) || !SettingsKeyPath(keys, true, company, sizeof company))
-        return;
-    for (RootKind root : {RootKind::CurrentUser, RootKind::LocalMachine}) {
-        RegPath productKey = RegPath{root, keys.path}.Child(keys.leaf);
-        if (MayRemoveSettingsKey(facts, root, product))
-            RemoveTree(productKey);
-        else if (KeyExists(productKey))
-            plan_.Item("stays", productKey.Display(), "(it was there before the product's first install)");
-        if (MayRemoveSettingsKey(facts, root, company)) RemoveIfEmpty(RegPath{root, "SOFTWARE"}.Child(keys.company));
+        SetSendToShortcuts(nullptr, Script(), false);
     }
 }
 
-void UninstallPlanner::RegistryEntries() {
-    bool any = false;
-    CreatedFacts facts(script());
-    ForEachPrefixedKey(script(), "Reg", "Erase", kLongValueSize, [&](int, char* entry) {
-        if (!any) plan_.Heading("Registry entries ([Reg] \"Erase\")");
-        any = true;
-        std::string written = entry;
-        char* path = SplitAtFirstBackslash(entry);
-        if (!path) return true;
-        const RootKind root = RootKindFromName(entry);
-        const KeyProtection protection = ProtectionOf(root, path);
-        if (protection == KeyProtection::Structural) {
-            plan_.Item("refused", written, "(the uninstall never erases this key)");
-            return true;
-        }
-        RegPath whole{root, path};
-        const bool isKey = protection == KeyProtection::None && KeyExists(whole);
-        char* name = SplitAtLastBackslash(path);
-        if (!name) return true;
-        RegPath parent{root, path};
-        if (protection == KeyProtection::System && !MayEraseProtectedValue(facts, root, path, name)) {
-            plan_.Item("refused", written, "(in the system's keys only a value this product's make entries wrote goes)");
-            return true;
-        }
-        if (isKey) RemoveTree(whole);
-        RemoveValue(parent, name);
-        // Emptied parents go from the deepest up, when the record shows this product made them.
-        for (;;) {
-            if (MayPruneRegistryKey(facts, root, parent.path.c_str())) RemoveIfEmpty(parent);
-            const char* bs = FindLastBackslash(parent.path.c_str());
-            if (!bs) break;
-            parent.path.resize((size_t)(bs - parent.path.c_str()));
-        }
-        return true;
-    });
+// The registry steps themselves, on the plan's machine, with the record as their script:
+// the associations and the product's keys, then (after the Send To shortcuts) the erase
+// entries.
+void UninstallPlanner::RegistrySteps(bool first) {
+    if (!dry_ || dry_->script().empty()) {
+        if (first) plan_.Note("no private copy of the record could be made: the registry removals are not planned");
+        return;
+    }
+    if (first) {
+        SetFileAssociations(nullptr, false);
+        RemoveProductKeys();
+    } else {
+        ApplyRegistryEntries(Script(), false);
+    }
 }
 
 void UninstallPlanner::Files() {
@@ -287,24 +166,18 @@ void UninstallPlanner::Run() {
     ReadText("Setup", "Name", name, sizeof name, script());
     plan_.Title("Plan of the uninstall of \"" + std::string(name) + "\" from its record " + record_ + ".");
     plan_.Title("Nothing has been changed. The install folder is " + std::string(install_) + ".");
-    // The steps themselves run on a private copy of the record, which is their script
-    // and the record they remove by.
     DryRun dry(record_, plan_);
-    if (dry.script().empty()) {
-        plan_.Note("no private copy of the record could be made: nothing more is planned");
-        return;
-    }
+    dry_ = &dry;
+    // As the run: the record being uninstalled tells the steps what its install made.
     CopyBounded(::Run().earlierRecord, sizeof ::Run().earlierRecord, Script());
     PlanLaunchEntries(plan_, script(), "Erase", install_);
-    RemoveStartMenuShortcuts(Script());
-    SetFolderShortcut(nullptr, Script(), false, "Desktop");
-    SetFolderShortcut(nullptr, Script(), false, "Startup");
-    Associations();
-    ProductKeys();
-    SetSendToShortcuts(nullptr, Script(), false);
-    RegistryEntries();
+    ShortcutSteps(true);
+    RegistrySteps(true);
+    ShortcutSteps(false);
+    RegistrySteps(false);
     Files();
     SelfRemoval();
+    dry_ = nullptr;
 }
 
 }  // namespace

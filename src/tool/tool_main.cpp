@@ -5,6 +5,7 @@
 #include <string>
 #include "tool/check.h"
 #include "tool/console.h"
+#include "tool/manifest.h"
 #include "tool/plan.h"
 #include "tool/preview.h"
 
@@ -16,6 +17,7 @@ const char kUsage[] =
     "usage: SetupTool check [FOLDER]\n"
     "       SetupTool preview [FOLDER] [--size WxH] --out DIR\n"
     "       SetupTool plan [--uninstall] [FOLDER]\n"
+    "       SetupTool manifest [FOLDER] [--version V] [--url URL] [--package ZIP] --out DIR\n"
     "FOLDER holds Setup.ini and the product's files (default: the current folder).\n"
     "check   prints one line per finding, FILE:LINE: error|warning: text; exit status 0 clean,\n"
     "        1 warnings, 2 errors.\n"
@@ -23,7 +25,9 @@ const char kUsage[] =
     "        page into BMP files in DIR.\n"
     "plan    tells what an install with the dialog's default choices would do on this machine,\n"
     "        or with --uninstall what the uninstall of the installed copy would remove.\n"
-    "        Nothing is changed.\n";
+    "        Nothing is changed.\n"
+    "manifest writes a package manager's manifest set (YAML) and deployment.txt (the command\n"
+    "        lines, exit codes and a detection rule for management tools) into DIR.\n";
 
 int Usage(const std::string& problem) {
     if (!problem.empty()) PrintError("SetupTool: " + problem + "\n");
@@ -117,6 +121,34 @@ int RunPlan(int argc, char** argv) {
     return ok ? 0 : 2;
 }
 
+int RunManifest(int argc, char** argv) {
+    std::string given, version, url, package, out;
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--version" && i + 1 < argc)
+            version = argv[++i];
+        else if (arg == "--url" && i + 1 < argc)
+            url = argv[++i];
+        else if (arg == "--package" && i + 1 < argc)
+            package = argv[++i];
+        else if (arg == "--out" && i + 1 < argc)
+            out = argv[++i];
+        else if (arg.compare(0, 2, "--") != 0 && given.empty())
+            given = arg;
+        else
+            return Usage("unknown argument " + arg);
+    }
+    if (out.empty()) return Usage("manifest needs --out DIR");
+    std::string folder = FullFolder(given);
+    out = FullFolder(out);
+    if (folder.empty() || out.empty()) return Usage("a folder does not fit a path");
+    std::string report, errors;
+    int status = WriteManifests(folder, version, url, package, out, &report, &errors);
+    Print(report);
+    PrintError(errors);
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,6 +159,7 @@ int main(int argc, char** argv) {
     if (command == "check") return RunCheck(argc, argv);
     if (command == "preview") return RunPreview(argc, argv);
     if (command == "plan") return RunPlan(argc, argv);
+    if (command == "manifest") return RunManifest(argc, argv);
     if (command == "help" || command == "--help" || command == "/?") {
         Print(kUsage);
         return 0;

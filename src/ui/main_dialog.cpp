@@ -10,6 +10,7 @@
 #include "script/script.h"
 #include "ui/dialog_font.h"
 #include "ui/dialog_items.h"
+#include "ui/progress_bar.h"
 #include "ui/readme_dialog.h"
 
 using namespace dialog_items;
@@ -130,6 +131,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         g_font = nullptr;
         break;
     case WM_COMMAND: OnCommand(dialog, LOWORD(wParam)); break;
+    case WM_DRAWITEM: return ProgressBar::Draw(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     case kCloseMessage: EndDialog(dialog, 0); break;
     }
     return 0;

@@ -289,3 +289,42 @@ TEST(Unattended, CancelWithASwitchIs1602) {
     EXPECT_FALSE(stage::Exists("C:\\Program Files\\Cancelled"));
     EXPECT_NE(std::string::npos, LogOf("C:\\cancel.log").find("Exit code: 1602")) << LogOf("C:\\cancel.log");
 }
+
+// Progress only: one small window with the product's name, the step and the bar, and no
+// button; the install and the uninstall end by themselves with 0.
+TEST(Unattended, ProgressOnlyShowsOneWindowWithoutButtons) {
+    stage::Folder folder("passive");
+    std::string script = "[Setup]\r\nName=Passive Product\r\n[Root]\r\nName=Passive\r\n[CopyFile]\r\n";
+    for (int i = 0; i < 600; ++i) {
+        folder.Put("f" + std::to_string(i) + ".txt", std::string(2048, 'p'));
+        script += std::to_string(i) + "=f" + std::to_string(i) + ".txt\r\n";
+    }
+    folder.WriteScript(script);
+    stage::DeleteTree("C:\\Passive");
+    ui::Program program;
+    ASSERT_TRUE(program.Start(folder.Path("Setup.exe"), "/passive /D=C:\\Passive", folder.dir()));
+    WindowWatch watch;
+    watch.Start(program.pid());
+    HWND window = ui::WaitForTopWindow(program.pid(), L"SetupProgress", nullptr, 20000);
+    ASSERT_TRUE(window) << "no progress window";
+    EXPECT_EQ("Passive Product", ui::Narrow(ui::Text(window)));
+    Shot("progress-only");
+    int buttons = 0;
+    EnumChildWindows(window, [](HWND child, LPARAM count) {
+        char cls[32] = "";
+        GetClassNameA(child, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Button") == 0) ++*reinterpret_cast<int*>(count);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&buttons));
+    EXPECT_EQ(0, buttons);
+    DWORD code = 99;
+    ASSERT_TRUE(program.Wait(kRunWait, &code));
+    EXPECT_EQ(0u, code);
+    for (const std::string& seen : watch.Stop())
+        EXPECT_EQ(0u, seen.find("SetupProgress ")) << "another window: " << seen;
+    EXPECT_TRUE(stage::Exists("C:\\Passive\\f599.txt"));
+
+    Ended removed = RunWithSwitches("C:\\Passive\\Setup.exe", "uninstall /qb", "C:\\Passive");
+    EXPECT_EQ(0u, removed.code);
+    EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists("C:\\Passive"); }, 20000));
+}

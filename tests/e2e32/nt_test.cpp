@@ -265,3 +265,43 @@ TEST(Win32OnNt, SampleInstalledThroughTheDialogThenUninstalledAndRemoved) {
     printf("note: registration %s\n", registers ? "compared with the x64 build's" : "made by neither build yet");
     EXPECT_EQ(Changes(start, Now(), Normalizer{}), "") << "the x64 comparison install was not taken back";
 }
+
+// The 32-bit build deployed as package managers do: a silent install of the sample, then
+// the registered quiet uninstall; no window, exit codes 0, the registration in the 32-bit
+// view of the registry while installed and gone afterwards.
+TEST(Win32OnNt, SilentInstallAndQuietUninstall) {
+    const std::string sample = stage::HostToWindows(Env("SETUP_SAMPLE").c_str());
+    ASSERT_FALSE(Env("SETUP_SAMPLE").empty()) << "SETUP_SAMPLE must be set";
+    stage::Folder folder("silent32");
+    ASSERT_TRUE(stage::CopyTree(sample, folder.dir()));
+    const std::string target = "C:\\Silent 32\\Sample Notes";
+    const char kKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sample Notes";
+    ui::Program program;
+    ASSERT_TRUE(program.Start(folder.Path("Setup.exe"), "/S /D=" + target, folder.dir()));
+    bool window = false;
+    DWORD code = 99;
+    ASSERT_TRUE(ui::WaitUntil([&] {
+        window = window || ui::HasVisibleWindow(program.pid());
+        return program.Wait(0, &code);
+    }, kRunWait, 20)) << "the silent install did not end";
+    EXPECT_EQ(0u, code);
+    EXPECT_FALSE(window) << "a silent install shows no window";
+    EXPECT_TRUE(stage::Exists(target + "\\readme.txt"));
+    EXPECT_TRUE(stage::Exists(target + "\\Setup.exe"));
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ | KEY_WOW64_32KEY, &key))
+        << "registered in the 32-bit view";
+    char quiet[512] = "";
+    DWORD size = sizeof quiet;
+    RegQueryValueExA(key, "QuietUninstallString", nullptr, nullptr, (BYTE*)quiet, &size);
+    RegCloseKey(key);
+    EXPECT_EQ("\"" + target + "\\Setup.exe\" uninstall /S", std::string(quiet));
+
+    ui::Program uninstall;
+    ASSERT_TRUE(uninstall.Start(target + "\\Setup.exe", "uninstall /S", target));
+    ASSERT_TRUE(uninstall.Wait(kRunWait, &code)) << "the silent uninstall did not end";
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(target); }, 90000)) << "the uninstaller removes itself";
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ | KEY_WOW64_32KEY, &key));
+    stage::DeleteTree("C:\\Silent 32");
+}

@@ -282,8 +282,14 @@ TEST(Plan, MakingAPlanChangesNothing) {
     std::string record = stage::ReadFile(folder.Script());
     const std::string root = "[Root]\r\nName=PlanQuiet\r\n";
     ASSERT_NE(record.find(root), std::string::npos);
-    record.replace(record.find(root), root.size(), root + "Named=" + target + "\r\n");
+    record.insert(record.find(root) + root.size(), "Named=" + target + "\r\n");
     ASSERT_TRUE(stage::WriteFile(target + "\\Setup.ini", record + "[CopiedFile]\r\n0=" + target + "\\a.txt\r\nCount=1\r\n"));
+    // What that install made, for the uninstall plan's steps to take away: its association
+    // (a record kept before facts: the box state and the content decide).
+    for (const char* key : {".plquiet", "PlanQuiet.File"}) stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, ".plquiet", "", "PlanQuiet.File"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, "PlanQuiet.File", "", "PlanQuiet.File"));
+    ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, "PlanQuiet.File\\shell\\open\\command", "", (target + "\\a.txt").c_str()));
     // The installed copy's own shortcuts, as its entries made them: the uninstall plan
     // removes them, the install plan replaces them, and both leave them.
     const std::string desktopLink = ShellFolder("Desktop") + "\\Plan Quiet.lnk";
@@ -323,10 +329,19 @@ TEST(Plan, MakingAPlanChangesNothing) {
     EXPECT_EQ(plan::DetailOf(installLines, "open", menuFolder + "\\$Once.lnk"), "(then deleted)") << install;
     EXPECT_EQ(plan::DetailOf(installLines, "open", desktopLink), "") << "opened, and kept";
     EXPECT_TRUE(before == snapshot()) << "a plan changed the machine or the script";
+    const struct {
+        std::string key, outcome;
+    } removed[] = {
+        {"HKEY_CLASSES_ROOT\\.plquiet", "remove-value+remove-key"},
+        {"HKEY_CLASSES_ROOT\\PlanQuiet.File", "remove-key"},
+        {"HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKey) + "PlanQuiet", "remove-key"},
+    };
+    for (const auto& r : removed) EXPECT_EQ(plan::OutcomeOf(uninstallLines, r.key), r.outcome) << r.key << "\n" << uninstall;
     DeleteFileA(desktopLink.c_str());
     stage::DeleteTree(menuFolder);
     stage::DeleteTree(target);
     stage::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanQuiet").c_str());
+    for (const char* key : {".plquiet", "PlanQuiet.File"}) stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
 }
 
 // A version-up: the earlier install's folder, its box states (the Start-menu box it had
