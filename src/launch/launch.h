@@ -4,14 +4,15 @@
 #include <stddef.h>
 
 // [Go2] prefix0, prefix1, ... up to the first missing or empty one: programs and
-// documents started through the shell, library functions called, libraries checked.
-// Failures to start warn at once (owner: dialog); failures of libraries are collected
-// and shown at the end, one box per kind. Programs are found as LaunchProgramPath says
-// and start in the install folder ([Root] "Named"; the system folder when it is not
-// there), which is also the current folder while the entries run. A bare library name
-// is taken from the system folder only, a complete path as it stands with its
-// dependencies found beside it or in the system folder; any other name is refused. The
-// folder Setup.exe was started from is never searched.
+// documents started through the shell (owner: dialog), library functions called,
+// libraries checked, all through the run's machine. Failures to start warn at once;
+// failures of libraries are collected and shown at the end, one message per kind. Each
+// entry's outcome is told: "start", "check", "call", "fails", "refused". Programs are
+// found as LaunchProgramPath says and start in the install folder ([Root] "Named"; the
+// system folder when it is not there), which is also the current folder while the
+// entries run. A bare library name is taken from the system folder only, a complete path
+// as it stands with its dependencies found beside it or in the system folder; any other
+// name is refused. The folder Setup.exe was started from is never searched.
 void RunLaunchEntries(HWND dialog, const char* prefix);
 
 // At the end of an install: opens the [LastGo] shortcuts of the Start-menu folder in
@@ -34,3 +35,10 @@ bool LaunchProgramPath(const char* program, const char* installFolder, char* pat
 // The file a library name is loaded from: a bare name from the system folder, a complete
 // path as it stands; false for any other name, which is refused.
 bool LaunchLibraryPath(const char* name, char* path, size_t cap);
+
+// The folders a bare program name is looked for in: the system folder and the Windows
+// folder all users share (each kPathSize bytes; "" when it cannot be read).
+void LaunchSearchFolders(char* system, char* windows);
+// A shell-form program (as SplitProgram gives it) as the step looks for it: without its
+// quotes, its environment variables replaced. False when it does not fit in cap.
+bool LaunchProgramName(const char* program, char* name, size_t cap);

@@ -8,9 +8,10 @@
 #pragma once
 #include <stddef.h>
 #include <string.h>
+#include "script/vocabulary.h"
 
-constexpr size_t kLaunchValueSize = 1040;  // a value, terminator included
-constexpr size_t kLaunchFieldSize = 260;   // the entry and the option
+constexpr size_t kLaunchValueSize = kLongValueSize;  // a value, terminator included
+constexpr size_t kLaunchFieldSize = kValueSize;      // the entry and the option
 
 // target;entry;option. The target keeps the room of a whole value, which also holds
 // the 520 bytes its folder tokens may expand to.

@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr size_t kNameSize = 256;                                    // "Ext", "Verb", "Verb2"
 constexpr REGSAM kExtensionRights = KEY_QUERY_VALUE | KEY_SET_VALUE;  // 3
 
 // The kinds of facts in [Created].

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include "registry/registry_parse.h"
 #include "script/created.h"
+#include "script/vocabulary.h"
 
 // The record's facts of the registry steps (script/created.h), keys and values named as
 // RegistryFactText writes them.
@@ -60,14 +61,14 @@ bool MayRemoveSettingsKey(const CreatedFacts& facts, RootKind root, const char* 
 // install writes them, for the install folder given. False when keyName cannot name a
 // key (nothing is then registered). Empty texts are values the key does not get.
 struct ProductRegistration {
-    char keyName[260];
-    char displayName[260];
-    char command[260];    // "UninstallString": the uninstaller in double quotes
+    char keyName[kValueSize];
+    char displayName[kValueSize];
+    char command[kPathSize];    // "UninstallString": the uninstaller in double quotes
     char quietCommand[280];  // "QuietUninstallString": the same with "uninstall /S"
-    char location[260];   // "InstallLocation"
-    char icon[260];       // "DisplayIcon"
-    char publisher[260];
-    char version[260];    // "DisplayVersion"
+    char location[kPathSize];   // "InstallLocation"
+    char icon[kPathSize];       // "DisplayIcon"
+    char publisher[kValueSize];
+    char version[kValueSize];    // "DisplayVersion"
     bool sizeKnown;       // "EstimatedSize": only for a script that records files
     DWORD sizeKiB;
 };
@@ -77,9 +78,9 @@ bool ReadProductRegistration(const char* script, const char* keyName, const char
 // both roots, then SOFTWARE\<company> when empty. False when there are none, or when
 // [Registry] names keys the guards refuse.
 struct SettingsKeys {
-    char company[260];
-    char path[260];  // the key that holds the leaf
-    char leaf[260];
+    char company[kValueSize];
+    char path[kValueSize];  // the key that holds the leaf
+    char leaf[kValueSize];
 };
 bool ReadSettingsKeys(const char* script, SettingsKeys* keys);
 // The product's key (SOFTWARE\<company>\<name>, or SOFTWARE\<company>) or, with company,

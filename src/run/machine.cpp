@@ -36,14 +36,16 @@ public:
         return SetFileAttributesA(path, attributes) != FALSE;
     }
     bool Delete(const char* path) override { return ::DeleteFileA(path) != FALSE; }
-    void Recycle(const char* path) override {
+    DWORD Recycle(const char* path) override {
         char from[kPathSize + 2] = {};  // zero-filled: the list ends in a double zero
-        if (!CopyBounded(from, kPathSize, path)) return;
+        if (!CopyBounded(from, kPathSize, path)) return ERROR_FILENAME_EXCED_RANGE;  // a cut path names another file
         SHFILEOPSTRUCTA op{};
         op.wFunc = FO_DELETE;
         op.pFrom = from;
         op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO;
-        SHFileOperationA(&op);
+        int result = SHFileOperationA(&op);
+        if (result == 0 && op.fAnyOperationsAborted) return ERROR_CANCELLED;
+        return (DWORD)result;
     }
     RestartRoute ReplaceAtRestart(char* path, char* target) override { return ::ReplaceAtRestart(path, target); }
     RestartRoute CopyAtRestart(const char* source, char* destination) override {
@@ -154,9 +156,48 @@ public:
     void AssociationsChanged() override { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }
     bool HandOver(const char* commandLine, int showWindow) override { return HandOverTo(commandLine, showWindow); }
 
+    HMODULE OpenLibrary(const char* path, DWORD flags) override { return LoadLibraryExA(path, nullptr, flags); }
+    FARPROC LibraryFunction(HMODULE library, const char* name) override { return GetProcAddress(library, name); }
+    void CallFunction(FARPROC function) override { CallWithZeroes(function); }
+    void CloseLibrary(HMODULE library) override { FreeLibrary(library); }
+
     void Pause(DWORD milliseconds) override { Sleep(milliseconds); }
 
 private:
+    // With no arguments: one that takes some finds zeroes. On i686 a stdcall function pops
+    // the arguments it expects, so the stack pointer is put back after the call (in esi,
+    // which the callee preserves), its writes to its arguments land in the zeroed pad, and
+    // a floating-point result left on the x87 stack is dropped. On x64 the caller cleans
+    // up: the zeroes are enough.
+    static void CallWithZeroes(FARPROC function) {
+#if defined(__i386__)
+        __asm__ volatile(
+            "movl %%esp, %%esi\n\t"
+            "subl $64, %%esp\n\t"
+            "andl $-16, %%esp\n\t"
+            "movl %%esp, %%edi\n\t"
+            "movl $16, %%ecx\n\t"
+            "xorl %%eax, %%eax\n\t"
+            "cld\n\t"
+            "rep stosl\n\t"
+            "call *%%edx\n\t"
+            "movl %%esi, %%esp\n"
+            "1:\n\t"
+            "fnstsw %%ax\n\t"
+            "testw $0x3800, %%ax\n\t"  // the stack's top back at 0: empty
+            "jz 2f\n\t"
+            "fstp %%st(0)\n\t"
+            "jmp 1b\n"
+            "2:"
+            : "+d"(function)
+            :
+            : "eax", "ecx", "esi", "edi", "memory", "cc");
+#else
+        typedef void(WINAPI * PaddedCall)(void*, void*, void*, void*, void*, void*, void*, void*);
+        reinterpret_cast<PaddedCall>(function)(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+#endif
+    }
+
     static bool NewLink(ComPtr<IShellLinkA>& link) {
         return SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                           link.put_void())) &&

@@ -46,8 +46,9 @@ public:
     virtual bool Copy(const char* from, const char* to, bool failIfExists) = 0;
     virtual bool SetAttributes(const char* path, DWORD attributes) = 0;
     virtual bool Delete(const char* path) = 0;
-    // One file into the recycle bin, silently (a folder is refused by the caller).
-    virtual void Recycle(const char* path) = 0;
+    // One file into the recycle bin, silently (a folder is refused by the caller): 0 when
+    // it went, else the shell's code.
+    virtual DWORD Recycle(const char* path) = 0;
     // Replacement or deletion at the next restart (both buffers may be rewritten to short form).
     virtual RestartRoute ReplaceAtRestart(char* path, char* target) = 0;
     // source copied beside destination (a temporary file) and moved over it at the restart.
@@ -88,6 +89,16 @@ public:
     virtual void AssociationsChanged() = 0;
     // A second process that outlives this one (run/handover.h); false when not started.
     virtual bool HandOver(const char* commandLine, int showWindow) = 0;
+
+    // ---- libraries ----
+    // LoadLibraryExA of a full path with the given search flags; null when it does not load.
+    virtual HMODULE OpenLibrary(const char* path, DWORD flags) = 0;
+    // GetProcAddress by name; null when the library exports no such function.
+    virtual FARPROC LibraryFunction(HMODULE library, const char* name) = 0;
+    // Calls a function whose arguments are unknown with none: it finds zeroes, and the
+    // caller's stack stays as it was whatever the function pops.
+    virtual void CallFunction(FARPROC function) = 0;
+    virtual void CloseLibrary(HMODULE library) = 0;  // FreeLibrary
 
     // ---- shortcuts ----
     // The wait before a step tries again (Sleep); a plan does not wait.

@@ -5,7 +5,6 @@
 #include <stddef.h>
 #include "script/script.h"
 
-constexpr size_t kExpandedSize = 520;  // result of ExpandFolderTokens
 
 // Joins name to folder in place: adds a backslash unless the folder's last character is one.
 // Cuts what does not fit in cap bytes and then returns false: a cut path names another

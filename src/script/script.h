@@ -2,10 +2,9 @@
 #pragma once
 #include <windows.h>
 #include <stddef.h>
+#include "script/vocabulary.h"  // the buffer sizes
 
-constexpr size_t kPathSize = MAX_PATH;      // every path buffer
-constexpr size_t kValueSize = 260;          // every ordinary text value
-constexpr size_t kLongValueSize = 1040;     // [Reg] and [Go2] entries
+static_assert(kPathSize == MAX_PATH, "a path buffer holds what the system calls return");
 
 // Reads a text value with "" as default; returns the length read, 0 = absent.
 DWORD ReadText(const char* section, const char* key, char* buf, size_t cap, const char* path);

@@ -24,7 +24,6 @@
 #include "tool/check_rules.h"
 #include "install/choices.h"
 #include "tool/ini_text.h"
-#include "tool/plan_launch.h"
 #include "tool/plan_output.h"
 #include "tool/vocabulary.h"
 #include "ui/readme_dialog.h"

@@ -15,7 +15,6 @@
 #include "script/section.h"
 #include "install/choices.h"
 #include "tool/plan.h"
-#include "tool/plan_launch.h"
 #include "tool/plan_output.h"
 #include "tool/plan_run.h"
 #include "install/uninstaller.h"
@@ -123,7 +122,7 @@ void InstallPlanner::Run() {
     ApplyRegistryEntries(Script(), true);
     PlaceUninstaller(nullptr);
     FinalLaunch();
-    PlanLaunchEntries(plan_, script(), "Make", install());
+    RunLaunchEntries(nullptr, "Make");
 }
 
 }  // namespace

@@ -67,6 +67,16 @@ PlanMachine::FileState PlanMachine::File(const std::string& path) const {
     return state;
 }
 
+std::vector<std::string> PlanMachine::Removed() const {
+    std::vector<std::string> removed;
+    for (const auto& kv : files_) {
+        if (kv.second.exists) continue;
+        auto name = names_.find(kv.first);
+        removed.push_back(name == names_.end() ? kv.first : name->second);
+    }
+    return removed;
+}
+
 bool PlanMachine::Made(const std::string& path) const {
     auto it = files_.find(Fold(path));
     return it != files_.end() && it->second.exists;
@@ -130,8 +140,12 @@ bool PlanMachine::MakeFolder(const char* path) {
 
 bool PlanMachine::RemoveFolder(const char* path) {
     FileState state = File(path);
-    if (!state.exists || !state.folder || !FolderEmpty(path)) return false;
+    if (!state.exists || !state.folder || !FolderEmpty(path)) {
+        SetLastError(!state.exists ? ERROR_FILE_NOT_FOUND : !state.folder ? ERROR_DIRECTORY : ERROR_DIR_NOT_EMPTY);
+        return false;
+    }
     files_[Fold(path)] = FileState();
+    names_[Fold(path)] = path;
     return true;
 }
 
@@ -141,6 +155,7 @@ bool PlanMachine::Copy(const char* from, const char* to, bool failIfExists) {
     if (dst.exists && (dst.folder || failIfExists || (dst.attributes & FILE_ATTRIBUTE_READONLY))) return false;
     FileState copy = src;
     copy.isLink = false;
+    if (copy.origin.empty()) copy.origin = from;
     files_[Fold(to)] = copy;
     names_[Fold(to)] = to;
     return true;
@@ -162,9 +177,12 @@ bool PlanMachine::Delete(const char* path) {
     return true;
 }
 
-void PlanMachine::Recycle(const char* path) {
+DWORD PlanMachine::Recycle(const char* path) {
     FileState state = File(path);
-    if (state.exists && !state.folder) files_[Fold(path)] = FileState();
+    if (!state.exists || state.folder) return ERROR_FILE_NOT_FOUND;
+    files_[Fold(path)] = FileState();
+    names_[Fold(path)] = path;
+    return 0;
 }
 
 RestartRoute PlanMachine::ReplaceAtRestart(char*, char*) { return RestartRoute::DelayedMove; }
@@ -467,4 +485,117 @@ bool PlanMachine::StoredLinkTarget(const char* target, char* out, size_t cap) {
 bool PlanMachine::Start(HWND, const char*, const char*, const char*, int, DWORD* error) {
     if (error) *error = 0;
     return true;
+}
+
+// ---- libraries -----------------------------------------------------------------------
+
+namespace {
+
+constexpr uintptr_t kLibraryBase = 0x52000000;
+constexpr DWORD kLargestImage = 256u << 20;  // larger files are taken on trust
+
+uint32_t Get32(const std::string& b, size_t at) {
+    return (uint32_t)(unsigned char)b[at] | (uint32_t)(unsigned char)b[at + 1] << 8 |
+           (uint32_t)(unsigned char)b[at + 2] << 16 | (uint32_t)(unsigned char)b[at + 3] << 24;
+}
+uint16_t Get16(const std::string& b, size_t at) {
+    return (uint16_t)((unsigned char)b[at] | (unsigned char)b[at + 1] << 8);
+}
+bool Fits(const std::string& b, size_t at, size_t n) { return at <= b.size() && n <= b.size() - at; }
+
+// The whole file, when it can be read and is not too large to hold.
+bool ReadWhole(const std::string& path, std::string* bytes, bool* tooLarge) {
+    *tooLarge = false;
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                0, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.get(), &size)) return false;
+    if (size.QuadPart > kLargestImage) {
+        *tooLarge = true;
+        return false;
+    }
+    bytes->resize((size_t)size.QuadPart);
+    DWORD read = 0;
+    return bytes->empty() ||
+           (ReadFile(file.get(), &(*bytes)[0], (DWORD)bytes->size(), &read, nullptr) && read == bytes->size());
+}
+
+}  // namespace
+
+bool ExportNamesOf(const std::string& b, std::vector<std::string>* names) {
+    names->clear();
+    if (!Fits(b, 0, 0x40) || b[0] != 'M' || b[1] != 'Z') return false;
+    const size_t pe = Get32(b, 0x3C);
+    if (!Fits(b, pe, 24) || b.compare(pe, 4, std::string("PE\0\0", 4)) != 0) return false;
+    const size_t sectionCount = Get16(b, pe + 6), optionalSize = Get16(b, pe + 20), optional = pe + 24;
+    if (!Fits(b, optional, optionalSize) || optionalSize < 2) return false;
+    const uint16_t magic = Get16(b, optional);
+    if (magic != 0x10B && magic != 0x20B) return false;
+    const size_t countAt = magic == 0x10B ? 92 : 108;  // NumberOfRvaAndSizes, then the directories
+    if (optionalSize < countAt + 4) return false;
+    const uint32_t directories = Get32(b, optional + countAt);
+    if (directories == 0 || optionalSize < countAt + 4 + 8) return true;  // no export directory: exports nothing
+    const uint32_t exportRva = Get32(b, optional + countAt + 4);
+    if (exportRva == 0) return true;
+    const size_t sections = optional + optionalSize;
+    if (!Fits(b, sections, sectionCount * 40)) return false;
+    // A virtual address in the file, through the section that holds it (npos: in none).
+    auto offsetOf = [&](uint32_t rva) -> size_t {
+        for (size_t i = 0; i < sectionCount; ++i) {
+            const size_t s = sections + i * 40;
+            const uint32_t virtualSize = Get32(b, s + 8), address = Get32(b, s + 12);
+            const uint32_t rawSize = Get32(b, s + 16), raw = Get32(b, s + 20);
+            const uint32_t span = virtualSize > rawSize ? virtualSize : rawSize;
+            if (rva >= address && rva - address < span) {
+                const size_t at = (size_t)raw + (rva - address);
+                return rva - address < rawSize && at < b.size() ? at : std::string::npos;
+            }
+        }
+        return std::string::npos;
+    };
+    const size_t directory = offsetOf(exportRva);
+    if (directory == std::string::npos || !Fits(b, directory, 40)) return false;
+    const uint32_t count = Get32(b, directory + 24);
+    const size_t table = offsetOf(Get32(b, directory + 32));
+    if (count == 0) return true;
+    if (table == std::string::npos || count > (b.size() - table) / 4) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        const size_t name = offsetOf(Get32(b, table + (size_t)i * 4));
+        if (name == std::string::npos) return false;
+        const size_t end = b.find('\0', name);
+        if (end == std::string::npos) return false;
+        names->push_back(b.substr(name, end - name));
+    }
+    return true;
+}
+
+HMODULE PlanMachine::OpenLibrary(const char* path, DWORD) {
+    FileState state = File(path);
+    if (!state.exists || state.folder) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    Library library{false, {}};
+    std::string bytes;
+    bool tooLarge = false;
+    if (ReadWhole(state.origin.empty() ? path : state.origin, &bytes, &tooLarge)) {
+        if (!ExportNamesOf(bytes, &library.exports)) {
+            SetLastError(ERROR_BAD_EXE_FORMAT);
+            return nullptr;
+        }
+        library.known = true;
+    }
+    libraries_.push_back(library);
+    return reinterpret_cast<HMODULE>(kLibraryBase + libraries_.size() - 1);
+}
+
+FARPROC PlanMachine::LibraryFunction(HMODULE module, const char* name) {
+    uintptr_t index = reinterpret_cast<uintptr_t>(module) - kLibraryBase;
+    if (index >= libraries_.size()) return nullptr;
+    const Library& library = libraries_[index];
+    bool found = !library.known;  // what cannot be read is taken on trust
+    for (const std::string& exported : library.exports) found |= exported == name;
+    // Never called: CallFunction does nothing with it.
+    return found ? reinterpret_cast<FARPROC>(module) : nullptr;
 }

@@ -21,7 +21,7 @@ public:
     bool Copy(const char* from, const char* to, bool failIfExists) override;
     bool SetAttributes(const char* path, DWORD attributes) override;
     bool Delete(const char* path) override;
-    void Recycle(const char* path) override;
+    DWORD Recycle(const char* path) override;
     RestartRoute ReplaceAtRestart(char* path, char* target) override;
     RestartRoute CopyAtRestart(const char* source, char* destination) override;
     void FindFiles(const char* pattern, FindVisitor& visit) override;
@@ -46,11 +46,20 @@ public:
     void AssociationsChanged() override {}
     bool HandOver(const char*, int) override { return true; }
 
+    // ---- libraries: nothing is loaded; a library is there and a PE image, and exports
+    // what its export table names (a file the plan copied is read at its source) ----
+    HMODULE OpenLibrary(const char* path, DWORD flags) override;
+    FARPROC LibraryFunction(HMODULE library, const char* name) override;
+    void CallFunction(FARPROC) override {}
+    void CloseLibrary(HMODULE) override {}
+
     // ---- shortcuts ----
     void Pause(DWORD) override {}
 
     // A file the plan made (or removed) so far: for the leftovers and the notes of a plan.
     bool Made(const std::string& path) const;
+    // The files and folders the plan removed, as the steps named them.
+    std::vector<std::string> Removed() const;
 
 private:
     struct FileState {
@@ -61,6 +70,7 @@ private:
         unsigned long long size = 0;
         std::string linkTarget, linkArguments;
         bool isLink = false;
+        std::string origin;  // the file a plan's copy holds the bytes of ("": itself)
     };
     struct ValueState {
         bool exists = false;
@@ -91,4 +101,15 @@ private:
     std::map<std::string, ValueState> values_;   // folded key path + "\\\\" + folded name
     std::map<std::string, std::string> valueNames_;
     std::vector<std::string> handles_;
+    // The libraries "loaded": whether their exports are known, and their names.
+    struct Library {
+        bool known;
+        std::vector<std::string> exports;
+    };
+    std::vector<Library> libraries_;
 };
+
+// The names a PE image exports, read from its bytes as data (the headers, the section
+// table and the export directory, every offset checked against the size); false when
+// the bytes are no PE image.
+bool ExportNamesOf(const std::string& image, std::vector<std::string>* names);

@@ -135,17 +135,3 @@ bool RemovalSimulation::FolderEmptyAfter(const std::string& folder) const {
     } while (FindNextFileA(find.get(), &found));
     return true;
 }
-
-std::string RemovalSimulation::ForeignNameAfter(const std::string& folder) const {
-    WIN32_FIND_DATAA found;
-    std::string base = folder.empty() || folder.back() == '\\' ? folder : folder + "\\";
-    UniqueFind find(FindFirstFileA((base + "*.*").c_str(), &found));
-    if (!find) return "";
-    do {
-        const char* name = found.cFileName;
-        if (name[0] == '.' || lstrcmpiA(name, "setup.exe") == 0 || lstrcmpiA(name, "setup.ini") == 0) continue;
-        if (FileRemoved(base + name)) continue;
-        return name;
-    } while (FindNextFileA(find.get(), &found));
-    return "";
-}

@@ -57,9 +57,6 @@ public:
     void RemoveFile(const std::string& path);
     bool FileRemoved(const std::string& path) const;
     bool FolderEmptyAfter(const std::string& folder) const;
-    // The first name in the folder that stays, other than the uninstaller's own files and
-    // names starting with a dot ("" when none).
-    std::string ForeignNameAfter(const std::string& folder) const;
 
 private:
     static std::string Fold(const std::string& text);

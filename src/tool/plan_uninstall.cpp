@@ -13,12 +13,12 @@
 #include "script/script.h"
 #include "shell/shortcuts.h"
 #include "tool/plan.h"
-#include "tool/plan_launch.h"
+#include "launch/launch.h"
 #include "tool/plan_output.h"
 #include "tool/plan_run.h"
 #include "run/run_state.h"
 #include "ui/main_dialog.h"
-#include "uninstall/removal_plan.h"
+#include "uninstall/removal.h"
 
 namespace {
 
@@ -38,6 +38,7 @@ private:
     const char* script() const { return record_.c_str(); }
     void ShortcutSteps(bool first);
     void RegistrySteps(bool first);
+    void LaunchEntries();
     void Files();
     void SelfRemoval();
 
@@ -92,58 +93,27 @@ void UninstallPlanner::RegistrySteps(bool first) {
     }
 }
 
-void UninstallPlanner::Files() {
-    plan_.Heading("Files and folders");
-    RemovalPlan removal(script(), exe_.c_str());
-    std::vector<std::string> left;
-    auto deleteOne = [&](const char* path, bool whole, const char* why) {
-        if (!whole || sim_.FileRemoved(path) || !removal.guards.MayDeleteFile(path)) return;
-        DWORD attributes = GetFileAttributesA(path);
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-        if (!removal.force && (attributes & FILE_ATTRIBUTE_READONLY)) {
-            plan_.Item("stays", path, "(read-only, and [Del] \"Force\" is 0)");
-            return;
-        }
-        plan_.Item("remove", path, why);
-        sim_.RemoveFile(path);
-    };
-    ForEachPatternMatch(removal, [&](const char* path, bool whole) { deleteOne(path, whole, "([Del] pattern)"); });
-    ForEachRecordedFile(removal, [&](const char* path, bool whole) { deleteOne(path, whole, ""); });
-    auto removeFolder = [&](const char* path, bool whole, const char* why) {
-        if (whole && removal.guards.MayRemoveFolder(path)) RemoveFolderIfEmpty(path, why);
-    };
-    ForEachRemoveFolder(removal, [&](const char* path, bool whole) { removeFolder(path, whole, "([DirRemove])"); });
-    ForEachMadeFolder(removal, [&](const char* path, bool whole) { removeFolder(path, whole, ""); });
+// The run's own launch step, on a machine that starts and loads nothing.
+void UninstallPlanner::LaunchEntries() {
+    DryRun dry(record_, plan_);
+    if (!dry.script().empty()) RunLaunchEntries(nullptr, "Erase");
+}
 
-    // What the leftover report lists, in its order.
-    auto stillThere = [&](const char* path, bool whole, bool file) {
-        if (!whole) {
-            left.push_back(std::string(path) + "...");
-        } else if (file && IsFolder(path)) {
-            if (removal.guards.MayRemoveFolder(path)) left.push_back(path);
-        } else if (PathExists(path) && !sim_.FileRemoved(path) &&
-                   (file ? removal.guards.MayDeleteFile(path) : removal.guards.MayRemoveFolder(path))) {
-            left.push_back(path);
-        }
-    };
-    ForEachPatternMatch(removal, [&](const char* path, bool whole) { stillThere(path, whole, true); });
-    ForEachRecordedFile(removal, [&](const char* path, bool whole) { stillThere(path, whole, true); });
-    ForEachRemoveFolder(removal, [&](const char* path, bool whole) { stillThere(path, whole, false); });
-    ForEachMadeFolder(removal, [&](const char* path, bool whole) { stillThere(path, whole, false); });
-    char first[kPathSize];
-    if (const char* value = removal.made.Get(0)) {
-        if (PathValue(value, first) && removal.guards.MayRemoveFolder(first) && !sim_.ForeignNameAfter(first).empty())
-            left.push_back(first);
+// The run's own removal and leftover listing on the plan's machine. The run works on the
+// record itself; the plan on a copy, with the record beside it as the script the guards
+// keep, and the uninstaller beside it as the program.
+void UninstallPlanner::Files() {
+    DryRun dry(record_, plan_);
+    if (dry.script().empty()) {
+        plan_.Heading("Files and folders");
+        plan_.Note("no private copy of the record could be made: nothing more is planned");
+        return;
     }
-    const bool shown = !left.empty() && (removal.reboot || ReadNumber("Del", "ShowError", 0, script()) != 0);
-    leftAtRestart_ = !left.empty() && removal.reboot;
-    if (!left.empty()) {
-        plan_.Heading(std::string("Left over") +
-                      (removal.reboot ? ": deleted at the next restart, and listed in \"These will delete after reboot.\""
-                                      : shown ? ": listed in \"Could not delete these...\""
-                                              : " (not shown: [Del] \"ShowError\" is 0)"));
-        for (const std::string& path : left) plan_.Item("left", path);
-    }
+    CopyBounded(::Run().originalScript, sizeof ::Run().originalScript, record_.c_str());
+    RemoveInstalledFiles();
+    ListRemainingFiles(nullptr, 0);
+    leftAtRestart_ = ::Run().removalAtRestart;
+    for (const std::string& path : dry.machine().Removed()) sim_.RemoveFile(path);
 }
 
 void UninstallPlanner::SelfRemoval() {
@@ -170,7 +140,7 @@ void UninstallPlanner::Run() {
     dry_ = &dry;
     // As the run: the record being uninstalled tells the steps what its install made.
     CopyBounded(::Run().earlierRecord, sizeof ::Run().earlierRecord, Script());
-    PlanLaunchEntries(plan_, script(), "Erase", install_);
+    LaunchEntries();
     ShortcutSteps(true);
     RegistrySteps(true);
     ShortcutSteps(false);

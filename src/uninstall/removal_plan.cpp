@@ -1,5 +1,6 @@
 #include "uninstall/removal_plan.h"
 #include "run/handover.h"
+#include "run/machine.h"
 #include "run/run_state.h"
 #include "script/path_rules.h"
 
@@ -44,16 +45,19 @@ void FinalPathOf(HANDLE file, char* out) {
     if (IsDevicePath(out)) out[0] = 0;  // a volume without a drive letter: nothing to compare
 }
 
-// The identity of what path names (a folder too), and, when finalPath is given, its final
-// path; false when it does not exist or cannot be opened.
+// The identity of what path names (a folder too), as the run's machine tells it, and,
+// when finalPath is given, its final path; false when it does not exist or cannot be
+// opened.
 bool Examine(const char* path, Identity* id, char* finalPath) {
     if (finalPath) finalPath[0] = 0;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!M().Identity(path, &info)) return false;
+    *id = Identity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    if (!finalPath) return true;
+    // Only a name that is there is opened again, and only to read where it leads.
     UniqueFile file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!file || !GetFileInformationByHandle(file.get(), &info)) return false;
-    *id = Identity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-    if (finalPath) FinalPathOf(file.get(), finalPath);
+    if (file) FinalPathOf(file.get(), finalPath);
     return true;
 }
 
@@ -68,7 +72,7 @@ RemovalGuards::RemovalGuards(const char* record, const char* executable) {
     AddOwn(record);
     char exe[kPathSize];
     if (executable) AddOwn(executable);
-    else if (OwnExecutablePath(exe, sizeof exe)) AddOwn(exe);
+    else if (ProgramPath(exe, sizeof exe)) AddOwn(exe);
     if (Run().originalScript[0]) AddOwn(Run().originalScript);
     char folder[kPathSize];
     if (GetWindowsDirectoryA(folder, sizeof folder)) {
@@ -253,14 +257,11 @@ RemovalPlan::RemovalPlan(const char* scriptPath, const char* executable)
 bool HoldsForeignFiles(const char* folder) {
     char pattern[kPathSize];
     if (!folder[0] || !CopyBounded(pattern, sizeof pattern, folder) || !JoinPath(pattern, "*.*")) return false;
-    WIN32_FIND_DATAA found;
-    UniqueFind find(FindFirstFileA(pattern, &found));
-    if (!find) return false;
-    do {
+    bool foreign = false;
+    FindEach(pattern, [&](const WIN32_FIND_DATAA& found) {
         const char* name = found.cFileName;
-        if (name[0] == '.' || lstrcmpiA(name, "setup.exe") == 0 || lstrcmpiA(name, "setup.ini") == 0) continue;
-        return true;
-    } while (FindNextFileA(find.get(), &found));
-    return false;
+        foreign = !(name[0] == '.' || lstrcmpiA(name, "setup.exe") == 0 || lstrcmpiA(name, "setup.ini") == 0);
+        return !foreign;
+    });
+    return foreign;
 }
-

@@ -95,15 +95,20 @@ struct RemovalPlan {
 // Whether the folder holds anything but the uninstaller's own files and dot names.
 bool HoldsForeignFiles(const char* folder);
 
-// Calls visit(path, whole) for every non-folder match of each [Del] pattern whose long
-// name really matches (the search also matches short 8.3 names), and visit(pattern,
-// false) for a pattern that does not fit a path.
+// How a list entry reaches the walk: a path to act on, a path that did not fit (the text
+// given is what fitted: never acted on), or a pattern the guards refuse to apply.
+enum class Entry { Whole, Cut, Refused };
+
+// Calls visit(path, Entry::Whole) for every non-folder match of each [Del] pattern whose
+// long name really matches (the search also matches short 8.3 names), visit(pattern,
+// Entry::Cut) for a pattern that does not fit a path, and visit(pattern,
+// Entry::Refused) for one the guards do not apply.
 template <typename Visit>
 void ForEachPatternMatch(const RemovalPlan& plan, Visit visit);
-// Recorded files, newest first: visit(path, whole).
+// Recorded files, newest first: visit(path, Entry).
 template <typename Visit>
 void ForEachRecordedFile(const RemovalPlan& plan, Visit visit);
-// [DirRemove] folders, expanded: visit(path, whole).
+// [DirRemove] folders, expanded: visit(path, Entry).
 template <typename Visit>
 void ForEachRemoveFolder(const RemovalPlan& plan, Visit visit);
 // Made folders, children first, entry 0 (the install folder) left out.
@@ -112,11 +117,30 @@ void ForEachMadeFolder(const RemovalPlan& plan, Visit visit);
 
 // ---- implementation of the templates ------------------------------------------
 #include "base/handles.h"
+#include "run/machine.h"
 #include "uninstall/removal_rules.h"
 
 // A value of a list as a path: false when it is too long to be one (it would be cut
 // into the name of something else).
 inline bool PathValue(const char* value, char* out) { return CopyBounded(out, kPathSize, value); }
+
+// A lambda as the machine's visitor of a file search.
+template <typename Call>
+class FindCall : public FindVisitor {
+public:
+    explicit FindCall(Call& call) : call_(call) {}
+    bool Found(const WIN32_FIND_DATAA& data) override { return call_(data); }
+
+private:
+    Call& call_;
+};
+
+// Each entry the pattern finds, on the run's machine; call returns false to stop.
+template <typename Call>
+void FindEach(const char* pattern, Call call) {
+    FindCall<Call> visitor(call);
+    M().FindFiles(pattern, visitor);
+}
 
 template <typename Visit>
 void ForEachPatternMatch(const RemovalPlan& plan, Visit visit) {
@@ -125,24 +149,25 @@ void ForEachPatternMatch(const RemovalPlan& plan, Visit visit) {
         if (!pattern) break;
         char expanded[kPathSize];
         if (!ExpandPath(pattern, plan.installFolder, expanded, false)) {
-            visit(expanded, false);
+            visit(expanded, Entry::Cut);
             continue;
         }
         char folder[kPathSize];
         FolderPart(expanded, folder, sizeof folder);
         const char* name = expanded + strlen(folder);
-        if (!plan.guards.MayApplyPattern(folder, name)) continue;
-        WIN32_FIND_DATAA found;
-        UniqueFind find(FindFirstFileA(expanded, &found));
-        if (!find) continue;
-        do {
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-            if (!MatchesPattern(found.cFileName, name)) continue;  // matched by its short name only
+        if (!plan.guards.MayApplyPattern(folder, name)) {
+            visit(expanded, Entry::Refused);
+            continue;
+        }
+        FindEach(expanded, [&](const WIN32_FIND_DATAA& found) {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return true;
+            if (!MatchesPattern(found.cFileName, name)) return true;  // matched by its short name only
             char path[kPathSize];
             CopyBounded(path, sizeof path, folder);
-            if (!AppendBounded(path, sizeof path, found.cFileName)) continue;  // never act on a cut path
-            visit(path, true);
-        } while (FindNextFileA(find.get(), &found));
+            if (!AppendBounded(path, sizeof path, found.cFileName)) return true;  // never act on a cut path
+            visit(path, Entry::Whole);
+            return true;
+        });
     }
 }
 
@@ -153,7 +178,7 @@ void ForEachRecordedPath(const SectionIndex& list, int count, int lowest, Visit 
         const char* value = list.Get(k);
         if (!value) continue;
         char path[kPathSize];
-        visit(path, PathValue(value, path));
+        visit(path, PathValue(value, path) ? Entry::Whole : Entry::Cut);
     }
 }
 
@@ -169,7 +194,7 @@ void ForEachRemoveFolder(const RemovalPlan& plan, Visit visit) {
         if (!value) break;
         char expanded[kPathSize];
         bool whole = ExpandPath(value, plan.installFolder, expanded, false);
-        visit(expanded, whole);
+        visit(expanded, whole ? Entry::Whole : Entry::Cut);
     }
 }
 

@@ -1,6 +1,6 @@
 // Launch entries called directly, with the real shell and the real loader: the test
 // program records how it was started, the test libraries what was called, and the
-// boxes are answered and kept by the fixture.
+// step's messages and told actions are recorded by the fixture.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "launch/launch.h"
 #include "launch_logs.h"
+#include "recording_channel.h"
 
 namespace {
 
@@ -50,21 +51,30 @@ protected:
         ASSERT_TRUE(launch_logs::Place(built, destination)) << destination;
     }
     // Runs the [Go2] entries with the prefix of a script made of lines; returns the
-    // boxes shown, as "caption: text".
+    // messages asked, as "caption: text". The actions told are in report_.
     std::vector<std::string> RunEntries(const std::vector<std::string>& lines, const char* prefix = "Make") {
         std::vector<std::string> all = {"[Setup]", std::string("Name=") + kCaption};
         all.insert(all.end(), lines.begin(), lines.end());
         WriteScript(all);
         CopyBounded(::Run().scriptPath, sizeof ::Run().scriptPath, script_.c_str());
+        testing_channel::RecordingChannel channel;
+        report_ = testing_channel::RecordingReport();
         {
             ComInit com;
+            testing_channel::Use use(&channel, &report_);
             RunLaunchEntries(nullptr, prefix);
         }
         std::vector<std::string> shown;
-        for (const BoxAnswerer::Box& box : boxes_.Take()) shown.push_back(Narrow(box.caption) + ": " + Narrow(box.text));
+        for (const testing_channel::Seen& seen : channel.seen) {
+            EXPECT_EQ(Message::Exclamation, seen.kind) << seen.text;
+            shown.push_back(seen.caption + ": " + seen.text);
+        }
+        std::vector<BoxAnswerer::Box> boxes = boxes_.Take();
+        EXPECT_TRUE(boxes.empty()) << "a box was shown past the run's channel: " << Narrow(boxes[0].text);
         return shown;
     }
     std::string current_;
+    testing_channel::RecordingReport report_;
     std::vector<std::string> planted_;
 };
 
@@ -362,4 +372,76 @@ TEST_F(LaunchEntries, FunctionsThatTakeArgumentsFindZeroesAndLeaveTheCallerIntac
     EXPECT_EQ(std::string(kCaption) + ": " + EntryHeading() + install_ + "\\launchlib.dll\n -> NoSuchExport\n",
               boxes[0]);
     EXPECT_FALSE(GetModuleHandleA("launchlib.dll"));
+}
+
+// Each entry's outcome is told once, in the order of the entries, with the words a plan
+// prints: what started or was called, what failed and whether the user is told, what
+// was refused. A failure "hide" silences counts as told, not as failed.
+TEST_F(LaunchEntries, EachEntrysOutcomeIsToldInItsOrder) {
+    ASSERT_TRUE(launch_logs::Place("launchprobe.exe", install_ + "\\probe copy.exe"));
+    ASSERT_TRUE(launch_logs::Place("launchlib.dll", install_ + "\\launchlib.dll"));
+    std::vector<std::string> boxes = RunEntries({
+        "[Go2]",
+        "Make0=\"%root%\\probe copy.exe\" first;;min",
+        "Make1=\"%root%\\no such.exe\";",  // the closing ";" keeps the quotes
+        "Make2=\"%root%\\no such.exe\";;hide",
+        "Make3=\\tool.exe",
+        "Make4=%root%\\launchlib.dll;Trace",
+        "Make5=%root%\\launchlib.dll;NoSuchExport",
+        "Make6=%root%\\absent.dll;#CheckExist;a note",
+        "Make7=kernel32.dll;#CheckExist",
+        "Make8=sub\\launchlib.dll;Trace",
+        "Make9=%root%\\no-such.dll;Init;hide",
+        "Make10=launchnowhere.exe",
+    });
+    const std::string sys = SystemFolder(), win = WindowsFolder();
+    const std::string shown = "; \"Could not execute.\" is shown)";
+    const struct {
+        Outcome outcome;
+        const char* word;
+        std::string object, detail;
+    } expected[] = {
+        {Outcome::Told, "start", install_ + "\\probe copy.exe", "with first, minimised"},
+        {Outcome::Failed, "fails", install_ + "\\no such.exe", "(not started: \"Could not execute.\" is shown)"},
+        {Outcome::Told, "fails", install_ + "\\no such.exe", "(not started)"},
+        {Outcome::Failed, "refused", "\\tool.exe",
+         "(a path from the current drive's root, a drive without its backslash or a file: URL: never started" + shown},
+        {Outcome::Told, "call", install_ + "\\launchlib.dll", "Trace()"},
+        {Outcome::Failed, "call", install_ + "\\launchlib.dll",
+         "NoSuchExport()  (not exported: listed in \"Could not find entry.\")"},
+        {Outcome::Failed, "check", install_ + "\\absent.dll", "(missing: listed in \"Here is not library.\" with its note)"},
+        {Outcome::Told, "check", sys + "\\kernel32.dll", "(present: nothing is shown)"},
+        {Outcome::Failed, "refused", "sub\\launchlib.dll",
+         "(neither a bare name nor a complete path: never loaded; listed in \"Could not load library.\")"},
+        {Outcome::Told, "call", install_ + "\\no-such.dll", "Init()  (missing: nothing happens)"},
+        {Outcome::Failed, "fails", "launchnowhere.exe", "(not started: not found there, in " + sys + " or " + win + shown},
+    };
+    ASSERT_EQ(sizeof expected / sizeof expected[0], report_.actions.size());
+    for (size_t i = 0; i < report_.actions.size(); ++i) {
+        const testing_channel::Action& a = report_.actions[i];
+        EXPECT_EQ(expected[i].outcome, a.outcome) << "entry " << i;
+        EXPECT_EQ(expected[i].word, a.word) << "entry " << i;
+        EXPECT_EQ(expected[i].object, a.object) << "entry " << i;
+        EXPECT_EQ(expected[i].detail, a.detail) << "entry " << i;
+    }
+    EXPECT_NE(0u, report_.actions[1].error) << "the shell's reason goes with a failed start";
+    EXPECT_EQ(std::vector<std::string>{"Launch entries ([Go2] \"Make\")"}, report_.sections);
+    EXPECT_EQ(std::vector<std::string>{"in " + install_ +
+                                       " (the install folder): programs start there, and it is the current folder "
+                                       "while the entries run"},
+              report_.notes);
+    // Three starts that fail aloud, then one report of each kind of library failure.
+    ASSERT_EQ(6u, boxes.size());
+    EXPECT_EQ("\"" + install_ + "\\no such.exe\": " + CouldNotExecute(), boxes[0]);
+    EXPECT_EQ("\\tool.exe: " + CouldNotExecute(), boxes[1]);
+    EXPECT_EQ("launchnowhere.exe: " + CouldNotExecute(), boxes[2]);
+    EXPECT_EQ(std::string(kCaption) + ": " + LoadHeading() + "sub\\launchlib.dll\n", boxes[3]);
+    EXPECT_EQ(0u, boxes[4].find(std::string(kCaption) + ": " + NotLibraryHeading())) << boxes[4];
+    EXPECT_EQ(0u, boxes[5].find(std::string(kCaption) + ": " + EntryHeading())) << boxes[5];
+    EXPECT_TRUE(launch_logs::WaitForStarts(1));
+    EXPECT_EQ("Trace|" + install_ + "\\launchlib.dll", launch_logs::Calls());
+
+    // Nothing to run: no part, no note.
+    boxes = RunEntries({"[Go2]", "Make1=after a gap"});
+    EXPECT_TRUE(boxes.empty() && report_.actions.empty() && report_.sections.empty() && report_.notes.empty());
 }

@@ -62,6 +62,21 @@ void ListKey(HKEY root, const std::string& path, std::string& out) {
     for (const std::string& s : subkeys) ListKey(root, path + "\\" + s, out);
 }
 
+// The moves and deletions the system holds for the next restart, as stored.
+std::string PendingRenamesText() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
+                      &key) != ERROR_SUCCESS)
+        return "(no Session Manager key)";
+    std::string data(1 << 16, '\0');
+    DWORD size = (DWORD)data.size(), type = 0;
+    LONG rc = RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type, (BYTE*)&data[0], &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) return "(none pending)";
+    data.resize(size);
+    return data;
+}
+
 TEST(Plan, EachCopyEntryGetsItsOutcome) {
     const std::string target = "C:\\PlanCopyApp";
     stage::DeleteTree(target);
@@ -274,16 +289,23 @@ TEST(Plan, MakingAPlanChangesNothing) {
                              "Name=Plan Quiet", "Path=a.txt", "[Startup]", "Name=Plan Quiet", "Path=a.txt", "[Send0]",
                              "Name=Folder\\Plan Quiet", "Path=a.txt", "[Ext0]", "Ext=.plquiet", "Kind=PlanQuiet.File",
                              "Verb=open", "Command=a.txt", "[Reg]", "Make0=HKEY_CURRENT_USER\\Software\\PlanQuiet\\\\v\\!1",
-                             "Erase0=HKEY_CURRENT_USER\\Software\\PlanQuiet", "[Registry]", "Company=PlanQuiet"}));
+                             "Erase0=HKEY_CURRENT_USER\\Software\\PlanQuiet", "[Registry]", "Company=PlanQuiet", "[Go2]",
+                             "Make0=cmd.exe /c mkdir " + target + "\\made-by-make", "Make1=%root%\\a.txt;Init",
+                             "Erase0=cmd.exe /c mkdir " + target + "\\made-by-erase",
+                             "Erase1=%root%\\a.txt;#CheckExist", "[Del]", "0=*.txt", "Reboot=1"}));
     // An installed copy too, so that the uninstall plan has a record to read.
     ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanQuiet").c_str(),
                                     "UninstallString", (target + "\\Setup.exe").c_str()));
     ASSERT_TRUE(stage::WriteFile(target + "\\a.txt", "a"));
+    ASSERT_TRUE(stage::WriteFile(target + "\\docs\\user.txt", "the user's"));  // leftovers, at the restart
     std::string record = stage::ReadFile(folder.Script());
     const std::string root = "[Root]\r\nName=PlanQuiet\r\n";
     ASSERT_NE(record.find(root), std::string::npos);
     record.insert(record.find(root) + root.size(), "Named=" + target + "\r\n");
-    ASSERT_TRUE(stage::WriteFile(target + "\\Setup.ini", record + "[CopiedFile]\r\n0=" + target + "\\a.txt\r\nCount=1\r\n"));
+    ASSERT_TRUE(stage::WriteFile(target + "\\Setup.ini", record + "[CopiedFile]\r\n0=" + target + "\\a.txt\r\nCount=1\r\n"
+                                                          "[MakedDirectory]\r\n0=" + target + "\r\n1=" + target +
+                                                          "\\docs\r\n2=" + target + "\\empty\r\nCount=3\r\n"));
+    ASSERT_TRUE(CreateDirectoryA((target + "\\empty").c_str(), nullptr));
     // What that install made, for the uninstall plan's steps to take away: its association
     // (a record kept before facts: the box state and the content decide).
     for (const char* key : {".plquiet", "PlanQuiet.File"}) stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
@@ -315,7 +337,7 @@ TEST(Plan, MakingAPlanChangesNothing) {
         ListKey(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", out);
         ListKey(HKEY_CLASSES_ROOT, ".plquiet", out);
         ListKey(HKEY_CLASSES_ROOT, "PlanQuiet.File", out);
-        return out;
+        return out + PendingRenamesText();  // nothing scheduled for the restart
     };
     const std::string before = snapshot();
     std::string install = PlanOf(folder.dir()), uninstall = PlanOf(folder.dir(), true);
@@ -328,6 +350,12 @@ TEST(Plan, MakingAPlanChangesNothing) {
     EXPECT_EQ(plan::OutcomeOf(uninstallLines, menuFolder + "\\Sub\\A.lnk"), "remove") << uninstall;
     EXPECT_EQ(plan::DetailOf(installLines, "open", menuFolder + "\\$Once.lnk"), "(then deleted)") << install;
     EXPECT_EQ(plan::DetailOf(installLines, "open", desktopLink), "") << "opened, and kept";
+    // The erase entry checks a.txt before the files go; the empty folder goes.
+    EXPECT_EQ(plan::OutcomeOf(plan::Lines(uninstall), target + "\\a.txt"), "check+remove") << uninstall;
+    EXPECT_EQ(plan::OutcomeOf(plan::Lines(uninstall), target + "\\empty"), "remove-folder") << uninstall;
+    EXPECT_EQ(plan::OutcomeOf(plan::Lines(uninstall), target + "\\docs"), "stays+left") << uninstall;
+    EXPECT_NE(install.find("start"), std::string::npos) << install;
+    Sleep(2000);  // a program really started would have made its folder by now
     EXPECT_TRUE(before == snapshot()) << "a plan changed the machine or the script";
     const struct {
         std::string key, outcome;

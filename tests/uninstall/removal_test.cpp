@@ -12,6 +12,7 @@
 #include "run/run_state.h"
 #include "base/text.h"
 #include "fixtures.h"
+#include "recording_channel.h"
 #include "stage.h"
 #include "ui_driver.h"
 #include "uninstall/removal.h"
@@ -244,6 +245,81 @@ TEST_F(RemovalTest, LeftoversAreListedInOrderAndScheduled) {
     WriteRecord("forced.ini", record);
     RemoveInstalledFiles();
     EXPECT_FALSE(stage::Exists(App("ro.dll")) || stage::Exists(App("ro.log"))) << "kept with \"Force\"";
+}
+
+// Every entry the removal meets is told once, with what became of it and why; an entry
+// that names nothing is not told. The leftover listing tells each path it lists, under
+// a heading that says whether the user sees them.
+TEST_F(RemovalTest, EachDecisionIsToldWithItsReason) {
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    for (const char* f : {"a.txt", "x.log", "ro.dll", "full\\user.txt"}) Put(f);
+    for (const char* f : {"asfile", "empty", "dr"}) Folder(f);
+    SetFileAttributesA(App("ro.dll").c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string record = base_ + "\\told.ini", cut = App(std::string(300, 'z'));
+    WriteRecord("told.ini", {"[Del]", "0=*.log", "1=%windows%\\*.tmp", "ShowError=1",
+                             "[CopiedFile]", "0=" + App("a.txt"), "1=" + App("ro.dll"), "2=" + App("asfile"),
+                             "3=" + cut, "4=" + record, "5=" + App("gone.txt"), "Count=6", "[DirRemove]",
+                             "1=dr", "[MakedDirectory]", "0=" + app_, "1=" + App("full"),
+                             "2=" + App("empty"), "Count=3"});
+    testing_channel::RecordingChannel channel;
+    testing_channel::RecordingReport report;
+    {
+        testing_channel::Use use(&channel, &report);
+        RemoveInstalledFiles();
+    }
+    const struct {
+        Outcome outcome;
+        const char* word;
+        std::string object;
+        const char* detail;
+    } expected[] = {
+        {Outcome::Removed, "remove", App("x.log"), "([Del] pattern)"},
+        {Outcome::Kept, "refused", std::string(windows) + "\\*.tmp",
+         "(a wildcard over a protected folder or in the Windows folder: never applied)"},
+        {Outcome::Kept, "refused", record, "(the uninstall's own file, or a path it never acts on)"},
+        {Outcome::Kept, "refused", cut.substr(0, MAX_PATH - 1) + "...", "(longer than 259 bytes: never removed)"},
+        {Outcome::Kept, "stays", App("asfile"), "(a folder recorded as a file: never removed)"},
+        {Outcome::Kept, "stays", App("ro.dll"), "(read-only, and [Del] \"Force\" is 0)"},
+        {Outcome::Removed, "remove", App("a.txt"), ""},
+        {Outcome::Removed, "remove-folder", App("dr"), "([DirRemove])"},
+        {Outcome::Removed, "remove-folder", App("empty"), ""},
+        {Outcome::Kept, "stays", App("full"), "(not empty)"},
+    };
+    std::string told;
+    for (const testing_channel::Action& a : report.actions) told += a.word + " " + a.object + " " + a.detail + "\n";
+    ASSERT_EQ(sizeof expected / sizeof expected[0], report.actions.size()) << told;
+    for (size_t i = 0; i < report.actions.size(); ++i) {
+        const testing_channel::Action& a = report.actions[i];
+        EXPECT_EQ(expected[i].outcome, a.outcome) << "action " << i << " " << a.object;
+        EXPECT_EQ(expected[i].word, a.word) << "action " << i;
+        EXPECT_EQ(expected[i].object, a.object) << "action " << i;
+        EXPECT_EQ(expected[i].detail, a.detail) << "action " << i;
+    }
+    EXPECT_EQ(std::vector<std::string>{"Files and folders"}, report.sections);
+    EXPECT_TRUE(channel.seen.empty()) << "the removal itself asks nothing";
+    EXPECT_TRUE(stage::Exists(record) && stage::Exists(App("ro.dll")) && stage::Exists(App("full\\user.txt")));
+    EXPECT_FALSE(stage::Exists(App("a.txt")) || stage::Exists(App("x.log")) || stage::Exists(App("empty")));
+
+    // The leftovers as counted (no buffer): each told in the order the report lists them.
+    testing_channel::RecordingReport leftovers;
+    size_t total = 0;
+    {
+        testing_channel::Use use(&channel, &leftovers);
+        total = ListRemainingFiles(nullptr, 0);
+    }
+    std::vector<std::string> listed = {cut.substr(0, MAX_PATH - 1) + "...", App("asfile"), App("ro.dll"), App("full"),
+                                       app_};
+    ASSERT_EQ(listed.size(), leftovers.actions.size());
+    for (size_t i = 0; i < listed.size(); ++i) {
+        EXPECT_EQ("left", leftovers.actions[i].word) << i;
+        EXPECT_EQ(listed[i], leftovers.actions[i].object) << i;
+        EXPECT_EQ(Outcome::Told, leftovers.actions[i].outcome) << i << ": nothing is scheduled without \"Reboot\"";
+    }
+    EXPECT_EQ(std::vector<std::string>{"Left over: listed in \"Could not delete these...\""}, leftovers.sections);
+    EXPECT_EQ(Cost(listed), total);
+    EXPECT_EQ(List(), Listed(listed)) << "the buffered listing names the same paths";
+    EXPECT_TRUE(PendingDeletionsUnder(base_).empty());
 }
 
 // Whatever the record and the patterns say, the removal keeps its own record, folders
@@ -487,7 +563,10 @@ TEST(ShellDeleteFile, DeletesFilesSilentlyButNeverFolders) {
     stage::Folder folder("shell_delete", false);
     folder.Put("file.txt", "x");
     folder.Put("tree\\inner\\deep.txt", "y");
-    for (const char* p : {"file.txt", "tree", "never there.txt"}) ShellDeleteFile(folder.Path(p).c_str());
+    // What went is 0; a folder and an overlong path are refused before the shell sees them.
+    EXPECT_EQ(0u, ShellDeleteFile(folder.Path("file.txt").c_str()));
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, ShellDeleteFile(folder.Path("tree").c_str()));
+    EXPECT_NE(0u, ShellDeleteFile(folder.Path("never there.txt").c_str())) << "nothing went";
     EXPECT_FALSE(stage::Exists(folder.Path("file.txt")));
     EXPECT_TRUE(stage::Exists(folder.Path("tree\\inner\\deep.txt"))) << "a folder went with everything in it";
     EXPECT_TRUE(stage::Exists(folder.dir()));
@@ -497,7 +576,7 @@ TEST(ShellDeleteFile, DeletesFilesSilentlyButNeverFolders) {
     std::string fits = shortName + "\\" + std::string(MAX_PATH - 2 - shortName.size(), 'q');
     ASSERT_EQ(fits.size(), (size_t)MAX_PATH - 1);
     ASSERT_TRUE(stage::WriteFile(fits, "innocent"));
-    ShellDeleteFile((fits + "-and-more-than-fits.txt").c_str());
+    EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, ShellDeleteFile((fits + "-and-more-than-fits.txt").c_str()));
     EXPECT_TRUE(stage::Exists(fits)) << "an overlong path was cut and another file deleted";
 }
 
