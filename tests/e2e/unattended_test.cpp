@@ -10,6 +10,7 @@
 #include <vector>
 #include "e2e_helpers.h"
 #include "fixtures.h"
+#include "plan_check.h"
 #include "res/resource.h"
 
 using namespace e2e;
@@ -166,14 +167,18 @@ TEST(Unattended, SilentInstallMatchesTheShownOneAndTheQuietUninstallRemovesAll) 
     EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(target); }, 20000)) << "the uninstaller removes itself";
     EXPECT_EQ("<none>", RegistrationValues());
 
-    // The silent install into the same folder, given with blanks as the last switch.
+    // The silent install into the same folder, given with blanks as the last switch. The
+    // plan is of the dialog's default folder, which is this one.
     DeleteFileA(plainLog.c_str());
+    plancheck::InstallPlan plan(folder.dir());
+    ASSERT_TRUE(plan.available()) << "SetupTool plan gave nothing";
     Ended silent = RunWithSwitches(folder.Path("Setup.exe"), "/S /D=" + target, folder.dir());
     ASSERT_TRUE(silent.ended) << "the silent install did not end";
     EXPECT_EQ(0u, silent.code);
     EXPECT_EQ("", Joined(silent.windows)) << "a silent install shows no window at all";
     EXPECT_LT(silent.ms, 10000u) << "no pauses: the sample takes about a second";
     std::printf("silent install of the sample: %lu ms (the shown one paces itself)\n", (unsigned long)silent.ms);
+    EXPECT_EQ("", plan.Disagreements(target)) << "the plan and the silent install differ";
     Snapshot unattended = Take(target);
     EXPECT_EQ(Joined({reference.files.begin(), reference.files.end()}), Joined({unattended.files.begin(), unattended.files.end()}));
     EXPECT_EQ(Joined({reference.links.begin(), reference.links.end()}), Joined({unattended.links.begin(), unattended.links.end()}));
@@ -189,9 +194,12 @@ TEST(Unattended, SilentInstallMatchesTheShownOneAndTheQuietUninstallRemovesAll) 
     EXPECT_EQ(log.size() - 14, log.rfind("Exit code: 0\r\n")) << "the exit code comes last";
 
     // Out again through the registered command, with a log of its own.
+    plancheck::InstallPlan removal(target, true);
+    ASSERT_TRUE(removal.available());
     Ended again = RunWithSwitches(target + "\\Setup.exe", "uninstall /S /LOG=C:\\uninstall.log", target);
     EXPECT_EQ(0u, again.code);
     EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(target); }, 20000));
+    EXPECT_EQ("", removal.Disagreements()) << "the uninstall plan and the uninstall differ";
     EXPECT_EQ("<none>", RegistrationValues());
     EXPECT_NE(std::string::npos, LogOf("C:\\uninstall.log").find("Exit code: 0")) << LogOf("C:\\uninstall.log");
     Snapshot after = Take(target);

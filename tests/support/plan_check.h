@@ -1,0 +1,154 @@
+// SetupTool's plan beside the real run, for any staged product: the plan is made before
+// an install or an uninstall, and afterwards every file, folder, shortcut, key and value
+// it promised must be there (or gone), and every file the install put into the install
+// folder must be one the plan named. The end-to-end groups run it for their products.
+#pragma once
+#include <windows.h>
+#include <stdlib.h>
+#include <set>
+#include <string>
+#include <vector>
+#include "e2e_helpers.h"
+#include "plan_lines.h"
+#include "stage.h"
+
+namespace plancheck {
+
+inline std::string ToolPath() {
+    const char* host = getenv("SETUP_TOOL");
+    return host ? stage::HostToWindows(host) : std::string();
+}
+
+// SetupTool plan [--uninstall] for the folder; its output ("" when the tool is not there).
+inline std::string PlanText(const std::string& folder, bool uninstall, DWORD* code = nullptr) {
+    if (ToolPath().empty()) return "";
+    const std::string file = "C:\\stage\\plan-check.txt";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE output = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+    PROCESS_INFORMATION p{};
+    std::string line = "\"" + ToolPath() + "\" plan " + (uninstall ? "--uninstall " : "") + "\"" + folder + "\"";
+    DWORD exit = 99;
+    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &p)) {
+        if (WaitForSingleObject(p.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(p.hProcess, &exit);
+        CloseHandle(p.hThread);
+        CloseHandle(p.hProcess);
+    }
+    CloseHandle(output);
+    if (code) *code = exit;
+    return stage::ReadFile(file);
+}
+
+inline bool IsKey(const std::string& object) { return object.compare(0, 5, "HKEY_") == 0; }
+
+inline HKEY RootOf(const std::string& object, std::string* path) {
+    static const struct {
+        const char* name;
+        HKEY key;
+    } roots[] = {{"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+                 {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+                 {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+                 {"HKEY_USERS", HKEY_USERS}};
+    for (const auto& r : roots) {
+        size_t n = strlen(r.name);
+        if (object.compare(0, n, r.name) == 0 && (object.size() == n || object[n] == '\\')) {
+            *path = object.size() > n ? object.substr(n + 1) : "";
+            return r.key;
+        }
+    }
+    return nullptr;
+}
+
+inline bool KeyThere(const std::string& object) {
+    std::string path;
+    HKEY root = RootOf(object, &path);
+    HKEY key;
+    if (!root || RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// A value line's name: its detail begins "name" (= ...).
+inline bool ValueThere(const std::string& object, const std::string& detail, bool* named) {
+    *named = detail.size() > 1 && detail[0] == '"';
+    if (!*named) return false;
+    std::string name = detail.substr(1, detail.find('"', 1) - 1);
+    std::string path;
+    HKEY root = RootOf(object, &path);
+    HKEY key;
+    if (!root || RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    bool there = RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return there;
+}
+
+// What the plan promised and the machine does not hold, one line each ("" when it all
+// came true). Only outcomes whose truth the machine shows are checked: what a step makes
+// or keeps is there, what it removes is gone.
+inline std::string Broken(const std::vector<plan::Line>& lines) {
+    static const std::set<std::string> made = {"new", "replace", "overwrite", "make", "exists", "keep", "new-key"};
+    static const std::set<std::string> gone = {"remove", "remove-folder", "remove-key", "remove-value"};
+    std::string out;
+    for (const plan::Line& l : lines) {
+        const std::string what = "  " + l.outcome + "  " + l.object + "  " + l.detail + "\n";
+        bool named = false;
+        if (made.count(l.outcome)) {
+            bool there = IsKey(l.object) ? KeyThere(l.object) : stage::Exists(l.object);
+            if (!there) out += "not there:" + what;
+        } else if (gone.count(l.outcome)) {
+            // A removal line of a value names the value; of a key or file, the thing itself.
+            bool there = l.outcome == "remove-value" ? ValueThere(l.object, l.detail, &named)
+                         : IsKey(l.object)          ? KeyThere(l.object)
+                                                    : stage::Exists(l.object);
+            if (there) out += "still there:" + what;
+        } else if (l.outcome == "set" || l.outcome == "same") {
+            if (!ValueThere(l.object, l.detail, &named) && named) out += "no value:" + what;
+        }
+    }
+    return out;
+}
+
+// Every file under folder that no line of the plan names ("" when there is none).
+inline std::string Unplanned(const std::vector<plan::Line>& lines, const std::string& folder) {
+    std::set<std::string> named;
+    for (const plan::Line& l : lines) named.insert(e2e::Lower(l.object));
+    std::set<std::string> files;
+    e2e::ListTree(folder, {}, &files);
+    std::string out;
+    for (const std::string& f : files) {
+        DWORD a = GetFileAttributesA(f.c_str());
+        if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) && !named.count(e2e::Lower(f)))
+            out += "  " + f + "\n";
+    }
+    return out;
+}
+
+// The plan of an install from the stage folder, made before it runs; Check afterwards.
+class InstallPlan {
+public:
+    explicit InstallPlan(const std::string& stageFolder, bool uninstall = false)
+        : text_(PlanText(stageFolder, uninstall)), lines_(plan::Lines(text_)) {}
+    bool available() const { return !text_.empty(); }
+    const std::string& text() const { return text_; }
+    const std::vector<plan::Line>& lines() const { return lines_; }
+    // The disagreements with the machine now; with an install folder also the files in it
+    // that the plan never named.
+    std::string Disagreements(const std::string& installFolder = "") const {
+        std::string out = Broken(lines_);
+        if (!installFolder.empty()) {
+            std::string extra = Unplanned(lines_, installFolder);
+            if (!extra.empty()) out += "files the plan did not name:\n" + extra;
+        }
+        return out.empty() ? "" : out + "--- the plan:\n" + text_;
+    }
+
+private:
+    std::string text_;
+    std::vector<plan::Line> lines_;
+};
+
+}  // namespace plancheck
