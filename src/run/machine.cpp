@@ -161,6 +161,8 @@ public:
     void CallFunction(FARPROC function) override { CallWithZeroes(function); }
     void CloseLibrary(HMODULE library) override { FreeLibrary(library); }
 
+    void Pause(DWORD milliseconds) override { Sleep(milliseconds); }
+
 private:
     // With no arguments: one that takes some finds zeroes. On i686 a stdcall function pops
     // the arguments it expects, so the stack pointer is put back after the call (in esi,

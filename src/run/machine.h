@@ -100,6 +100,10 @@ public:
     virtual void CallFunction(FARPROC function) = 0;
     virtual void CloseLibrary(HMODULE library) = 0;  // FreeLibrary
 
+    // ---- shortcuts ----
+    // The wait before a step tries again (Sleep); a plan does not wait.
+    virtual void Pause(DWORD milliseconds) = 0;
+
 protected:
     ~Machine() = default;
 };

@@ -1,9 +1,11 @@
 #include "shell/link_owner.h"
-#include <shlobj.h>
 #include <string.h>
-#include "run/run_state.h"
 #include "base/handles.h"
 #include "base/text.h"
+#include "run/channel.h"
+#include "run/machine.h"
+#include "run/report.h"
+#include "run/run_state.h"
 #include "script/paths.h"
 #include "script/script.h"
 #include "shell/shell_folders.h"
@@ -60,41 +62,30 @@ bool ContainsPath(const GrowableText& list, const char* path) {
     return false;
 }
 
-// The target as a link stores it: the same setter the making used, read back, so that
-// the comparison sees what the shell made of the path.
-bool StoredTarget(const char* target, char* out) {
-    out[0] = 0;
-    ComPtr<IShellLinkA> link;
-    if (!NewShellLink(link)) return false;
-    link->SetPath(target);
-    link->GetPath(out, kPathSize, nullptr, SLGP_RAWPATH);
-    out[kPathSize - 1] = 0;
-    return true;
-}
-
 }  // namespace
 
 const char* LinkFactKind(LinkStep step) { return Info(step).linkKind; }
 const char* FolderFactKind(LinkStep step) { return Info(step).folderKind; }
 
-bool LinkHoldsEntry(const char* linkPath, const char* section, const char* record, bool hotkeyAllowed) {
-    wchar_t widePath[kPathSize];
-    ShortcutFields written;
-    if (!ReadLinkEntry(section, linkPath, record, hotkeyAllowed, widePath, &written)) return false;
+bool MachineHas(const char* path) { return M().Attributes(path) != INVALID_FILE_ATTRIBUTES; }
 
-    ComInit com;
-    ComPtr<IShellLinkA> link;
-    ComPtr<IPersistFile> file;
-    if (!NewShellLink(link) || FAILED(link->QueryInterface(IID_IPersistFile, file.put_void())) || !file ||
-        FAILED(file->Load(widePath, STGM_READ)))
-        return false;
-    char target[kPathSize] = "", expected[kPathSize];
-    link->GetPath(target, sizeof target, nullptr, SLGP_RAWPATH);
-    target[kPathSize - 1] = 0;
+bool MachineHasFolder(const char* path) {
+    DWORD attributes = M().Attributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool UninstallRun() { return lstrcmpiA(Run().earlierRecord, Script()) == 0; }
+
+bool LinkHoldsEntry(const char* linkPath, const char* section, const char* record, bool hotkeyAllowed) {
+    ShortcutFields written;
+    if (!ReadLinkEntry(section, linkPath, record, hotkeyAllowed, &written)) return false;
+    // The target compared as a link stores it: the same setter the making used, read
+    // back, so that the comparison sees what the shell made of the path.
+    char target[kPathSize], expected[kPathSize];
     HeapBuffer arguments(kLongValueSize);
-    if (!arguments || !StoredTarget(written.target, expected)) return false;
-    link->GetArguments(arguments.data(), (int)kLongValueSize);
-    arguments.data()[kLongValueSize - 1] = 0;
+    if (!arguments || !M().ReadLink(linkPath, target, sizeof target, arguments.data(), kLongValueSize) ||
+        !M().StoredLinkTarget(written.target, expected, sizeof expected))
+        return false;
     return lstrcmpiA(target, expected) == 0 && strcmp(arguments.data(), written.arguments) == 0;
 }
 
@@ -151,23 +142,51 @@ bool LinkOwnership::EarlierMadeFolder(const char* folder, bool removing) const {
 }
 
 bool LinkOwnership::Make(const char* section, const char* linkPath, const char* script) {
-    if (PathExists(linkPath)) {
+    const bool there = MachineHas(linkPath);
+    if (there) {
         char earlierSection[kSectionSize];
         if (!FindEarlierEntry(linkPath, earlierSection) || !EarlierMadeLink(earlierSection, linkPath, false)) {
             if (refused_.size()) refused_.Append("\n", 1);
             refused_.Append(linkPath, strlen(linkPath));
+            Tell(Outcome::Kept, "keep", linkPath,
+                 "(another program's shortcut, or one changed since: it stays, and the warning lists it)");
             return false;
         }
     }
-    bool created = WriteShortcut(section, linkPath, script, Info(step_).hotkey);
-    if (created && PathExists(linkPath)) links_.Add(linkPath);
-    return created;
+    ShortcutFields f;
+    if (!ReadLinkEntry(section, linkPath, script, Info(step_).hotkey, &f)) {
+        Tell(Outcome::Kept, "refused", linkPath, "(a value does not fit once expanded: not made)");
+        return false;
+    }
+    if (!SaveShortcut(linkPath, f)) {
+        Tell(Outcome::Failed, "fails", linkPath, "(no shell link object could be made)");
+        return false;
+    }
+    char detail[2 * kPathSize + kLongValueSize + 64];
+    DescribeShortcut(f, detail, sizeof detail);
+    if (MachineHas(linkPath)) {
+        links_.Add(linkPath);
+        Tell(there ? Outcome::Replaced : Outcome::Made, there ? "replace" : "new", linkPath, detail);
+    } else {
+        AppendBounded(detail, sizeof detail, "  (not saved: its folder is not there)");
+        Tell(Outcome::Failed, "fails", linkPath, detail);
+    }
+    return true;
 }
 
 void LinkOwnership::Remove(const char* section, const char* linkPath) {
-    if (!EarlierMadeLink(section, linkPath, true)) return;
-    DeleteLinkFile(linkPath);
-    if (PathExists(linkPath)) links_.Add(linkPath);
+    if (!EarlierMadeLink(section, linkPath, true)) {
+        if (MachineHas(linkPath))
+            Tell(Outcome::Kept, "keep", linkPath, "(the earlier install did not make it, or it was changed since: it stays)");
+        return;
+    }
+    DWORD error = DeleteLinkFile(linkPath);
+    if (MachineHas(linkPath)) {
+        links_.Add(linkPath);
+        Tell(Outcome::Failed, "fails", linkPath, "(could not be deleted: it stays recorded)", error);
+    } else {
+        Tell(Outcome::Removed, "remove", linkPath);
+    }
 }
 
 void LinkOwnership::KeepFolder(const char* folder) {
@@ -182,12 +201,17 @@ void LinkOwnership::DropFolder(const char* folder) {
     for (const char* p = kept.data(); p && *p; p += strlen(p) + 1) folders_.Append(p, strlen(p) + 1);
 }
 
-bool LinkOwnership::MakeFolder(const char* folder) {
-    if (CreateDirectoryA(folder, nullptr)) {
+bool LinkOwnership::MakeFolder(const char* folder, DWORD* error) {
+    if (M().MakeFolder(folder)) {
         KeepFolder(folder);
+        Tell(Outcome::Made, "make", folder);
         return true;
     }
-    if (!IsFolder(folder)) return false;
+    DWORD failure = GetLastError();
+    if (!MachineHasFolder(folder)) {
+        if (error) *error = failure;
+        return false;
+    }
     if (EarlierMadeFolder(folder, false)) KeepFolder(folder);
     return true;
 }
@@ -196,18 +220,32 @@ void LinkOwnership::MakeNameFolders(const char* base, const char* name) {
     int depth = LinkFolderDepth(name);
     for (int parts = 1; parts <= depth; ++parts) {
         char folder[kPathSize];
-        if (!JoinNameParts(folder, sizeof folder, base, name, parts) || !MakeFolder(folder)) return;
+        DWORD error = 0;
+        if (!JoinNameParts(folder, sizeof folder, base, name, parts)) return;
+        if (!MakeFolder(folder, &error)) {
+            Tell(Outcome::Failed, "fails", folder, "(the folder could not be made)", error);
+            return;
+        }
     }
 }
 
-bool LinkOwnership::RemoveFolder(const char* folder) {
+bool LinkOwnership::RemoveFolder(const char* folder, const char* why, bool tellStays) {
     bool madeNow = ContainsPath(folders_, folder);
-    if (!madeNow && !EarlierMadeFolder(folder, true)) return false;
-    if (guards_.MayRemoveFolder(folder) && RemoveDirectoryA(folder)) {
-        DropFolder(folder);
-        return true;
+    if (!madeNow && !EarlierMadeFolder(folder, true)) {
+        if (tellStays && MachineHasFolder(folder)) Tell(Outcome::Kept, "stays", folder, "(not made by this product)");
+        return false;
     }
-    if (IsFolder(folder) && (madeNow || EarlierMadeFolder(folder, false))) KeepFolder(folder);
+    if (!guards_.MayRemoveFolder(folder)) {
+        if (tellStays && MachineHasFolder(folder))
+            Tell(Outcome::Kept, "stays", folder, "(a drive root, a system or a shell folder: never removed)");
+    } else if (M().RemoveFolder(folder)) {
+        DropFolder(folder);
+        Tell(Outcome::Removed, "remove-folder", folder, why);
+        return true;
+    } else if (tellStays && MachineHasFolder(folder)) {
+        Tell(Outcome::Kept, "stays", folder, "(not empty)");
+    }
+    if (MachineHasFolder(folder) && (madeNow || EarlierMadeFolder(folder, false))) KeepFolder(folder);
     return false;
 }
 
@@ -218,7 +256,7 @@ void LinkOwnership::RemoveNameFolders(const char* base, const char* name) {
     }
 }
 
-void LinkOwnership::Finish(HWND owner, const char* script) {
+void LinkOwnership::Finish(const char* script) {
     links_.Write(script);
     if (const char* kind = folderKind()) {
         CreatedList folders(kind);
@@ -232,5 +270,5 @@ void LinkOwnership::Finish(HWND owner, const char* script) {
     if (!text.Append(header, strlen(header)) || !text.Append(refused_.data(), refused_.size())) return;
     char caption[kValueSize];
     ReadText("Setup", "Name", caption, sizeof caption, script);
-    MessageBoxA(owner, text.data(), caption, MB_OK | MB_ICONWARNING);
+    Ask(Message{Message::Warning, caption, text.data()});
 }

@@ -20,9 +20,17 @@ const char* FolderFactKind(LinkStep step);
 // "Named"). False when the file is no link or the entry's values do not fit.
 bool LinkHoldsEntry(const char* linkPath, const char* section, const char* record, bool hotkeyAllowed);
 
+// What the run's machine finds at path now: anything at all, a folder.
+bool MachineHas(const char* path);
+bool MachineHasFolder(const char* path);
+// Whether the run removes by its own script (an uninstall), where an install reads the
+// record of the install already in the chosen folder.
+bool UninstallRun();
+
 // One step's view of the links and folders it may touch: what the earlier install's
 // record says it made, what this run makes (written as this run's facts), and the
-// links it had to leave to someone else (reported in one box).
+// links it had to leave to someone else (reported in one box). Each decision is told
+// to the run's report where it is taken.
 class LinkOwnership {
 public:
     LinkOwnership(LinkStep step, const char* earlierRecord);
@@ -40,28 +48,29 @@ public:
     bool EarlierMadeFolder(const char* folder, bool removing) const;
 
     // Writes the link of the script's entry `section` unless a link that is not the
-    // product's is there already (that one is left and reported). Returns what
-    // WriteShortcut returned, false when refused; a link that exists afterwards is recorded.
+    // product's is there already (that one is left and reported). Returns whether the
+    // link object was made, false when refused; a link that exists afterwards is recorded.
     bool Make(const char* section, const char* linkPath, const char* script);
     // Deletes the link of the earlier record's entry when that install made it and it is
     // unchanged; one that could not be deleted stays recorded.
     void Remove(const char* section, const char* linkPath);
 
-    // Makes a folder (its parent must exist); true when it is there afterwards.
-    // Records it when it was made now or the earlier install made it.
-    bool MakeFolder(const char* folder);
+    // Makes a folder (its parent must exist); true when it is there afterwards, with the
+    // system's error in *error otherwise. Records it when it was made now or the earlier
+    // install made it.
+    bool MakeFolder(const char* folder, DWORD* error = nullptr);
     // The folders a link's name nests it in, below base.
     void MakeNameFolders(const char* base, const char* name);
     // Removes an empty folder that the product made and that is no protected folder;
     // true when it is gone (it is then no fact of this run). One that stays is kept
-    // recorded when it was the product's.
-    bool RemoveFolder(const char* folder);
+    // recorded when it was the product's, and told as staying when tellStays.
+    bool RemoveFolder(const char* folder, const char* why = "", bool tellStays = true);
     // The folders of a name below base, deepest first, as far as RemoveFolder allows.
     void RemoveNameFolders(const char* base, const char* name);
 
     // Writes this run's facts into the script (one section write) and shows the one
-    // warning box for the links that were left to another program.
-    void Finish(HWND owner, const char* script);
+    // warning for the links that were left to another program.
+    void Finish(const char* script);
 
 private:
     const char* folderKind() const;

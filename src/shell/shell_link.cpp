@@ -1,8 +1,7 @@
 #include "shell/shell_link.h"
-#include <shlobj.h>
 #include <string.h>
-#include "base/handles.h"
 #include "base/text.h"
+#include "run/machine.h"
 #include "script/paths.h"
 #include "script/script.h"
 #include "shell/shortcut_text.h"
@@ -44,42 +43,30 @@ bool ReadShortcutFields(const char* section, const char* script, const char* ins
 }
 
 bool ReadLinkEntry(const char* section, const char* linkPath, const char* scriptPath, bool hotkeyAllowed,
-                   wchar_t* widePath, ShortcutFields* f) {
-    if (strlen(linkPath) >= kPathSize || !MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, (int)kPathSize))
-        return false;
+                   ShortcutFields* f) {
+    if (strlen(linkPath) >= kPathSize) return false;
     char installFolder[kPathSize];
     ReadText("Root", "Named", installFolder, sizeof installFolder, scriptPath);
     return ReadShortcutFields(section, scriptPath, installFolder, hotkeyAllowed, f);
 }
 
-bool NewShellLink(ComPtr<IShellLinkA>& link) {
-    return SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                      link.put_void())) &&
-           link;
+bool SaveShortcut(const char* linkPath, const ShortcutFields& f) {
+    LinkValues values{f.show, f.arguments, f.hasHotkey, f.hotkey, f.target, f.hasIcon, f.icon, f.iconIndex, f.workFolder};
+    return M().SaveLink(linkPath, values);
 }
 
 bool WriteShortcut(const char* section, const char* linkPath, const char* scriptPath, bool hotkeyAllowed) {
-    wchar_t widePath[kPathSize];
     ShortcutFields f;
-    if (!ReadLinkEntry(section, linkPath, scriptPath, hotkeyAllowed, widePath, &f)) return false;
-
-    ComInit com;
-    ComPtr<IShellLinkA> link;
-    if (!NewShellLink(link)) return false;
-    link->SetShowCmd(f.show);
-    link->SetArguments(f.arguments);
-    if (f.hasHotkey) link->SetHotkey(f.hotkey);
-    link->SetPath(f.target);
-    if (f.hasIcon) link->SetIconLocation(f.icon, f.iconIndex);
-    link->SetWorkingDirectory(f.workFolder);
-    ComPtr<IPersistFile> file;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void())) && file) file->Save(widePath, TRUE);
-    return true;
+    return ReadLinkEntry(section, linkPath, scriptPath, hotkeyAllowed, &f) && SaveShortcut(linkPath, f);
 }
 
-void DeleteLinkFile(const char* linkPath) {
-    SetFileAttributesA(linkPath, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(linkPath);
+void DescribeShortcut(const ShortcutFields& f, char* detail, size_t cap) {
+    FormatBounded(detail, cap, "-> %s%s%s  (in %s)", f.target, f.arguments[0] ? " " : "", f.arguments, f.workFolder);
+}
+
+DWORD DeleteLinkFile(const char* linkPath) {
+    M().SetAttributes(linkPath, FILE_ATTRIBUTE_NORMAL);
+    return M().Delete(linkPath) ? 0 : GetLastError();
 }
 
 void RecordOptionMade(const char* key, const char* scriptPath) {

@@ -3,7 +3,6 @@
 #pragma once
 #include <windows.h>
 #include <stdint.h>
-#include "base/handles.h"
 #include "script/script.h"
 
 // A shortcut entry's values as the link gets them, read and expanded before any object
@@ -25,12 +24,14 @@ struct ShortcutFields {
 bool ReadShortcutFields(const char* section, const char* script, const char* installFolder, bool hotkeyAllowed,
                         ShortcutFields* fields);
 
-// The entry in `section` as a link gets it, and linkPath in UTF-16 for the shell
-// (kPathSize characters); false when either would not fit.
+// The entry in `section` as a link gets it, read against the script's [Root] "Named";
+// false when a value or linkPath (kPathSize bytes) would not fit.
 bool ReadLinkEntry(const char* section, const char* linkPath, const char* scriptPath, bool hotkeyAllowed,
-                   wchar_t* widePath, ShortcutFields* fields);
-// A new shell link object, COM being initialised by the caller; false when none was made.
-bool NewShellLink(ComPtr<IShellLinkA>& link);
+                   ShortcutFields* fields);
+
+// Saves a link with the fields under linkPath, through the run's machine. False when no
+// link object could be made; a save that fails (no such folder) is not seen here.
+bool SaveShortcut(const char* linkPath, const ShortcutFields& fields);
 
 // Fills one shell link from the shortcut entry in `section` of the script and saves it
 // under linkPath (the caller builds it and makes its folders). "Short" is used only
@@ -38,8 +39,12 @@ bool NewShellLink(ComPtr<IShellLinkA>& link);
 // value would not fit its buffer (nothing is then made).
 bool WriteShortcut(const char* section, const char* linkPath, const char* scriptPath, bool hotkeyAllowed);
 
-// Clears a read-only attribute and deletes the link file; failures are ignored.
-void DeleteLinkFile(const char* linkPath);
+// How a link is told: "-> target arguments  (in working folder)" into detail (cap bytes).
+void DescribeShortcut(const ShortcutFields& fields, char* detail, size_t cap);
+
+// Clears a read-only attribute and deletes the link file; 0, or the system's error of
+// the deletion.
+DWORD DeleteLinkFile(const char* linkPath);
 
 // [Check] states: "2" after making when the key reads 0 or 1 (an absent key stays
 // absent), "1" after removing when it reads non-zero.

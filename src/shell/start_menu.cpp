@@ -1,8 +1,10 @@
 // The product's Start-menu folder and its shortcuts [Menu0], [Menu1], ...
 #include "shell/shortcuts.h"
-#include <shellapi.h>
-#include "run/run_state.h"
 #include "base/text.h"
+#include "run/channel.h"
+#include "run/machine.h"
+#include "run/report.h"
+#include "run/run_state.h"
 #include "script/paths.h"
 #include "script/script.h"
 #include "shell/link_owner.h"
@@ -27,42 +29,53 @@ bool MenuLinkPath(const MenuFolders& folders, const char* name, char* linkPath) 
 }
 
 // The folder may sit on a drive or share that is slow to answer; give it about three seconds.
-bool MakeMenuFolder(LinkOwnership& own, const char* folder) {
+bool MakeMenuFolder(LinkOwnership& own, const char* folder, DWORD* error) {
     for (int attempt = 1;; ++attempt) {
-        if (own.MakeFolder(folder)) return true;
+        if (own.MakeFolder(folder, error)) return true;
         if (attempt == kMakeAttempts) return false;
-        Sleep(kRetryWait);
+        M().Pause(kRetryWait);
     }
 }
 
 // Removes the Start-menu folder when it is empty and the product made it. The Programs
 // folder itself (no product folder named) is never removed.
-bool RemoveMenuFolder(LinkOwnership& own, const MenuFolders& folders) {
+bool RemoveMenuFolder(LinkOwnership& own, const MenuFolders& folders, const char* why, bool tellStays) {
     if (SameFolder(folders.startMenu, folders.programs)) return false;
-    return own.RemoveFolder(folders.startMenu);
+    return own.RemoveFolder(folders.startMenu, why, tellStays);
 }
 
-void MakeMenuShortcuts(HWND owner, const char* script, const MenuFolders& folders) {
+void MakeMenuShortcuts(const char* script, const MenuFolders& folders) {
     LinkOwnership own(LinkStep::Menu, Run().earlierRecord);
-    if (!MakeMenuFolder(own, folders.startMenu)) {
-        MessageBoxA(owner, folders.startMenu, Msg("Could not make menu.", "メニューを作成できませんでした"),
-                    MB_OK | MB_ICONWARNING);
-        own.Finish(owner, script);
+    DWORD error = 0;
+    if (!MakeMenuFolder(own, folders.startMenu, &error)) {
+        Tell(Outcome::Failed, "fails", folders.startMenu,
+             "(the Start-menu folder could not be made: no shortcut is made, and \"Could not make menu.\" is shown)",
+             error);
+        Ask(Message{Message::Warning, Msg("Could not make menu.", "メニューを作成できませんでした"), folders.startMenu});
+        own.Finish(script);
         return;
     }
     RecordOptionMade("Menu", script);
+    bool any = false;
     ForEachNumberedSection(script, "Menu%d", "Name", [&](int, const char* section, const char* name) {
+        any = true;
         char linkPath[kPathSize];
-        if (!MenuLinkPath(folders, name, linkPath)) return true;  // unusable or too long: skipped
+        if (!MenuLinkPath(folders, name, linkPath)) {
+            Tell(Outcome::Kept, "refused", name, "(an unusable name or a path over 259 bytes)");
+            return true;
+        }
         if (!BesideProductFolder(name)) own.MakeNameFolders(folders.startMenu, name);
         own.Make(section, linkPath, script);
         return true;
     });
+    if (!any) TellNote("no [Menu0] \"Name\": no shortcut is made");
     // Removing succeeds only when nothing was placed in the folder.
-    bool removed = RemoveMenuFolder(own, folders);
-    own.Finish(owner, script);
-    if (!removed && ReadNumber("Menu", "Open", 0, script) != 0)
-        ShellExecuteA(nullptr, "open", folders.startMenu, nullptr, folders.startMenu, SW_SHOWNORMAL);
+    bool removed = RemoveMenuFolder(own, folders, "(left empty)", false);
+    own.Finish(script);
+    if (!removed && ReadNumber("Menu", "Open", 0, script) != 0) {
+        M().Open(nullptr, "open", folders.startMenu, folders.startMenu, SW_SHOWNORMAL);
+        Tell(Outcome::Told, "open", folders.startMenu, "([Menu] \"Open\": the folder is shown)");
+    }
 }
 
 // Deletes the links of the record's [MenuN] entries that the product made and nobody
@@ -76,7 +89,7 @@ void DeleteMenuShortcuts(LinkOwnership& own, const char* record, const MenuFolde
         if (nestedFolders && !BesideProductFolder(name)) own.RemoveNameFolders(folders.startMenu, name);
         return true;
     });
-    RemoveMenuFolder(own, folders);
+    RemoveMenuFolder(own, folders, "(the Start-menu folder)", true);
 }
 
 }  // namespace
@@ -86,29 +99,40 @@ bool StartMenuLinkPath(const char* startMenu, const char* programs, const char* 
     return BuildLinkPath(linkPath, kPathSize, startMenu, name);
 }
 
-void SetStartMenuShortcuts(HWND owner, const char* scriptPath, bool make) {
+void SetStartMenuShortcuts(HWND, const char* scriptPath, bool make) {
+    TellSection("Start-menu shortcuts");
     MenuFolders folders;
     FindStartMenuFolder(scriptPath, folders.startMenu, folders.programs);
-    if (!folders.startMenu[0]) return;
+    if (!folders.startMenu[0]) {
+        TellNote("no Start-menu folder (the Programs folder cannot be read, or the path does not fit): nothing is done");
+        return;
+    }
     if (make) {
-        MakeMenuShortcuts(owner, scriptPath, folders);
+        MakeMenuShortcuts(scriptPath, folders);
         return;
     }
     // What the earlier install made, where its record put it.
     LinkOwnership own(LinkStep::Menu, Run().earlierRecord);
     if (own.earlier().source() != CreatedFacts::Source::NoRecord) {
+        TellNote("the Start-menu box is off: what the earlier install in this folder made is removed");
         MenuFolders earlier;
         FindStartMenuFolder(own.earlier().path(), earlier.startMenu, earlier.programs);
         if (earlier.startMenu[0]) DeleteMenuShortcuts(own, own.earlier().path(), earlier, true);
     }
     RecordOptionRemoved("Menu", scriptPath);
-    own.Finish(owner, scriptPath);
+    own.Finish(scriptPath);
 }
 
 void RemoveStartMenuShortcuts(const char* recordPath) {
     LinkOwnership own(LinkStep::Menu, recordPath);
     if (own.earlier().source() == CreatedFacts::Source::NoRecord) return;
+    // The uninstall removes its own; an install first removes those of the install
+    // already in the chosen folder.
+    TellSection(UninstallRun() ? "Start-menu shortcuts" : "Earlier Start-menu shortcuts");
     MenuFolders folders;
     FindStartMenuFolder(recordPath, folders.startMenu, folders.programs);
-    if (folders.startMenu[0]) DeleteMenuShortcuts(own, recordPath, folders, false);
+    if (folders.startMenu[0])
+        DeleteMenuShortcuts(own, recordPath, folders, false);
+    else
+        TellNote("no Start-menu folder: nothing is removed");
 }

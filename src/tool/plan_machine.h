@@ -53,6 +53,9 @@ public:
     void CallFunction(FARPROC) override {}
     void CloseLibrary(HMODULE) override {}
 
+    // ---- shortcuts ----
+    void Pause(DWORD) override {}
+
     // A file the plan made (or removed) so far: for the leftovers and the notes of a plan.
     bool Made(const std::string& path) const;
     // The files and folders the plan removed, as the steps named them.

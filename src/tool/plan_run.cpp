@@ -9,6 +9,8 @@ namespace {
 // The steps' part names as the plan heads them.
 std::string HeadingOf(const std::string& title) {
     if (title == "Folders") return "Folders (each is recorded; the uninstall removes those it finds empty)";
+    if (title == "Earlier Start-menu shortcuts")
+        return "Start-menu shortcuts of the install already in this folder (removed first)";
     return title;
 }
 

@@ -11,8 +11,7 @@
 #include "registry/registry_parse.h"
 #include "script/paths.h"
 #include "script/script.h"
-#include "shell/shell_folders.h"
-#include "shell/shortcut_text.h"
+#include "shell/shortcuts.h"
 #include "tool/plan.h"
 #include "launch/launch.h"
 #include "tool/plan_output.h"
@@ -37,11 +36,7 @@ public:
 
 private:
     const char* script() const { return record_.c_str(); }
-    void RemoveLink(const std::string& link);
-    void RemoveLinkFolders(const char* base, const char* name);
-    void StartMenu();
-    void FolderShortcut(const char* word);
-    void SendTo();
+    void ShortcutSteps(bool first);
     void RegistrySteps(bool first);
     void LaunchEntries();
     void Files();
@@ -65,56 +60,21 @@ private:
     DryRun* dry_ = nullptr;
 };
 
-void UninstallPlanner::RemoveLink(const std::string& link) {
-    if (!PathExists(link.c_str())) return;
-    plan_.Item("remove", link);
-    sim_.RemoveFile(link);
-}
-
-void UninstallPlanner::RemoveLinkFolders(const char* base, const char* name) {
-    for (int parts = LinkFolderDepth(name); parts >= 1; --parts) {
-        char folder[kPathSize];
-        if (JoinNameParts(folder, sizeof folder, base, name, parts)) RemoveFolderIfEmpty(folder, "");
-    }
-}
-
-void UninstallPlanner::StartMenu() {
-    plan_.Heading("Start-menu shortcuts");
-    char startMenu[kPathSize], programs[kPathSize];
-    FindStartMenuFolder(script(), startMenu, programs);
-    if (!startMenu[0]) {
-        plan_.Note("no Start-menu folder: nothing is removed");
+// The shortcut steps themselves, on the plan's machine, with the record as their script:
+// the Start-menu, desktop and startup shortcuts, then (after the first registry steps)
+// the Send To shortcuts.
+void UninstallPlanner::ShortcutSteps(bool first) {
+    if (!dry_ || dry_->script().empty()) {
+        if (first) plan_.Note("no private copy of the record could be made: the shortcut removals are not planned");
         return;
     }
-    ForEachNumberedSection(script(), "Menu%d", "Name", [&](int, const char*, const char* name) {
-        char link[kPathSize];
-        if (StartMenuLinkPath(startMenu, programs, name, link)) RemoveLink(link);
-        return true;
-    });
-    // Folders named inside the entries stay; the Programs folder itself is never removed.
-    if (!SameFolder(startMenu, programs)) RemoveFolderIfEmpty(startMenu, "(the Start-menu folder)");
-}
-
-void UninstallPlanner::FolderShortcut(const char* word) {
-    char folder[kPathSize], name[kValueSize], link[kPathSize];
-    if (!ReadShellFolder(word, folder) || !ReadText(word, "Name", name, sizeof name, script()) ||
-        !BuildLinkPath(link, sizeof link, folder, name))
-        return;
-    plan_.Heading(std::string(word) + " shortcut");
-    RemoveLink(link);
-}
-
-void UninstallPlanner::SendTo() {
-    char sendTo[kPathSize], first[kValueSize];
-    if (!ReadText("Send0", "Name", first, sizeof first, script()) || !ReadShellFolder("SendTo", sendTo)) return;
-    plan_.Heading("Send To shortcuts");
-    ForEachNumberedSection(script(), "Send%d", "Name", [&](int, const char*, const char* name) {
-        char link[kPathSize];
-        if (!BuildLinkPath(link, sizeof link, sendTo, name)) return true;
-        RemoveLink(link);
-        RemoveLinkFolders(sendTo, name);
-        return true;
-    });
+    if (first) {
+        RemoveStartMenuShortcuts(Script());
+        SetFolderShortcut(nullptr, Script(), false, "Desktop");
+        SetFolderShortcut(nullptr, Script(), false, "Startup");
+    } else {
+        SetSendToShortcuts(nullptr, Script(), false);
+    }
 }
 
 // The registry steps themselves, on the plan's machine, with the record as their script:
@@ -181,11 +141,9 @@ void UninstallPlanner::Run() {
     // As the run: the record being uninstalled tells the steps what its install made.
     CopyBounded(::Run().earlierRecord, sizeof ::Run().earlierRecord, Script());
     LaunchEntries();
-    StartMenu();
-    FolderShortcut("Desktop");
-    FolderShortcut("Startup");
+    ShortcutSteps(true);
     RegistrySteps(true);
-    SendTo();
+    ShortcutSteps(false);
     RegistrySteps(false);
     Files();
     SelfRemoval();

@@ -3,6 +3,7 @@
 // away.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "../shell/shell_fixture.h"
@@ -44,9 +45,19 @@ protected:
         SetFolderShortcut(nullptr, script_.c_str(), true, "Desktop");
         SetFolderShortcut(nullptr, script_.c_str(), true, "Startup");
         made_ = Listing(In("Programs")) + " // " + Listing(In("Desktop")) + " // " + Listing(In("Startup"));
+        TakeTold();
         FinalLaunch();
+        told_ = Launched();
     }
-    std::string probe_, made_;
+    // The actions told since the last call, one "word object detail" a line.
+    std::string Launched() {
+        std::string out;
+        for (const testing_channel::Action& a : report_.actions)
+            out += a.word + " " + a.object + (a.detail.empty() ? "" : " " + a.detail) + "\n";
+        report_.actions.clear();  // the notes stay to be looked at
+        return out;
+    }
+    std::string probe_, made_, told_;
 };
 
 }  // namespace
@@ -68,6 +79,11 @@ TEST_F(FinalLaunchTest, ShortcutsOpenInOrderAndOneTimeShortcutsGo) {
     EXPECT_EQ("First.lnk | Help\\ | Not listed.lnk", Listing(In("Programs\\Tool"))) << "\"$Once\" is thrown away";
     EXPECT_EQ("(empty)", Listing(In("Desktop"))) << "the desktop shortcut's name begins with \"$\"";
     EXPECT_EQ("Agent.lnk", Listing(In("Startup")));
+    const std::string menu = In("Programs\\Tool\\");
+    EXPECT_EQ("open " + menu + "First.lnk\n" + "open " + menu + "$Once.lnk (then deleted)\n" + "open " + menu +
+                  "Help\\Third.lnk\n" + "open " + In("Startup\\Agent.lnk") +
+                  "\n" + "open " + In("Desktop\\$Desk.lnk") + " (then deleted)\n",
+              told_);
 }
 
 TEST_F(FinalLaunchTest, NothingOpensWithoutAStartMenuFolder) {
@@ -77,6 +93,9 @@ TEST_F(FinalLaunchTest, NothingOpensWithoutAStartMenuFolder) {
     ASSERT_EQ("First.lnk // Desk.lnk // $Agent.lnk", made_) << "shortcuts of the Programs folder itself";
     EXPECT_FALSE(launch_logs::WaitForStarts(1, 3000)) << "started: " << launch_logs::StartedArguments();
     EXPECT_EQ("$Agent.lnk", Listing(In("Startup")));
+    EXPECT_EQ("", told_) << "nothing is opened, and a note says so";
+    EXPECT_EQ(1u, std::count(report_.notes.begin(), report_.notes.end(),
+                             "no Start-menu folder ([Menu] \"Name\"): nothing is opened"));
 
     // A Start-menu folder but no Programs folder to read: nothing either.
     folders_.Remove("Programs");
@@ -112,6 +131,10 @@ TEST_F(FinalLaunchTest, OnlyShortcutsTheInstallMadeAreThrownAway) {
     ASSERT_TRUE(launch_logs::WaitForStarts(3));
     EXPECT_EQ("desktop / desktop / desktop", launch_logs::StartedArguments())
         << "$Made is gone already; the foreign links and the changed desktop path open";
+    EXPECT_EQ("open " + In("Programs\\Tool\\$Made.lnk") + " (not there: nothing opens)\n" + "open " + foreign + "\n" +
+                  "open " + In("Programs\\Tool\\$x\\..\\..\\$Beside.lnk") + "\n" + "open " + other + "\n",
+              Launched())
+        << "what is not there is told so; an empty startup path is not opened";
     EXPECT_EQ("$Foreign.lnk", Listing(In("Programs\\Tool")));
     EXPECT_TRUE(stage::Exists(beside));
     EXPECT_EQ("$Other.lnk | Desk.lnk", Listing(In("Desktop")));
@@ -122,6 +145,9 @@ TEST_F(FinalLaunchTest, AnEmptiedStartMenuFolderGoesButNeverTheProgramsFolder) {
     ASSERT_EQ("Solo\\ // (empty) // (empty)", made_);
     ASSERT_TRUE(launch_logs::WaitForStarts(1));
     EXPECT_EQ("(empty)", Listing(In("Programs"))) << "the product's folder is empty after its one-time shortcut";
+    EXPECT_EQ("open " + In("Programs\\Solo\\$Only.lnk") + " (then deleted)\nremove-folder " + In("Programs\\Solo") +
+                  " (left empty)\n",
+              told_);
 
     launch_logs::Clear();
     InstallAndLaunch({{"[Menu]", "Named=" + In("Programs")}, Entry("Menu0", "$Only", "direct"), {"[LastGo]", "0=$Only"}});
@@ -143,7 +169,7 @@ TEST_F(FinalLaunchTest, OnlyTheProductsOwnOneTimeLinksAndFolderGo) {
                       Entry("Menu0", "$Once", "menu-once"),
                       Entry("Desktop", "$Desk", "desktop"),
                       {"[LastGo]", "0=$Once", "DesktopAndGo=1"}});
-    EXPECT_EQ(2u, boxes_.Take().size()) << "the Start-menu and the desktop step each report the link they left";
+    EXPECT_EQ(2u, TakeAsked().size()) << "the Start-menu and the desktop step each report the link they left";
     ASSERT_TRUE(launch_logs::WaitForStarts(1));
     EXPECT_FALSE(launch_logs::WaitForStarts(2, 3000)) << "the desktop link was not the install's: no path recorded";
     EXPECT_EQ("foreign", launch_logs::StartedArguments());

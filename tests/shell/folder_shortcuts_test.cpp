@@ -39,14 +39,23 @@ TEST_F(FolderShortcuts, ASendToFolderThatCannotBeHadMeansNothingIsDone) {
     SetSendToShortcuts(nullptr, script_.c_str(), true);
     EXPECT_FALSE(stage::Exists(In("no")));
     EXPECT_EQ("0", Value("Check", "Send")) << "nothing made, nothing recorded";
+    ASSERT_EQ(1u, report_.actions.size());
+    EXPECT_EQ(Outcome::Failed, report_.actions[0].outcome);
+    EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, report_.actions[0].error);
+    EXPECT_EQ("fails " + In("no\\parent\\SendTo") + "\n", TakeTold());
     folders_.Remove("SendTo");
     SetSendToShortcuts(nullptr, script_.c_str(), true);
     EXPECT_EQ("0", Value("Check", "Send"));
+    EXPECT_EQ(std::vector<std::string>{"the Send To folder cannot be read: nothing is done"}, report_.notes);
+    EXPECT_EQ("", TakeTold());
 
     folders_.Set("SendTo", In("Fresh"), false);  // its parent exists: it is made
     SetSendToShortcuts(nullptr, script_.c_str(), true);
     EXPECT_EQ("Plain.lnk", Listing(In("Fresh")));
     EXPECT_EQ("2", Value("Check", "Send"));
+    EXPECT_EQ("make " + In("Fresh") + "\nnew " + In("Fresh\\Plain.lnk") + "\n", TakeTold());
+    EXPECT_EQ(2, report_.totals.made) << "the folder and the link count as made";
+    EXPECT_EQ(1, report_.totals.failed);
 }
 
 // The desktop and startup shortcuts carry hotkeys and are recorded in [LastGo] while they exist.

@@ -16,26 +16,33 @@ namespace {
 
 const char kOtherTarget[] = "C:\\Other\\other.exe";
 
-std::wstring LeftHeader() {
-    return stage::Japanese() ? L"次のショートカットは他のプログラムのものなので，そのままにしました．\n\n"
-                             : L"These shortcuts belong to another program and were left as they are:\n\n";
+std::string LeftHeader() {
+    return stage::Japanese() ? "次のショートカットは他のプログラムのものなので，そのままにしました．\n\n"
+                             : "These shortcuts belong to another program and were left as they are:\n\n";
 }
 
 }  // namespace
 
 class Ownership : public ShellTest {
 protected:
-    // Exactly one warning box, captioned with the product's name, listing these links.
+    // Exactly one warning, captioned with the product's name, listing these links.
     void ExpectLeftBox(const std::vector<std::string>& left) {
-        std::vector<BoxAnswerer::Box> boxes = boxes_.Take();
-        ASSERT_EQ(1u, boxes.size()) << "one box for the step";
-        std::wstring text = LeftHeader();
-        for (size_t i = 0; i < left.size(); ++i) text += (i ? L"\n" : L"") + ui::Widen(left[i].c_str());
-        EXPECT_EQ(L"Shell Product", boxes[0].caption);
-        EXPECT_EQ(text, boxes[0].text) << ui::Narrow(boxes[0].text);
+        std::vector<testing_channel::Seen> asked = TakeAsked();
+        ASSERT_EQ(1u, asked.size()) << "one warning for the step";
+        std::string text = LeftHeader();
+        for (size_t i = 0; i < left.size(); ++i) text += (i ? "\n" : "") + left[i];
+        EXPECT_EQ(Message::Warning, asked[0].kind);
+        EXPECT_EQ("Shell Product", asked[0].caption);
+        EXPECT_EQ(text, asked[0].text);
     }
     void ExpectNoBox() {
-        for (const BoxAnswerer::Box& box : boxes_.Take()) ADD_FAILURE() << "unexpected box: " << ui::Narrow(box.text);
+        for (const testing_channel::Seen& seen : TakeAsked()) ADD_FAILURE() << "unexpected warning: " << seen.text;
+    }
+    // Whether the report holds the line "word path" since the last TakeTold.
+    bool Told(const std::string& word, const std::string& path) const {
+        for (const testing_channel::Action& a : report_.actions)
+            if (a.word == word && a.object == path) return true;
+        return false;
     }
 };
 
@@ -82,11 +89,15 @@ TEST_F(Ownership, AnotherProgramsLinkSurvivesEveryStep) {
         row.step(false);
         EXPECT_EQ(bytes, stage::ReadFile(row.foreign)) << "first install, box off";
         ExpectNoBox();
+        EXPECT_EQ("", TakeTold()) << "no record: nothing to remove, nothing to tell";
 
         // A first install with the box on leaves the link, says so, and makes its own.
         row.step(true);
         EXPECT_EQ(bytes, stage::ReadFile(row.foreign)) << "first install, box on";
         ExpectLeftBox({row.foreign});
+        EXPECT_TRUE(Told("keep", row.foreign));
+        EXPECT_TRUE(row.own.empty() || Told("new", row.own));
+        TakeTold();
         EXPECT_EQ(row.own, Facts(kind)) << "only the product's own link is recorded";
         if (!row.own.empty()) {
             EXPECT_EQ("C:\\tool.exe", links::Read(row.own).path);
@@ -103,6 +114,9 @@ TEST_F(Ownership, AnotherProgramsLinkSurvivesEveryStep) {
         row.step(true);
         EXPECT_EQ(bytes, stage::ReadFile(row.foreign)) << "version-up, box on";
         ExpectLeftBox({row.foreign});
+        EXPECT_TRUE(Told("keep", row.foreign));
+        EXPECT_TRUE(row.own.empty() || Told("replace", row.own)) << "the product's own, unchanged";
+        TakeTold();
         EXPECT_EQ(row.own, Facts(kind)) << "the re-made link is the product's again";
         const std::string second = script_;
 
@@ -115,6 +129,10 @@ TEST_F(Ownership, AnotherProgramsLinkSurvivesEveryStep) {
             EXPECT_FALSE(stage::Exists(row.own)) << "the product's own link goes";
         }
         ExpectNoBox();
+        EXPECT_TRUE(Told("keep", row.foreign)) << "the earlier entry names it, but it is not the product's";
+        EXPECT_TRUE(row.own.empty() || Told("remove", row.own));
+        EXPECT_FALSE(Told("remove", row.foreign));
+        TakeTold();
 
         // The uninstall of the second install: the same.
         if (!row.own.empty()) {
@@ -122,13 +140,17 @@ TEST_F(Ownership, AnotherProgramsLinkSurvivesEveryStep) {
             WriteScript(lines, std::string(row.key) + "4.ini");
             row.step(true);
             ASSERT_TRUE(stage::Exists(row.own));
-            boxes_.Take();
+            TakeAsked();
+            TakeTold();
             Earlier(script_);
         }
         const std::string record = script_;
         if (row.uninstall) row.uninstall(record);
         else row.step(false);
         EXPECT_EQ(bytes, stage::ReadFile(row.foreign)) << "uninstall";
+        EXPECT_TRUE(Told("keep", row.foreign));
+        EXPECT_FALSE(Told("remove", row.foreign));
+        TakeTold();
         if (!row.own.empty()) {
             EXPECT_FALSE(stage::Exists(row.own)) << "uninstall takes the own link";
         }

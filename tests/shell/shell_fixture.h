@@ -1,5 +1,6 @@
 // A folder of its own for each shortcut test: an install folder, the user's special
-// folders pointed at test folders, and a script file written for the test.
+// folders pointed at test folders, a script file written for the test, and the run's
+// channel and report recorded.
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -12,11 +13,13 @@
 #include "base/text.h"
 #include "e2e_helpers.h"
 #include "fixtures.h"
+#include "recording_channel.h"
 #include "shell_links.h"
 #include "stage.h"
 
 // Answers every message box of this process with OK and keeps its caption and text,
-// so that a box nobody expected fails its test instead of hanging it.
+// so that a box nobody expected fails its test instead of hanging it: a step that
+// shows one instead of asking through the run's channel.
 class BoxAnswerer {
 public:
     struct Box {
@@ -71,6 +74,8 @@ protected:
     void TearDown() override {
         for (const BoxAnswerer::Box& box : boxes_.Take())
             ADD_FAILURE() << "unexpected message box \"" << ui::Narrow(box.caption) << "\": " << ui::Narrow(box.text);
+        for (const testing_channel::Seen& seen : TakeAsked())
+            ADD_FAILURE() << "unexpected message \"" << seen.caption << "\": " << seen.text;
         stage::DeleteTree(root_);
     }
 
@@ -105,6 +110,21 @@ protected:
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, script_.c_str());
         return e2e::IniValue(script_, section, key);
     }
+    // What the steps asked since the last call, and forgets it.
+    std::vector<testing_channel::Seen> TakeAsked() {
+        std::vector<testing_channel::Seen> seen;
+        seen.swap(channel_.seen);
+        return seen;
+    }
+    // The actions told since the last call as "word object", one a line, and forgets them.
+    std::string TakeTold() {
+        std::string out;
+        for (const testing_channel::Action& a : report_.actions) out += a.word + " " + a.object + "\n";
+        report_.actions.clear();
+        report_.notes.clear();
+        report_.sections.clear();
+        return out;
+    }
     bool ReadOnly(const std::string& path) const {
         DWORD attributes = GetFileAttributesA(path.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
@@ -113,4 +133,7 @@ protected:
     std::string root_, install_, script_;
     links::ShellFolders folders_;
     BoxAnswerer boxes_;
+    testing_channel::RecordingChannel channel_;
+    testing_channel::RecordingReport report_;
+    testing_channel::Use use_{&channel_, &report_};
 };

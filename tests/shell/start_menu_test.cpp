@@ -31,6 +31,13 @@ TEST_F(StartMenu, EntriesGoIntoTheirFoldersAndGoAgainWithTheirEmptyFolders) {
     EXPECT_EQ("C:\\x.exe", links::Read(Programs("Tool\\Help\\Read me.lnk")).path);
     EXPECT_FALSE(stage::Exists(In("Escape.lnk")));
     EXPECT_EQ("2", Value("Check", "Menu"));
+    // Each folder and link told as it is made, each unusable name as it is refused.
+    EXPECT_EQ("make " + Programs("Tool") + "\n" + "make " + Programs("Tool\\Help") + "\n" + "new " +
+                  Programs("Tool\\Help\\Read me.lnk") + "\n" + "new " + Programs("Tool Home.lnk") + "\n" + "new " +
+                  Programs("Tool\\Readme.lnk") + "\n" + "refused ..\\Escape\n" + "refused Help\\\n" + "make " +
+                  Programs("Tool\\Deep") + "\n" + "make " + Programs("Tool\\Deep\\er") + "\n" + "new " +
+                  Programs("Tool\\Deep\\er\\Guide.lnk") + "\n",
+              TakeTold());
 
     EXPECT_EQ(Programs("Tool") + " | " + Programs("Tool\\Help") + " | " + Programs("Tool\\Deep") + " | " +
                   Programs("Tool\\Deep\\er"),
@@ -45,6 +52,15 @@ TEST_F(StartMenu, EntriesGoIntoTheirFoldersAndGoAgainWithTheirEmptyFolders) {
     ASSERT_TRUE(stage::WriteFile(Programs("Tool\\Help\\mine.txt"), "mine"));
     ASSERT_TRUE(stage::WriteFile(Programs("Tool\\Other.lnk"), "other"));
     SetStartMenuShortcuts(nullptr, script_.c_str(), false);
+    EXPECT_EQ(std::vector<std::string>{"the Start-menu box is off: what the earlier install in this folder made is removed"},
+              report_.notes);
+    EXPECT_EQ("remove " + Programs("Tool\\Help\\Read me.lnk") + "\n" + "stays " + Programs("Tool\\Help") + "\n" +
+                  "remove " + Programs("Tool Home.lnk") + "\n" + "remove " + Programs("Tool\\Readme.lnk") + "\n" +
+                  "remove " + Programs("Tool\\Deep\\er\\Guide.lnk") + "\n" + "remove-folder " +
+                  Programs("Tool\\Deep\\er") + "\n" + "remove-folder " + Programs("Tool\\Deep") + "\n" + "stays " +
+                  Programs("Tool") + "\n",
+              TakeTold())
+        << "the user's file keeps Help, Other.lnk keeps Tool";
     EXPECT_EQ("Tool\\", Listing(Programs()));
     EXPECT_EQ("Help\\ | Other.lnk", Listing(Programs("Tool"))) << "Deep\\er went deepest first";
     EXPECT_EQ("mine.txt", Listing(Programs("Tool\\Help")));
@@ -129,23 +145,26 @@ TEST_F(StartMenu, OverlongNamesAreSkippedAndNeverCut) {
     EXPECT_FALSE(stage::Exists(base + "\\After.lnk"));
 }
 
-// Seven attempts about 500 ms apart, then one warning box; nothing is made or recorded.
+// Seven attempts about 500 ms apart, then one warning; nothing is made or recorded.
 TEST_F(StartMenu, AFolderThatCannotBeMadeIsReportedAfterSevenAttempts) {
     const std::string named = In("no\\such\\parent\\Menu");
     WriteScript({"[Check]", "Menu=1", "[Menu]", "Named=" + named, "[Menu0]", "Name=Read me"});
     DWORD start = GetTickCount();
     SetStartMenuShortcuts(nullptr, script_.c_str(), true);
     DWORD elapsed = GetTickCount() - start;
-    std::vector<BoxAnswerer::Box> boxes = boxes_.Take();
-    ASSERT_EQ(1u, boxes.size()) << "one warning box";
-    const std::wstring& caption = boxes[0].caption;
-    const std::wstring& text = boxes[0].text;
-    EXPECT_EQ(stage::Japanese() ? L"メニューを作成できませんでした" : L"Could not make menu.", caption)
-        << "got " << ui::Narrow(caption);
-    EXPECT_EQ(ui::Widen(named.c_str()), text) << "got " << ui::Narrow(text);
-    EXPECT_GE(elapsed, 2900u) << "six waits of 500 ms come before the box";
+    std::vector<testing_channel::Seen> asked = TakeAsked();
+    ASSERT_EQ(1u, asked.size()) << "one warning";
+    EXPECT_EQ(Message::Warning, asked[0].kind);
+    // Both texts reach the channel in the ANSI code page, as the literals here are built.
+    EXPECT_EQ(stage::Japanese() ? "メニューを作成できませんでした" : "Could not make menu.", asked[0].caption);
+    EXPECT_EQ(named, asked[0].text);
+    EXPECT_GE(elapsed, 2900u) << "six waits of 500 ms come before the warning";
     EXPECT_FALSE(stage::Exists(In("no")));
     EXPECT_EQ("1", Value("Check", "Menu")) << "nothing was made, so nothing is recorded";
+    ASSERT_EQ(1u, report_.actions.size()) << TakeTold();
+    EXPECT_EQ(Outcome::Failed, report_.actions[0].outcome);
+    EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, report_.actions[0].error);
+    EXPECT_EQ("fails " + named + "\n", TakeTold());
 }
 
 // The record path deletes the listed links (read-only ones too) and an emptied

@@ -9,6 +9,9 @@
 #include "fixtures.h"
 #include "listing.h"
 #include "plan_lines.h"
+#include "shell_links.h"
+#include "run/run_state.h"
+#include "shell/shortcuts.h"
 #include "stage.h"
 #include "tool/plan.h"
 
@@ -23,12 +26,14 @@ std::string PlanOf(const std::string& folder, bool uninstall = false) {
     return out;
 }
 
-std::string Programs() {
+std::string ShellFolder(const char* name) {
     std::string value;
     stage::GetRegString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                        "Programs", &value);
+                        name, &value);
     return value;
 }
+
+std::string Programs() { return ShellFolder("Programs"); }
 
 // The moves and deletions the system holds for the next restart, as stored.
 std::string PendingRenamesText() {
@@ -188,15 +193,19 @@ TEST(Plan, UninstallRemovesWhatTheRecordListsAndTellsWhatStays) {
     for (const char* f : {"app.exe", "docs\\manual.txt", "keep\\ro.txt", "keep\\mine.txt", "x.log", "Setup.exe"})
         ASSERT_TRUE(stage::WriteFile(target + "\\" + f, "bytes"));
     SetFileAttributesA((target + "\\keep\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    ASSERT_TRUE(stage::WriteFile(menu + "\\Plan.lnk", "link"));
+    // The product's link as its entry made it, and another program's where an entry names it.
+    stage::MakeFolders(menu);
+    ASSERT_TRUE(links::Make(menu + "\\Plan.lnk", target + "\\app.exe", ""));
+    const std::string theirs = Programs() + "\\Plan Theirs.lnk";
+    ASSERT_TRUE(links::Make(theirs, "C:\\Other\\other.exe", ""));
     ASSERT_TRUE(stage::SetRegString(HKEY_CURRENT_USER, "Software\\PlanCo\\PlanGone", "v", "1"));
     ASSERT_TRUE(stage::SetRegString(HKEY_CURRENT_USER, "Software\\PlanErase\\Deep", "Mode", "x"));
     ASSERT_TRUE(stage::SetRegString(HKEY_CURRENT_USER, "Software\\PlanErase\\Other", "y", "1"));
     ASSERT_TRUE(stage::SetRegString(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanGone").c_str(),
                                     "UninstallString", (target + "\\Setup.exe").c_str()));
     ASSERT_TRUE(stage::WriteFile(target + "\\Setup.ini",
-        Crlf({"[Setup]", "Name=Plan Gone", "[Root]", "Name=PlanGone", "Named=" + target, "[Menu]", "Name=Plan Gone",
-              "[Menu0]", "Name=Plan", "[Registry]", "Company=PlanCo", "Name=PlanGone", "[Reg]",
+        Crlf({"[Setup]", "Name=Plan Gone", "[Root]", "Name=PlanGone", "Named=" + target, "[Check]", "Menu=2", "[Menu]", "Name=Plan Gone",
+              "[Menu0]", "Name=Plan", "Path=app.exe", "[Menu1]", "Name=\\Plan Theirs", "Path=app.exe", "[Registry]", "Company=PlanCo", "Name=PlanGone", "[Reg]",
               "Erase0=HKEY_CURRENT_USER\\Software\\PlanErase\\Deep", "Erase1=HKEY_CURRENT_USER\\Software",
               "[Del]", "0=*.log", "ShowError=1", "[MakedDirectory]", "0=" + target, "1=" + target + "\\docs",
               "2=" + target + "\\keep", "Count=3", "[CopiedFile]", "0=" + target + "\\app.exe",
@@ -207,6 +216,7 @@ TEST(Plan, UninstallRemovesWhatTheRecordListsAndTellsWhatStays) {
         std::string object, outcome;
     } expected[] = {
         {menu + "\\Plan.lnk", "remove"},
+        {theirs, "keep"},  // it does not hold what the entry wrote
         {menu, "remove-folder"},
         {"HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKey) + "PlanGone", "remove-key"},
         {"HKEY_CURRENT_USER\\SOFTWARE\\PlanCo\\PlanGone", "remove-key"},
@@ -228,8 +238,10 @@ TEST(Plan, UninstallRemovesWhatTheRecordListsAndTellsWhatStays) {
     for (const auto& e : expected) EXPECT_EQ(plan::OutcomeOf(lines, e.object), e.outcome) << e.object;
     EXPECT_EQ(plan::OutcomeOf(lines, "HKEY_CURRENT_USER\\Software\\PlanErase\\Other"), "") << "another key stays";
     SetFileAttributesA((target + "\\keep\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(stage::Exists(menu + "\\Plan.lnk")) << "a plan removes nothing";
     stage::DeleteTree(target);
     stage::DeleteTree(menu);
+    DeleteFileA(theirs.c_str());
     stage::DeleteRegTree(HKEY_CURRENT_USER, "Software\\PlanCo");
     stage::DeleteRegTree(HKEY_CURRENT_USER, "Software\\PlanErase");
     stage::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanGone").c_str());
@@ -245,7 +257,8 @@ TEST(Plan, MakingAPlanChangesNothing) {
     folder.Put("a.txt", "a");
     folder.WriteScript(Crlf({"[Setup]", "Name=Plan Quiet", "[Root]", "Name=PlanQuiet", "[Check]", "Menu=2", "Desktop=2",
                              "Ext=2", "Send=2", "Startup=2", "[MakeDirectory]", "1=docs", "[CopyFile]", "0=a.txt",
-                             "[Menu]", "Name=Plan Quiet", "[Menu0]", "Name=Sub\\A", "Path=a.txt", "[Desktop]",
+                             "[Menu]", "Name=Plan Quiet", "[Menu0]", "Name=Sub\\A", "Path=a.txt", "[Menu1]", "Name=$Once",
+                             "Path=a.txt", "[LastGo]", "0=$Once", "DesktopAndGo=1", "[Desktop]",
                              "Name=Plan Quiet", "Path=a.txt", "[Startup]", "Name=Plan Quiet", "Path=a.txt", "[Send0]",
                              "Name=Folder\\Plan Quiet", "Path=a.txt", "[Ext0]", "Ext=.plquiet", "Kind=PlanQuiet.File",
                              "Verb=open", "Command=a.txt", "[Reg]", "Make0=HKEY_CURRENT_USER\\Software\\PlanQuiet\\\\v\\!1",
@@ -272,6 +285,17 @@ TEST(Plan, MakingAPlanChangesNothing) {
     ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, ".plquiet", "", "PlanQuiet.File"));
     ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, "PlanQuiet.File", "", "PlanQuiet.File"));
     ASSERT_TRUE(stage::SetRegString(HKEY_CLASSES_ROOT, "PlanQuiet.File\\shell\\open\\command", "", (target + "\\a.txt").c_str()));
+    // The installed copy's own shortcuts, as its entries made them: the uninstall plan
+    // removes them, the install plan replaces them, and both leave them.
+    const std::string desktopLink = ShellFolder("Desktop") + "\\Plan Quiet.lnk";
+    const std::string menuFolder = Programs() + "\\Plan Quiet";
+    const std::string installed = target + "\\Setup.ini";
+    ::Run().earlierRecord[0] = 0;  // a first install made them
+    SetStartMenuShortcuts(nullptr, installed.c_str(), true);
+    SetFolderShortcut(nullptr, installed.c_str(), true, "Desktop");
+    ASSERT_TRUE(stage::Exists(desktopLink));
+    ASSERT_TRUE(stage::Exists(menuFolder + "\\Sub\\A.lnk"));
+    ASSERT_TRUE(stage::Exists(menuFolder + "\\$Once.lnk"));
     auto snapshot = [&] {
         listing::Entries out;
         out["script"] = stage::ReadFile(folder.Script()) + stage::ReadFile(target + "\\Setup.ini");
@@ -295,6 +319,12 @@ TEST(Plan, MakingAPlanChangesNothing) {
     EXPECT_NE(install.find("new-key"), std::string::npos) << install;
     EXPECT_NE(uninstall.find(target + "\\a.txt"), std::string::npos) << "the setup script leads to the installed copy\n"
                                                                      << uninstall;
+    const std::vector<plan::Line> installLines = plan::Lines(install), uninstallLines = plan::Lines(uninstall);
+    EXPECT_EQ(plan::OutcomeOf(installLines, desktopLink), "replace+open") << install;
+    EXPECT_EQ(plan::OutcomeOf(uninstallLines, desktopLink), "remove") << uninstall;
+    EXPECT_EQ(plan::OutcomeOf(uninstallLines, menuFolder + "\\Sub\\A.lnk"), "remove") << uninstall;
+    EXPECT_EQ(plan::DetailOf(installLines, "open", menuFolder + "\\$Once.lnk"), "(then deleted)") << install;
+    EXPECT_EQ(plan::DetailOf(installLines, "open", desktopLink), "") << "opened, and kept";
     // The erase entry checks a.txt before the files go; the empty folder goes.
     EXPECT_EQ(plan::OutcomeOf(plan::Lines(uninstall), target + "\\a.txt"), "check+remove") << uninstall;
     EXPECT_EQ(plan::OutcomeOf(plan::Lines(uninstall), target + "\\empty"), "remove-folder") << uninstall;
@@ -302,7 +332,6 @@ TEST(Plan, MakingAPlanChangesNothing) {
     EXPECT_NE(install.find("start"), std::string::npos) << install;
     Sleep(2000);  // a program really started would have made its folder by now
     EXPECT_EQ(listing::Difference(before, snapshot()), "") << "a plan changed the machine or the script";
-    const std::vector<plan::Line> removal = plan::Lines(uninstall);
     const struct {
         std::string key, outcome;
     } removed[] = {
@@ -310,7 +339,9 @@ TEST(Plan, MakingAPlanChangesNothing) {
         {"HKEY_CLASSES_ROOT\\PlanQuiet.File", "remove-key"},
         {"HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKey) + "PlanQuiet", "remove-key"},
     };
-    for (const auto& r : removed) EXPECT_EQ(plan::OutcomeOf(removal, r.key), r.outcome) << r.key << "\n" << uninstall;
+    for (const auto& r : removed) EXPECT_EQ(plan::OutcomeOf(uninstallLines, r.key), r.outcome) << r.key << "\n" << uninstall;
+    DeleteFileA(desktopLink.c_str());
+    stage::DeleteTree(menuFolder);
     stage::DeleteTree(target);
     stage::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanQuiet").c_str());
     for (const char* key : {".plquiet", "PlanQuiet.File"}) stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
@@ -349,6 +380,66 @@ TEST(Plan, VersionUpOffersTheEarlierChoicesAndTheFinalLaunchFollows) {
     EXPECT_EQ(plan::OutcomeOf(lines, earlier + "\\Setup.ini"), "replace") << "the earlier record is merged";
     stage::DeleteTree(earlier);
     stage::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kUninstallKey) + "PlanUp").c_str());
+}
+
+// The shortcut steps themselves decide in a plan: another program's link where the
+// script names one stays, and a box switched off removes only what the earlier install's
+// record says it made and that still holds what it wrote.
+TEST(Plan, ShortcutsKeepWhatIsNotTheProducts) {
+    const std::string target = "C:\\PlanOwn";
+    const std::string desktop = ShellFolder("Desktop") + "\\Plan Own.lnk";
+    const std::string startup = ShellFolder("Startup") + "\\Plan Own Agent.lnk";
+    const std::string sendTo = ShellFolder("SendTo") + "\\Plan Own Send.lnk";
+    const std::string menu = Programs() + "\\Plan Own";
+    stage::DeleteTree(target);
+    stage::DeleteTree(menu);
+    const struct {
+        std::string link, target;
+    } links[] = {
+        {desktop, "C:\\Other\\other.exe"},  // another program's, where the box is on
+        {startup, target + "\\tool.exe"},    // the earlier install's, listed in its record
+        {sendTo, target + "\\tool.exe"},     // holds the entry, but the record does not list it
+        {menu + "\\Guide.lnk", target + "\\tool.exe"},
+    };
+    stage::MakeFolders(menu);
+    for (const auto& l : links) ASSERT_TRUE(links::Make(l.link, l.target, "")) << l.link;
+    const std::string path = "Path=!" + target + "\\tool.exe";
+    const std::string common = Crlf({"[Startup]", "Name=Plan Own Agent", path, "[Send0]", "Name=Plan Own Send", path,
+                                     "[Menu]", "Name=Plan Own", "[Menu0]", "Name=Guide", path});
+    ASSERT_TRUE(stage::WriteFile(target + "\\Setup.ini",
+        Crlf({"[Root]", "Name=PlanOwn", "Named=" + target, "[Check]", "Startup=2", "Send=2", "Menu=2", "[CopiedFile]",
+              "Count=1", "[Created]", "Recorded=1", "StartupLink0=" + startup, "MenuLink0=" + menu + "\\Guide.lnk",
+              "MenuFolder0=" + menu}) +
+        common));
+    stage::Folder folder("plan-own", false);
+    folder.Put("a.txt", "a");
+    folder.WriteScript(Crlf({"[Setup]", "Name=Plan Own", "[Root]", "Name=PlanOwn", "[Check]", "Desktop=2", "Startup=1",
+                             "Send=1", "Menu=1", "[Desktop]", "Name=Plan Own", path}) + common);
+    std::vector<std::string> bytes;
+    for (const auto& l : links) bytes.push_back(stage::ReadFile(l.link));
+
+    const std::string text = PlanOf(folder.dir());
+    const std::vector<plan::Line> lines = plan::Lines(text);
+    const struct {
+        std::string object, outcome;
+    } expected[] = {
+        {desktop, "keep"},
+        {startup, "remove"},
+        {sendTo, "keep"},
+        {menu + "\\Guide.lnk", "remove"},  // with the earlier install's shortcuts, first
+        {menu, "remove-folder"},
+    };
+    for (const auto& e : expected) EXPECT_EQ(plan::OutcomeOf(lines, e.object), e.outcome) << e.object << "\n" << text;
+    EXPECT_EQ(plan::DetailOf(lines, "keep", desktop),
+              "(another program's shortcut, or one changed since: it stays, and the warning lists it)");
+    EXPECT_NE(text.find("Start-menu shortcuts of the install already in this folder (removed first)"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("the Send To box is off: what the earlier install in this folder made is removed"),
+              std::string::npos) << text;
+    for (size_t i = 0; i < bytes.size(); ++i) EXPECT_EQ(bytes[i], stage::ReadFile(links[i].link)) << links[i].link;
+    for (const auto& l : links) DeleteFileA(l.link.c_str());
+    stage::DeleteTree(menu);
+    stage::DeleteTree(target);
 }
 
 // Launch entries are told, never run: a library looked for, a function to call, a name
