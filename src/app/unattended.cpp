@@ -37,11 +37,7 @@ bool DefaultLogPath(char* path) {
 // marked as read when it is an agreement (accepted by whoever started the run).
 void PrepareScript(const DialogChoices& c, RunLog* log) {
     const char* script = Script();
-    if (c.rootNameWritten) WriteText("Root", "Name", c.rootName, script);
-    if (c.versionUp) {
-        char named[kValueSize];
-        if (ReadText("Menu", "Named", named, sizeof named, c.earlierRecord)) WriteText("Menu", "Change", named, script);
-    }
+    ApplyDialogChoices(c, script);
     if (ReadNumber("Go", "Agree", 0, script) != 0) {
         WriteText("Readme", "Done", "1", script);
         log->Line("Agreement: accepted by the command line that started this unattended run");

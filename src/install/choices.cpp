@@ -95,6 +95,13 @@ void ReadDialogChoices(const char* script, DialogChoices* c) {
     }
 }
 
+void ApplyDialogChoices(const DialogChoices& c, const char* script) {
+    if (c.rootNameWritten) WriteText("Root", "Name", c.rootName, script);
+    if (!c.versionUp) return;
+    char named[kValueSize];
+    if (ReadText("Menu", "Named", named, sizeof named, c.earlierRecord)) WriteText("Menu", "Change", named, script);
+}
+
 bool AcceptableInstallFolder(const char* folder, char* full) {
     full[0] = 0;
     char* name = nullptr;

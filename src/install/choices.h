@@ -42,6 +42,11 @@ bool FindEarlierInstall(const char* productName, char* folder);
 // box offered (1 or 2) is checked when the earlier install had it made (above 1).
 int OfferedBoxMode(const char* script, const char* key, bool versionUp, const char* earlierRecord);
 
+// What the dialog's set-up writes into the script before Run, for a run without the
+// dialog (an unattended run, SetupTool's plan): the product key's name and, on a
+// version-up, the earlier Start-menu location.
+void ApplyDialogChoices(const DialogChoices& choices, const char* script);
+
 // The folder an install may use, as the dialog's Run and an unattended run check it: a
 // complete folder that is not a drive root, with room for the uninstaller's name beside
 // the product. full (kPathSize bytes) gets the folder in its complete form.

@@ -1,5 +1,5 @@
-// The plan of an install: every step of the install run in its order, each predicted
-// from the same readers and path rules the step itself uses.
+// The plan of an install: the install run's own sequence of steps, carried out on a
+// machine that changes nothing, each step telling what it would do.
 #include <windows.h>
 #include <string.h>
 #include <string>
@@ -14,6 +14,7 @@
 #include "script/script.h"
 #include "script/section.h"
 #include "install/choices.h"
+#include "app/run_sequence.h"
 #include "tool/plan.h"
 #include "tool/plan_output.h"
 #include "tool/plan_run.h"
@@ -42,13 +43,10 @@ private:
     const char* script() const { return script_.c_str(); }
     const char* install() const { return c_.installFolder; }
     void Header();
-    void BeginRun();
-    void Files();
 
     std::string folder_, script_;
     PlanText& plan_;
     DialogChoices c_;
-    DryRun* dry_ = nullptr;
 };
 
 void InstallPlanner::Header() {
@@ -74,32 +72,11 @@ void InstallPlanner::Header() {
     if (ReadNumber("Setup", "Auto", 0, script()) != 0) plan_.Note("[Setup] \"Auto\": the run starts by itself");
 }
 
-// The copy step itself, on the plan's machine.
-void InstallPlanner::Files() {
-    if (c_.record) {
-        plan_.Heading("Folders (each is recorded; the uninstall removes those it finds empty)");
-        plan_.Note("none: an install record copies nothing");
-        plan_.Heading("Files");
-        plan_.Note("none: an install record copies nothing");
-        return;
-    }
-    CopyInstallFiles(nullptr, install(), c_.boxes[kBoxCopy].checked(), c_.boxes[kBoxDel].checked());
-}
+// No dialog: no progress texts, no pauses.
+class NoPace : public RunPace {};
 
-// As the run begins: the record in the chosen folder tells the steps what an earlier
-// install made, the facts begin afresh, that install's Start-menu shortcuts go first,
-// and the Start-menu location the dialog offers is taken.
-void InstallPlanner::BeginRun() {
-    std::string record = JoinText(install(), "Setup.ini");
-    // A cut path would read another file as the record (and an empty folder one in the Windows folder).
-    const bool whole = install()[0] && CopyBounded(::Run().earlierRecord, sizeof ::Run().earlierRecord, record.c_str());
-    if (!whole) ::Run().earlierRecord[0] = 0;
-    if (ReadNumber("CopiedFile", "Count", 0, Script()) == 0) StartCreatedFacts(Script());
-    if (whole) RemoveStartMenuShortcuts(::Run().earlierRecord);
-    WriteText("Menu", "Named", c_.menuNamedSet ? c_.menuNamed : "", Script());
-    WriteText("Menu", "Change", "", Script());
-}
-
+// The install run itself, on the plan's machine, with the dialog's default choices and
+// the script as the dialog's set-up leaves it.
 void InstallPlanner::Run() {
     ReadDialogChoices(script(), &c_);
     SetCurrentDirectoryA(folder_.c_str());
@@ -109,20 +86,18 @@ void InstallPlanner::Run() {
         plan_.Note("no private copy of the script could be made: nothing more is planned");
         return;
     }
-    dry_ = &dry;
-    WriteText("Root", "Name", c_.rootName, Script());
-    BeginRun();
-    Files();
-    SetStartMenuShortcuts(nullptr, Script(), c_.boxes[kBoxMenu].checked());
-    SetFolderShortcut(nullptr, Script(), c_.boxes[kBoxDesktop].checked(), "Desktop");
-    SetFolderShortcut(nullptr, Script(), c_.boxes[kBoxStartup].checked(), "Startup");
-    SetFileAssociations(nullptr, c_.boxes[kBoxExt].checked());
-    SetSendToShortcuts(nullptr, Script(), c_.boxes[kBoxSend].checked());
-    RegisterUninstall();
-    ApplyRegistryEntries(Script(), true);
-    PlaceUninstaller(nullptr);
-    FinalLaunch();
-    RunLaunchEntries(nullptr, "Make");
+    ApplyDialogChoices(c_, Script());
+    if (c_.record) {
+        plan_.Heading("Files");
+        plan_.Note("none: an install record copies nothing");
+    }
+    InstallRequest request;
+    CopyBounded(request.installFolder, sizeof request.installFolder, install());
+    bool* boxes[kBoxCount] = {&request.menu, &request.desktop, &request.startup, &request.ext,
+                              &request.send, &request.copy,    &request.del};
+    for (int i = 0; i < kBoxCount; ++i) *boxes[i] = c_.boxes[i].checked();
+    NoPace pace;
+    RunInstallSteps(nullptr, request, pace);
 }
 
 }  // namespace

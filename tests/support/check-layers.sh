@@ -1,6 +1,6 @@
 #!/bin/bash
-# The folders of src point one way: base, script, run, the steps, ui, then the programs
-# (app and tool). A folder includes only its own layer or those below it; folders of one
+# The folders of src point one way: base, script, run, the steps, ui, Setup.exe's program
+# (app), then the author's tool, which plans by running app's run sequences. A folder includes only its own layer or those below it; folders of one
 # layer (the steps) may include each other only without a cycle. With --graph, prints
 # the include graph of the folders instead of checking it. (res holds the resource ids,
 # shared by the dialogs and the programs.)
@@ -11,7 +11,7 @@ rank() {
     case $1 in
         base) echo 0 ;; script) echo 1 ;; run) echo 2 ;;
         draw | install | shell | registry | uninstall | launch) echo 3 ;;
-        res) echo 4 ;; ui) echo 5 ;; app | tool) echo 6 ;;
+        res) echo 4 ;; ui) echo 5 ;; app) echo 6 ;; tool) echo 7 ;;
         *) echo unknown ;;
     esac
 }
