@@ -12,6 +12,7 @@
 #include "script/paths.h"
 #include "script/script.h"
 #include "shell/shortcuts.h"
+#include "app/run_sequence.h"
 #include "tool/plan.h"
 #include "launch/launch.h"
 #include "tool/plan_output.h"
@@ -36,10 +37,6 @@ public:
 
 private:
     const char* script() const { return record_.c_str(); }
-    void ShortcutSteps(bool first);
-    void RegistrySteps(bool first);
-    void LaunchEntries();
-    void Files();
     void SelfRemoval();
 
     void RemoveFolderIfEmpty(const std::string& folder, const char* why) {
@@ -57,64 +54,10 @@ private:
     PlanText& plan_;
     RemovalSimulation sim_;
     bool leftAtRestart_ = false;
-    DryRun* dry_ = nullptr;
 };
 
-// The shortcut steps themselves, on the plan's machine, with the record as their script:
-// the Start-menu, desktop and startup shortcuts, then (after the first registry steps)
-// the Send To shortcuts.
-void UninstallPlanner::ShortcutSteps(bool first) {
-    if (!dry_ || dry_->script().empty()) {
-        if (first) plan_.Note("no private copy of the record could be made: the shortcut removals are not planned");
-        return;
-    }
-    if (first) {
-        RemoveStartMenuShortcuts(Script());
-        SetFolderShortcut(nullptr, Script(), false, "Desktop");
-        SetFolderShortcut(nullptr, Script(), false, "Startup");
-    } else {
-        SetSendToShortcuts(nullptr, Script(), false);
-    }
-}
-
-// The registry steps themselves, on the plan's machine, with the record as their script:
-// the associations and the product's keys, then (after the Send To shortcuts) the erase
-// entries.
-void UninstallPlanner::RegistrySteps(bool first) {
-    if (!dry_ || dry_->script().empty()) {
-        if (first) plan_.Note("no private copy of the record could be made: the registry removals are not planned");
-        return;
-    }
-    if (first) {
-        SetFileAssociations(nullptr, false);
-        RemoveProductKeys();
-    } else {
-        ApplyRegistryEntries(Script(), false);
-    }
-}
-
-// The run's own launch step, on a machine that starts and loads nothing.
-void UninstallPlanner::LaunchEntries() {
-    DryRun dry(record_, plan_);
-    if (!dry.script().empty()) RunLaunchEntries(nullptr, "Erase");
-}
-
-// The run's own removal and leftover listing on the plan's machine. The run works on the
-// record itself; the plan on a copy, with the record beside it as the script the guards
-// keep, and the uninstaller beside it as the program.
-void UninstallPlanner::Files() {
-    DryRun dry(record_, plan_);
-    if (dry.script().empty()) {
-        plan_.Heading("Files and folders");
-        plan_.Note("no private copy of the record could be made: nothing more is planned");
-        return;
-    }
-    CopyBounded(::Run().originalScript, sizeof ::Run().originalScript, record_.c_str());
-    RemoveInstalledFiles();
-    ListRemainingFiles(nullptr, 0);
-    leftAtRestart_ = ::Run().removalAtRestart;
-    for (const std::string& path : dry.machine().Removed()) sim_.RemoveFile(path);
-}
+// No dialog: no progress texts, no pauses.
+class NoPace : public RunPace {};
 
 void UninstallPlanner::SelfRemoval() {
     plan_.Heading("The uninstaller itself (after the uninstall ends)");
@@ -136,18 +79,21 @@ void UninstallPlanner::Run() {
     ReadText("Setup", "Name", name, sizeof name, script());
     plan_.Title("Plan of the uninstall of \"" + std::string(name) + "\" from its record " + record_ + ".");
     plan_.Title("Nothing has been changed. The install folder is " + std::string(install_) + ".");
-    DryRun dry(record_, plan_);
-    dry_ = &dry;
-    // As the run: the record being uninstalled tells the steps what its install made.
-    CopyBounded(::Run().earlierRecord, sizeof ::Run().earlierRecord, Script());
-    LaunchEntries();
-    ShortcutSteps(true);
-    RegistrySteps(true);
-    ShortcutSteps(false);
-    RegistrySteps(false);
-    Files();
+    {
+        // The uninstall run itself on the plan's machine, over a private copy of the record;
+        // the record beside the uninstaller stays the script the guards keep.
+        DryRun dry(record_, plan_);
+        if (dry.script().empty()) {
+            plan_.Note("no private copy of the record could be made: nothing is planned");
+            return;
+        }
+        CopyBounded(::Run().originalScript, sizeof ::Run().originalScript, record_.c_str());
+        NoPace pace;
+        RunUninstallSteps(nullptr, install_, pace);
+        leftAtRestart_ = ::Run().removalAtRestart;
+        for (const std::string& path : dry.machine().Removed()) sim_.RemoveFile(path);
+    }
     SelfRemoval();
-    dry_ = nullptr;
 }
 
 }  // namespace
