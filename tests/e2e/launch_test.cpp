@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "e2e_helpers.h"
+#include "plan_check.h"
 #include "launch_logs.h"
 #include "shell_links.h"
 
@@ -100,7 +101,10 @@ TEST(Launch, InstallLaunchesAndReportsAndTheUninstallCallsBeforeRemoving) {
 
     // 1. The install: the final launch, then the launch entries with their boxes.
     std::vector<Box> boxes;
+    const plancheck::InstallPlan plan(stage.dir());
     ASSERT_EQ("", RunAnswering(stage.Path("Setup.exe"), "", stage.dir(), &boxes, "launch-report"));
+    ASSERT_TRUE(plan.available());
+    EXPECT_EQ("", plan.AfterInstall()) << "the plan and the install differ";
     ASSERT_EQ(5u, boxes.size()) << "two warnings and three reports";
     EXPECT_EQ("\"" + kInstall + "\\no such program.exe\"", boxes[0].caption) << "the program, quotes and all";
     EXPECT_EQ(Ja("Could not execute.", "実行を失敗しました"), boxes[0].text);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 #include "e2e_helpers.h"
+#include "plan_check.h"
 #include "launch_logs.h"
 #include "listing.h"
 #include "../registry/registry_fixtures.h"
@@ -72,6 +73,8 @@ void RemoveKey(HKEY root, const std::string& key) { stage::DeleteRegTree(root, k
 // Runs the command (the registered one, as the list of installed programs would) and
 // waits until it ended and the install folder is gone.
 void UninstallByCommand(const std::string& command, const std::string& folder) {
+    const plancheck::InstallPlan plan(folder, true);  // SetupTool's plan of this uninstall
+    ASSERT_TRUE(plan.available()) << "no uninstall plan for " << folder;
     PROCESS_INFORMATION run{};
     ASSERT_TRUE(StartCommand(command, &run)) << command;
     DWORD waited = WaitForSingleObject(run.hProcess, kRunWait);
@@ -84,6 +87,7 @@ void UninstallByCommand(const std::string& command, const std::string& folder) {
     ASSERT_EQ(waited, (DWORD)WAIT_OBJECT_0) << command << " did not uninstall within 60 s";
     EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(folder); }, 40000, 200))
         << "the install folder is still there 40 s after the uninstall";
+    EXPECT_EQ("", plan.Disagreements()) << "the plan and the uninstall differ";
 }
 
 // Installs the staged product through the dialog into folder; expects the dialog to

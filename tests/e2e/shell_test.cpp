@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "e2e_helpers.h"
+#include "plan_check.h"
 #include "shell_links.h"
 #include "res/resource.h"
 
@@ -89,12 +90,15 @@ TEST(Shell, ShortcutsAreMadeReplacedAndRemoved) {
     // 1. Unattended install: every shortcut with its fields; each step that met another
     // program's link says so, once.
     {
+        const plancheck::InstallPlan plan(stage.dir());
         ui::Program setup;
         ASSERT_TRUE(setup.Start(stage.Path("Setup.exe"), "", stage.dir()));
         bool ended = false;
         std::vector<std::string> boxes = AnswerBoxesUntilEnd(setup, &ended);
         ASSERT_TRUE(ended) << "the install did not end in time";
         EXPECT_EQ((std::vector<std::string>{LeftBox(prompt), LeftBox(notepad)}), boxes);
+        ASSERT_TRUE(plan.available());
+        EXPECT_EQ("", plan.AfterInstall()) << "the plan and the install differ";
     }
     foreignIntact("after the install");
     const std::string app = kInstall + "\\app.exe", menu = kPrograms + "\\Shell Product";

@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 #include <stdlib.h>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -88,27 +89,37 @@ inline bool ValueThere(const std::string& object, const std::string& detail, boo
 }
 
 // What the plan promised and the machine does not hold, one line each ("" when it all
-// came true). Only outcomes whose truth the machine shows are checked: what a step makes
-// or keeps is there, what it removes is gone.
+// came true). Only outcomes whose truth the machine shows are checked, and for each thing
+// the last line about it counts: what a step makes or keeps is there, what a step removes
+// (or opens and then deletes) is gone.
 inline std::string Broken(const std::vector<plan::Line>& lines) {
     static const std::set<std::string> made = {"new", "replace", "overwrite", "make", "exists", "keep", "new-key"};
-    static const std::set<std::string> gone = {"remove", "remove-folder", "remove-key", "remove-value"};
-    std::string out;
+    static const std::set<std::string> gone = {"remove", "remove-folder", "remove-key"};
+    std::map<std::string, const plan::Line*> last;  // the last line that decides a thing's state
+    std::vector<std::string> order;
     for (const plan::Line& l : lines) {
+        const bool deletes = l.outcome == "open" && l.detail.find("(then deleted)") != std::string::npos;
+        if (!made.count(l.outcome) && !gone.count(l.outcome) && !deletes) continue;
+        const std::string key = e2e::Lower(l.object);
+        if (!last.count(key)) order.push_back(key);
+        last[key] = &l;
+    }
+    std::string out;
+    for (const std::string& key : order) {
+        const plan::Line& l = *last[key];
         const std::string what = "  " + l.outcome + "  " + l.object + "  " + l.detail + "\n";
+        const bool there = IsKey(l.object) ? KeyThere(l.object) : stage::Exists(l.object);
+        if (made.count(l.outcome) && !there) out += "not there:" + what;
+        if (!made.count(l.outcome) && there) out += "still there:" + what;
+    }
+    for (const plan::Line& l : lines) {
         bool named = false;
-        if (made.count(l.outcome)) {
-            bool there = IsKey(l.object) ? KeyThere(l.object) : stage::Exists(l.object);
-            if (!there) out += "not there:" + what;
-        } else if (gone.count(l.outcome)) {
-            // A removal line of a value names the value; of a key or file, the thing itself.
-            bool there = l.outcome == "remove-value" ? ValueThere(l.object, l.detail, &named)
-                         : IsKey(l.object)          ? KeyThere(l.object)
-                                                    : stage::Exists(l.object);
-            if (there) out += "still there:" + what;
-        } else if (l.outcome == "set" || l.outcome == "same") {
-            if (!ValueThere(l.object, l.detail, &named) && named) out += "no value:" + what;
-        }
+        const std::string what = "  " + l.outcome + "  " + l.object + "  " + l.detail + "\n";
+        if (l.outcome == "remove-value" && ValueThere(l.object, l.detail, &named)) out += "still there:" + what;
+        auto key = last.find(e2e::Lower(l.object));
+        const bool keyGone = key != last.end() && !made.count(key->second->outcome);
+        if ((l.outcome == "set" || l.outcome == "same") && !keyGone && !ValueThere(l.object, l.detail, &named) && named)
+            out += "no value:" + what;
     }
     return out;
 }
