@@ -62,6 +62,7 @@ void RunLog::Answered(const Message& message, Answer answer) {
     const char* how = message.kind != Message::Question ? "logged instead of shown"
                       : answer == Answer::Yes           ? "answered Yes"
                                                         : "answered No";
+    BeginSection();
     char line[128];
     FormatBounded(line, sizeof line, "Message (%s): ", how);
     Write(line, strlen(line));
@@ -91,16 +92,21 @@ void RunLog::End(int exitCode) {
     Flush();
 }
 
-void RunLog::Section(const char* title) {
+void RunLog::Section(const char* title) { CopyBounded(section_, sizeof section_, title); }
+
+void RunLog::BeginSection() {
+    if (!section_[0]) return;
     Line("");
-    char line[300];
-    FormatBounded(line, sizeof line, "== %s", title);
+    char line[sizeof section_ + 8];
+    FormatBounded(line, sizeof line, "== %s", section_);
     Line(line);
+    section_[0] = 0;
 }
 
 void RunLog::Action(Outcome outcome, const char* word, const char* object, const char* detail, DWORD error) {
     totals.Add(outcome);
     if (!file_) return;
+    BeginSection();
     char text[256] = "";
     if (error) {
         DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
@@ -115,6 +121,7 @@ void RunLog::Action(Outcome outcome, const char* word, const char* object, const
 }
 
 void RunLog::Note(const char* text) {
+    BeginSection();
     char line[600];
     FormatBounded(line, sizeof line, "  (%s)", text);
     Line(line);

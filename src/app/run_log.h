@@ -35,7 +35,9 @@ public:
 private:
     void Write(const char* text, size_t n);
     void Flush();
+    void BeginSection();  // a part's heading, once something is said in it
 
+    char section_[128] = "";
     UniqueFile file_;
     char buffer_[16384];
     size_t used_ = 0;

@@ -275,7 +275,7 @@ TEST(MalformedInput, OverlongLinesOddNumbersAndUnusableFilesAreSafe) {
         for (auto* list : {&a, &b}) list->insert(list->end(), {"mode,rect", "rect,190,50,200,60", "fill,0,0,254"});
         DWORD begun = GetTickCount();
         given.Run(a);
-        EXPECT_LT(GetTickCount() - begun, 5000u) << c.what;
+        EXPECT_LT(GetTickCount() - begun, sizeof(void*) == 4 ? 15000u : 5000u) << c.what;  // i686: emulated
         same.Run(b);
         EXPECT_EQ("", given.Mismatches([&](int x, int y) { return same.At(x, y); })) << c.what;
         EXPECT_EQ(given.At(195, 55), RGB(0, 0, 254)) << c.what << ": the command after it must be drawn";
@@ -285,7 +285,9 @@ TEST(MalformedInput, OverlongLinesOddNumbersAndUnusableFilesAreSafe) {
     Surface screen(1024, 768);
     DWORD begun = GetTickCount();
     screen.Run({"mode,whole", "bitmap,dot.bmp"});
-    EXPECT_LT(GetTickCount() - begun, 10000u) << "tiling a single pixel";
+    // The i686 build runs here under emulation, several times slower, beside other groups.
+    const DWORD budget = sizeof(void*) == 4 ? 30000u : 10000u;
+    EXPECT_LT(GetTickCount() - begun, budget) << "tiling a single pixel";
     for (POINT p : {POINT{0, 0}, POINT{1023, 767}, POINT{500, 400}})
         EXPECT_EQ(screen.At(p.x, p.y), PatternBmp(1, 1, 24).ColourAt(0, 0)) << p.x << "," << p.y;
 }

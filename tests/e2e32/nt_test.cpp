@@ -300,7 +300,9 @@ TEST(Win32OnNt, SilentInstallAndQuietUninstall) {
     EXPECT_EQ("\"" + target + "\\Setup.exe\" uninstall /S", std::string(quiet));
 
     ui::Program uninstall;
-    ASSERT_TRUE(uninstall.Start(target + "\\Setup.exe", "uninstall /S", target));
+    // Started from elsewhere, as a package manager starts it (a process whose current
+    // folder is the install folder keeps Windows from removing that folder).
+    ASSERT_TRUE(uninstall.Start(target + "\\Setup.exe", "uninstall /S", "C:\\"));
     ASSERT_TRUE(uninstall.Wait(kRunWait, &code)) << "the silent uninstall did not end";
     EXPECT_EQ(0u, code);
     EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(target); }, 90000)) << "the uninstaller removes itself";
