@@ -14,6 +14,7 @@
 #include "bmp_file.h"
 #include "e2e_helpers.h"
 #include "listing.h"
+#include "plan_check.h"
 #include "plan_lines.h"
 #include "shell_links.h"
 #include "stage.h"
@@ -26,33 +27,8 @@ constexpr DWORD kRunWait = 90000;
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-std::string ToolPath() {
-    const char* host = getenv("SETUP_TOOL");
-    return host ? stage::HostToWindows(host) : std::string();
-}
-
-// Runs SetupTool with arguments; its standard output in *out. The exit code, or 99.
-DWORD RunTool(const std::string& arguments, std::string* out) {
-    const std::string file = "C:\\stage\\tool-output.txt";
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE output = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
-    PROCESS_INFORMATION p{};
-    std::string line = "\"" + ToolPath() + "\" " + arguments;
-    DWORD code = 99;
-    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &p)) {
-        if (WaitForSingleObject(p.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(p.hProcess, &code);
-        CloseHandle(p.hThread);
-        CloseHandle(p.hProcess);
-    }
-    CloseHandle(output);
-    *out = stage::ReadFile(file);
-    return code;
-}
+using plancheck::RunTool;
+using plancheck::ToolPath;
 
 std::string ShellFolder(const char* name) {
     std::string value;

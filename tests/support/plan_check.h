@@ -21,10 +21,10 @@ inline std::string ToolPath() {
     return host ? stage::HostToWindows(host) : std::string();
 }
 
-// SetupTool plan [--uninstall] for the folder; its output ("" when the tool is not there).
-inline std::string PlanText(const std::string& folder, bool uninstall, DWORD* code = nullptr) {
-    if (ToolPath().empty()) return "";
-    const std::string file = "C:\\stage\\plan-check.txt";
+// Runs SetupTool with arguments; its standard output and errors in *out. The exit code,
+// or 99 when it did not run or end within a minute.
+inline DWORD RunTool(const std::string& arguments, std::string* out) {
+    const std::string file = "C:\\stage\\tool-output.txt";
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE output = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
     STARTUPINFOA startup{};
@@ -33,16 +33,25 @@ inline std::string PlanText(const std::string& folder, bool uninstall, DWORD* co
     startup.hStdOutput = output;
     startup.hStdError = output;
     PROCESS_INFORMATION p{};
-    std::string line = "\"" + ToolPath() + "\" plan " + (uninstall ? "--uninstall " : "") + "\"" + folder + "\"";
-    DWORD exit = 99;
+    std::string line = "\"" + ToolPath() + "\" " + arguments;
+    DWORD code = 99;
     if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &p)) {
-        if (WaitForSingleObject(p.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(p.hProcess, &exit);
+        if (WaitForSingleObject(p.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(p.hProcess, &code);
         CloseHandle(p.hThread);
         CloseHandle(p.hProcess);
     }
     CloseHandle(output);
+    *out = stage::ReadFile(file);
+    return code;
+}
+
+// SetupTool plan [--uninstall] for the folder; its output ("" when the tool is not there).
+inline std::string PlanText(const std::string& folder, bool uninstall, DWORD* code = nullptr) {
+    if (ToolPath().empty()) return "";
+    std::string out;
+    DWORD exit = RunTool(std::string("plan ") + (uninstall ? "--uninstall " : "") + "\"" + folder + "\"", &out);
     if (code) *code = exit;
-    return stage::ReadFile(file);
+    return out;
 }
 
 inline bool IsKey(const std::string& object) { return object.compare(0, 5, "HKEY_") == 0; }
