@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "e2e_helpers.h"
+#include "plan_check.h"
 #include "fixtures.h"
 #include "listing.h"
 #include "stage.h"
@@ -47,12 +48,16 @@ struct Product {
     std::string Record() const { return In("Setup.ini"); }
 
     // Runs the install to its end; false (with a failure) when no uninstaller with a record was placed.
+    // SetupTool's plan, made first, must come true.
     bool Install() {
+        const plancheck::InstallPlan plan(stage.dir());
         ui::Program setup;
         if (!setup.Start(stage.Path("Setup.exe"), "", stage.dir()) || !setup.Wait(40000)) {
             ADD_FAILURE() << "the unattended install did not run to its end within 40 s";
             return false;
         }
+        EXPECT_TRUE(plan.available()) << "SetupTool plan gave nothing";
+        EXPECT_EQ("", plan.AfterInstall()) << "the plan and the install differ";
         if (!stage::Exists(Exe()) || stage::Ini(Record(), "CopiedFile", "Count").empty()) {
             ADD_FAILURE() << "the install placed no uninstaller with a record in " << folder;
             return false;
@@ -125,6 +130,8 @@ TEST(Uninstall, TickedBoxRemovesEverythingAndLeavesTheDriveAsItWas) {
         ASSERT_TRUE(stage::Exists(p.In(path))) << "the install did not make " << p.In(path);
     ASSERT_TRUE(DeleteFileA(p.In("docs\\gone.txt").c_str()));
 
+    const plancheck::InstallPlan plan(p.folder, true);  // the uninstall, planned first
+    ASSERT_TRUE(plan.available());
     ui::Program uninstaller;
     ASSERT_TRUE(uninstaller.Start(p.Exe(), "", p.folder));
     HWND dialog = ui::WaitForMainDialog(uninstaller.pid(), 20000);
@@ -145,6 +152,7 @@ TEST(Uninstall, TickedBoxRemovesEverythingAndLeavesTheDriveAsItWas) {
     std::string batch, where;
     bool removed = p.SelfRemovedCatchingBatch(&batch, &where);
     EXPECT_TRUE(removed) << "after 40 s: " << p.State();
+    EXPECT_EQ("", plan.Disagreements()) << "the plan and the uninstall differ";
     // A new file in a folder of its own under the Windows folder's Temp, never the drive root.
     char windows[MAX_PATH] = "";
     GetWindowsDirectoryA(windows, sizeof windows);

@@ -24,7 +24,10 @@ inline std::string ToolPath() {
 // Runs SetupTool with arguments; its standard output and errors in *out. The exit code,
 // or 99 when it did not run or end within a minute.
 inline DWORD RunTool(const std::string& arguments, std::string* out) {
-    const std::string file = "C:\\stage\\tool-output.txt";
+    // In the temporary folder, which the drive listings of the tests leave out.
+    char temp[MAX_PATH] = "";
+    GetTempPathA(sizeof temp, temp);
+    const std::string file = std::string(temp) + "setuptool-output.txt";
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE output = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
     STARTUPINFOA startup{};
