@@ -2,6 +2,7 @@
 #include <string.h>
 #include "base/text.h"
 #include "run/machine.h"
+#include "run/progress.h"
 #include "run/report.h"
 #include "run/restart.h"
 #include "run/run_state.h"
@@ -152,7 +153,13 @@ void RemoveInstalledFiles() {
     RemovalPlan plan(Script(), nullptr);
     TellSection("Files and folders");
     ForEachPatternMatch(plan, [&](const char* path, Entry entry) { DeleteOne(plan, path, entry, "([Del] pattern)"); });
-    ForEachRecordedFile(plan, [&](const char* path, Entry entry) { DeleteOne(plan, path, entry, ""); });
+    // The bar moves over the recorded files, the bulk of any uninstall.
+    RunProgress().Begin(plan.copiedCount > 0 ? (size_t)plan.copiedCount : 0);
+    ForEachRecordedFile(plan, [&](const char* path, Entry entry) {
+        RunProgress().Advance(path);
+        DeleteOne(plan, path, entry, "");
+    });
+    RunProgress().End();
     ForEachRemoveFolder(plan, [&](const char* folder, Entry entry) { RemoveFolder(plan, folder, entry, "([DirRemove])"); });
     ForEachMadeFolder(plan, [&](const char* folder, Entry entry) {
         RemoveFolder(plan, folder, entry, "");  // entry 0 goes with the uninstaller

@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <string>
 #include <vector>
+#include "run/progress.h"
 #include "run/run_state.h"
 #include "base/text.h"
 #include "fixtures.h"
@@ -581,3 +582,25 @@ TEST(ShellDeleteFile, DeletesFilesSilentlyButNeverFolders) {
 }
 
 }  // namespace
+
+// The dialog's bar and the progress-only window move once per recorded file, in the
+// order the removal takes them (the last recorded first), and the step ends its part.
+TEST_F(RemovalTest, TheProgressMovesOncePerRecordedFile) {
+    struct Counting : FileProgress {
+        size_t total = 0, ended = 0;
+        std::vector<std::string> paths;
+        void Begin(size_t n) override { total = n; }
+        void Advance(const char* path) override { paths.push_back(path); }
+        void End() override { ++ended; }
+    } counting;
+    for (const char* f : {"p0.txt", "p1.txt", "p2.txt"}) Put(f);
+    WriteRecord("progress.ini", {"[CopiedFile]", "0=" + App("p0.txt"), "1=" + App("p1.txt"), "2=" + App("p2.txt"),
+                                 "Count=3", "[MakedDirectory]", "0=" + app_, "Count=1"});
+    ::Run().progress = &counting;
+    RemoveInstalledFiles();
+    ::Run().progress = nullptr;
+    EXPECT_EQ(3u, counting.total);
+    EXPECT_EQ((std::vector<std::string>{App("p2.txt"), App("p1.txt"), App("p0.txt")}), counting.paths);
+    EXPECT_EQ(1u, counting.ended);
+    for (const char* f : {"p0.txt", "p1.txt", "p2.txt"}) EXPECT_FALSE(stage::Exists(App(f))) << f;
+}
