@@ -127,6 +127,15 @@ void RemoveRecordedMenuShortcuts(const char* installFolder) {
     RemoveStartMenuShortcuts(record);
 }
 
+InstallRequest RequestFromChoices(const DialogChoices& c, const char* installFolder) {
+    InstallRequest request;
+    CopyBounded(request.installFolder, sizeof request.installFolder, installFolder);
+    bool* boxes[kBoxCount] = {&request.menu, &request.desktop, &request.startup, &request.ext,
+                              &request.send, &request.copy,    &request.del};
+    for (int i = 0; i < kBoxCount; ++i) *boxes[i] = c.boxes[i].checked();
+    return request;
+}
+
 void RunInstallSteps(HWND owner, const InstallRequest& request, RunPace& pace) {
     const char* script = Script();
     Run().stepsStarted = true;

@@ -2,6 +2,7 @@
 // them its progress texts and pauses; SetupTool's plan (and an unattended run) give none.
 #pragma once
 #include <windows.h>
+#include "install/choices.h"
 #include "script/script.h"
 
 // What an install run was asked for: the folder and the option boxes.
@@ -23,6 +24,13 @@ public:
 protected:
     ~RunPace() = default;
 };
+
+// A run without the dialog: no progress texts, no pauses.
+class NoPace final : public RunPace {};
+
+// The request of a run without the dialog: the folder given, the boxes as the dialog
+// offers them checked.
+InstallRequest RequestFromChoices(const DialogChoices& choices, const char* installFolder);
 
 // owner: the dialog, or none.
 void RunInstallSteps(HWND owner, const InstallRequest& request, RunPace& pace);

@@ -52,23 +52,20 @@ int InstallWithoutUser(const CommandLine& line, RunLog* log, RunPace& pace) {
         return kExitFailed;
     }
     PrepareScript(c, log);
-    InstallRequest request;
     const char* folder = line.folderGiven ? line.folder : c.installFolder;
-    char said[kPathSize + 64];
-    if (line.folderCut || !AcceptableInstallFolder(folder, request.installFolder)) {
+    char full[kPathSize], said[kPathSize + 64];
+    if (line.folderCut || !AcceptableInstallFolder(folder, full)) {
         FormatBounded(said, sizeof said, "Install folder refused (a complete folder, not a drive root, at most 249 characters): %s", folder);
         log->Line(said);
         return kExitFailed;
     }
-    FormatBounded(said, sizeof said, "Install folder: %s", request.installFolder);
+    FormatBounded(said, sizeof said, "Install folder: %s", full);
     log->Line(said);
-    bool* boxes[kBoxCount] = {&request.menu, &request.desktop, &request.startup, &request.ext,
-                              &request.send, &request.copy,    &request.del};
-    for (int i = 0; i < kBoxCount; ++i) {
-        *boxes[i] = c.boxes[i].checked();
-        FormatBounded(said, sizeof said, "Option %s: %s", c.boxes[i].key, *boxes[i] ? "on" : "off");
+    for (const BoxChoice& box : c.boxes) {
+        FormatBounded(said, sizeof said, "Option %s: %s", box.key, box.checked() ? "on" : "off");
         log->Line(said);
     }
+    InstallRequest request = RequestFromChoices(c, full);
     request.finalLaunch = false;
     RunInstallSteps(nullptr, request, pace);
     FlushScript(Script());
@@ -130,7 +127,6 @@ bool OpenRunLog(const CommandLine& line, const char* arguments, RunLog* log) {
 
 int RunUnattended(const CommandLine& line, RunLog* log) {
     RunState& run = Run();
-    run.unattended = true;
     run.noRestartQuestion = true;
     UnattendedChannel channel(log);
     run.channel = &channel;

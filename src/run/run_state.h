@@ -39,9 +39,6 @@ struct RunState {
     // the Setup.ini there (the script itself in the installed state), during an uninstall
     // the script. An option switched off removes only what this record says was made.
     char earlierRecord[kPathSize] = "";
-    // No one is at the machine (a silent or progress-only run): no pause, no question, no
-    // restart asked for; the run's channel answers and its log tells.
-    bool unattended = false;
     // The restart questions are not asked (/NORESTART, and every unattended run).
     bool noRestartQuestion = false;
     // The run's steps began (a run with switches that never got there was cancelled).

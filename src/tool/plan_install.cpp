@@ -72,9 +72,6 @@ void InstallPlanner::Header() {
     if (ReadNumber("Setup", "Auto", 0, script()) != 0) plan_.Note("[Setup] \"Auto\": the run starts by itself");
 }
 
-// No dialog: no progress texts, no pauses.
-class NoPace : public RunPace {};
-
 // The install run itself, on the plan's machine, with the dialog's default choices and
 // the script as the dialog's set-up leaves it.
 void InstallPlanner::Run() {
@@ -91,13 +88,8 @@ void InstallPlanner::Run() {
         plan_.Heading("Files");
         plan_.Note("none: an install record copies nothing");
     }
-    InstallRequest request;
-    CopyBounded(request.installFolder, sizeof request.installFolder, install());
-    bool* boxes[kBoxCount] = {&request.menu, &request.desktop, &request.startup, &request.ext,
-                              &request.send, &request.copy,    &request.del};
-    for (int i = 0; i < kBoxCount; ++i) *boxes[i] = c_.boxes[i].checked();
     NoPace pace;
-    RunInstallSteps(nullptr, request, pace);
+    RunInstallSteps(nullptr, RequestFromChoices(c_, install()), pace);
 }
 
 }  // namespace

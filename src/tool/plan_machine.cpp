@@ -241,13 +241,19 @@ std::string PlanMachine::PathOf(HKEY key) const {
     return index < handles_.size() ? handles_[index] : "";
 }
 
+bool PlanMachine::OpenRealKey(const std::string& path, UniqueKey* key) const {
+    std::string rest;
+    HKEY root = SplitRoot(path, &rest);
+    return root && RegOpenKeyExA(root, rest.empty() ? nullptr : rest.c_str(), 0, KEY_READ, key->put()) == ERROR_SUCCESS;
+}
+
 bool PlanMachine::RealKeyExists(const std::string& path) const {
     std::string rest;
     HKEY root = SplitRoot(path, &rest);
     if (!root) return false;
     if (rest.empty()) return true;
     UniqueKey key;
-    return RegOpenKeyExA(root, rest.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+    return OpenRealKey(path, &key);
 }
 
 bool PlanMachine::KeyExists(const std::string& path) const {
@@ -265,11 +271,8 @@ bool PlanMachine::KeyExists(const std::string& path) const {
 std::vector<std::string> PlanMachine::Subkeys(const std::string& path) const {
     std::vector<std::string> names;
     std::set<std::string> folded;
-    std::string rest;
-    HKEY root = SplitRoot(path, &rest);
     UniqueKey key;
-    if (root && RealKeyExists(path) &&
-        RegOpenKeyExA(root, rest.empty() ? nullptr : rest.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
+    if (OpenRealKey(path, &key)) {
         char name[kPathSize];
         for (DWORD i = 0; RegEnumKeyA(key.get(), i, name, sizeof name) == ERROR_SUCCESS; ++i) {
             std::string child = path + "\\" + name;
@@ -289,12 +292,8 @@ std::vector<std::string> PlanMachine::Subkeys(const std::string& path) const {
 }
 
 bool PlanMachine::RealValue(const std::string& path, const std::string& name, ValueState* value) const {
-    std::string rest;
-    HKEY root = SplitRoot(path, &rest);
     UniqueKey key;
-    if (!root || !RealKeyExists(path) ||
-        RegOpenKeyExA(root, rest.empty() ? nullptr : rest.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return false;
+    if (!OpenRealKey(path, &key)) return false;
     DWORD type = 0, size = 0;
     const char* valueName = name.empty() ? nullptr : name.c_str();
     if (RegQueryValueExA(key.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
@@ -312,12 +311,9 @@ bool PlanMachine::RealValue(const std::string& path, const std::string& name, Va
 std::vector<std::string> PlanMachine::ValueNames(const std::string& path) const {
     std::vector<std::string> names;
     std::set<std::string> folded;
-    std::string rest;
-    HKEY root = SplitRoot(path, &rest);
     UniqueKey key;
     const std::string prefix = Fold(path) + "\\\\";
-    if (root && RealKeyExists(path) &&
-        RegOpenKeyExA(root, rest.empty() ? nullptr : rest.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
+    if (OpenRealKey(path, &key)) {
         for (DWORD i = 0;; ++i) {
             char name[16384];
             DWORD size = sizeof name;

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 #include <vector>
+#include "base/handles.h"
 #include "run/machine.h"
 
 class PlanMachine : public Machine {
@@ -90,6 +91,8 @@ private:
     bool IsSystemHandle(HKEY key) const;
     bool KeyExists(const std::string& path) const;
     bool RealKeyExists(const std::string& path) const;
+    // The key as it is on this computer, opened for reading; false when it is not there.
+    bool OpenRealKey(const std::string& path, UniqueKey* key) const;
     std::vector<std::string> Subkeys(const std::string& path) const;
     std::vector<std::string> ValueNames(const std::string& path) const;
     bool RealValue(const std::string& path, const std::string& name, ValueState* value) const;

@@ -56,9 +56,6 @@ private:
     bool leftAtRestart_ = false;
 };
 
-// No dialog: no progress texts, no pauses.
-class NoPace : public RunPace {};
-
 void UninstallPlanner::SelfRemoval() {
     plan_.Heading("The uninstaller itself (after the uninstall ends)");
     if (leftAtRestart_) {
