@@ -10,6 +10,9 @@
 #include "run/private_folder.h"
 #include "run/run_state.h"
 #include "draw/backdrop_picture.h"
+#include "install/seal_check.h"
+#include "registry/registry.h"
+#include "script/created.h"
 #include "res/resource.h"
 #include "base/handles.h"
 #include "script/paths.h"
@@ -152,16 +155,52 @@ static bool TakePrivateCopy(RunState& run) {
     return true;
 }
 
+// The installed uninstaller: its record in the install folder the record names, and the
+// system's entry for the product (which only an administrator writes on the NT family)
+// starting this very Setup.exe. A record written into a download folder is not enough.
+static bool IsInstalledCopy(const RunState& run) {
+    if (!run.selfRemovable) return false;
+    CreatedFacts facts(run.scriptPath);
+    char key[kValueSize], folder[kPathSize];
+    return RecordedRegistration(run.scriptPath, facts, key, sizeof key) &&
+           FolderPart(run.scriptPath, folder, sizeof folder) && RegistrationOwnerOf(key, folder) == RegistrationOwner::Own;
+}
+
 // An installed copy works on its own record, which lies in a folder only administrators
 // can write; every other run works on a private copy. A record that cannot be written
-// (read-only media) is copied too.
-static void ChooseWorkingScript(RunState& run) {
+// (read-only media) is copied too. A sealed Setup.exe that checks its folder (every run
+// but an uninstall and the installed copy's) always works on a copy, so that the shipped
+// script stays as sealed; the seal to check is given back then.
+static bool ChooseWorkingScript(RunState& run, RunMode mode, const char** seal, size_t* sealSize) {
     bool record = ReadCount("CopiedFile", run.scriptPath) != 0;
     bool writable = ScriptIsWritable(run.scriptPath);
     run.readOnlySource = !writable;
     run.selfRemovable = record && RunsFromInstallFolder(run.scriptPath);
-    if (record && writable) return;
+    bool sealed = mode == RunMode::Install && OwnSeal(seal, sealSize) && !IsInstalledCopy(run);
+    if (record && writable && !sealed) return false;
     TakePrivateCopy(run);  // without one, the run still works on the script where it lies
+    return sealed;
+}
+
+// The script of a sealed run, before anything is written into it: as sealed, or refused
+// (shown unless the run is silent, logged when there is a log) with nothing done.
+static bool SealedScriptHolds(const RunState& run, const char* seal, size_t size, const CommandLine& line,
+                              RunLog* log) {
+    // Without a private copy the run would write into the shipped script: refused too.
+    SealVerdict verdict;
+    if (run.scriptCopyFolder[0] && PathExists(OriginalScript())) {
+        verdict = CheckSealedScript(seal, size, run.scriptPath);
+    } else {
+        verdict.result = SealResult::Missing;
+        CopyBounded(verdict.name, sizeof verdict.name, "Setup.ini");
+    }
+    if (verdict.result == SealResult::Holds) return true;
+    static char text[kPathSize + 512];
+    FormatSealRefusal(verdict, text, sizeof text);
+    log->Answered(Message{Message::Warning, SealRefusalCaption(), text}, Answer::Ok);
+    if (!line.switches || line.quiet != Quietness::Silent)
+        MessageBoxA(nullptr, text, SealRefusalCaption(), MB_OK | MB_ICONSTOP);
+    return false;
 }
 
 // The private folder with the copy (and an earlier record kept aside); the run may have
@@ -238,7 +277,13 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
         AskForRestart(kRebootQuestionEn, kRebootQuestionJa);
         return 0;
     }
-    ChooseWorkingScript(run);
+    const char* seal = nullptr;
+    size_t sealSize = 0;
+    bool sealed = ChooseWorkingScript(run, mode, &seal, &sealSize);
+    if (sealed) {  // the files are checked when the install begins
+        run.seal = seal;
+        run.sealSize = sealSize;
+    }
     GetWindowRect(GetDesktopWindow(), &run.screenRect);
     run.readmeStartPage = -1;
     run.stage = Stage::Install;
@@ -249,6 +294,8 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
     end.forceRestart = line.forceRestart;
     if (line.switches && !OpenRunLog(line, arguments, &log)) {
         end.fatal = true;  // the log asked for cannot be written: nothing is done
+    } else if (sealed && !SealedScriptHolds(run, seal, sealSize, line, &log)) {
+        end.fatal = true;
     } else if (line.switches && line.quiet != Quietness::Shown) {
         ComScope com;
         end.fatal = RunUnattended(line, &log) != kExitSuccess;

@@ -5,6 +5,8 @@
 #include "base/handles.h"
 #include "base/text.h"
 #include "install/copy.h"
+#include "install/seal_check.h"
+#include "run/progress.h"
 #include "install/uninstaller.h"
 #include "launch/launch.h"
 #include "registry/registry.h"
@@ -136,9 +138,36 @@ InstallRequest RequestFromChoices(const DialogChoices& c, const char* installFol
     return request;
 }
 
-void RunInstallSteps(HWND owner, const InstallRequest& request, RunPace& pace) {
+// The sealed files as the first step of a sealed install, before anything is written.
+static bool SealedFilesHold(RunPace& pace) {
+    const RunState& run = Run();
+    if (!run.seal) return true;
+    pace.Progress("Checking files...", "ファイルを確認しています．");
+    TellSection("Sealed files");
+    char folder[kPathSize];
+    SealVerdict verdict;
+    if (FolderPart(OriginalScript(), folder, sizeof folder)) {
+        verdict = CheckSealedFiles(run.seal, run.sealSize, folder, RunProgress());
+    } else {
+        verdict.result = SealResult::Missing;
+    }
+    if (verdict.result == SealResult::Holds) {
+        Tell(Outcome::Told, "checked", folder);
+        return true;
+    }
+    static char text[kPathSize + 512];
+    FormatSealRefusal(verdict, text, sizeof text);
+    static const char* const kWhy[] = {"", "changed", "missing", "the seal's list is damaged"};
+    Tell(Outcome::Failed, "refused", verdict.name, kWhy[static_cast<int>(verdict.result)]);
+    Message refusal{Message::Warning, SealRefusalCaption(), text};
+    Ask(refusal);
+    return false;
+}
+
+bool RunInstallSteps(HWND owner, const InstallRequest& request, RunPace& pace) {
     const char* script = Script();
     Run().stepsStarted = true;
+    if (!SealedFilesHold(pace)) return false;
     TakeEarlierRecord(request.installFolder);
     if (ReadNumber("CopiedFile", "Count", 0, script) == 0) StartCreatedFacts(script);
     RemoveRecordedMenuShortcuts(request.installFolder);
@@ -172,6 +201,7 @@ void RunInstallSteps(HWND owner, const InstallRequest& request, RunPace& pace) {
     if (request.finalLaunch) FinalLaunch();
     RunLaunchEntries(owner, "Make");
     pace.Finish("Completed.", "終了しました．");
+    return true;
 }
 
 void RunUninstallSteps(HWND owner, const char* installFolder, RunPace& pace) {

@@ -33,7 +33,8 @@ class NoPace final : public RunPace {};
 InstallRequest RequestFromChoices(const DialogChoices& choices, const char* installFolder);
 
 // owner: the dialog, or none.
-void RunInstallSteps(HWND owner, const InstallRequest& request, RunPace& pace);
+// False when a sealed setup's files are not as sealed (told; nothing done).
+bool RunInstallSteps(HWND owner, const InstallRequest& request, RunPace& pace);
 void RunUninstallSteps(HWND owner, const char* installFolder, RunPace& pace);
 
 // The dialog's runs (its Run command).

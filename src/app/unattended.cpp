@@ -67,9 +67,9 @@ int InstallWithoutUser(const CommandLine& line, RunLog* log, RunPace& pace) {
     }
     InstallRequest request = RequestFromChoices(c, full);
     request.finalLaunch = false;
-    RunInstallSteps(nullptr, request, pace);
+    bool done = RunInstallSteps(nullptr, request, pace);
     FlushScript(Script());
-    return kExitSuccess;
+    return done ? kExitSuccess : kExitFailed;
 }
 
 int UninstallWithoutUser(RunLog* log, RunPace& pace) {

@@ -43,6 +43,10 @@ struct RunState {
     bool noRestartQuestion = false;
     // The run's steps began (a run with switches that never got there was cancelled).
     bool stepsStarted = false;
+    // The sealed list of a Setup.exe that checks its folder before the install's first
+    // step (null: no check); it stays in the program's resources.
+    const char* seal = nullptr;
+    size_t sealSize = 0;
     // The folder given on the command line, for the dialog's folder field.
     char givenFolder[kPathSize] = "";
     // Where the steps act, ask and tell (null: the system, message boxes, sums only):

@@ -8,6 +8,7 @@
 #include "tool/manifest.h"
 #include "tool/plan.h"
 #include "tool/preview.h"
+#include "tool/seal.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ const char kUsage[] =
     "       SetupTool preview [FOLDER] [--size WxH] --out DIR\n"
     "       SetupTool plan [--uninstall] [FOLDER]\n"
     "       SetupTool manifest [FOLDER] [--version V] [--url URL] [--package ZIP] --out DIR\n"
+    "       SetupTool seal [--verify] [FOLDER]\n"
     "FOLDER holds Setup.ini and the product's files (default: the current folder).\n"
     "check   prints one line per finding, FILE:LINE: error|warning: text; exit status 0 clean,\n"
     "        1 warnings, 2 errors.\n"
@@ -66,6 +68,7 @@ int RunCheck(int argc, char** argv) {
                                       : given + (given.back() == '\\' || given.back() == '/' ? "" : "\\") + "Setup.ini";
     Findings findings;
     CheckScript(folder, findings);
+    CheckSeal(folder, findings);
     Print(findings.Format(label));
     size_t errors = findings.Count(Severity::Error), warnings = findings.Count(Severity::Warning);
     if (errors || warnings)
@@ -149,6 +152,27 @@ int RunManifest(int argc, char** argv) {
     return status;
 }
 
+int RunSeal(int argc, char** argv) {
+    bool verify = false;
+    std::string given;
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--verify")
+            verify = true;
+        else if (arg.compare(0, 2, "--") != 0 && given.empty())
+            given = arg;
+        else
+            return Usage("unknown argument " + arg);
+    }
+    std::string folder = FullFolder(given);
+    if (folder.empty()) return Usage("the folder does not fit a path");
+    std::string report, errors;
+    int status = verify ? VerifySeal(folder, &report, &errors) : SealFolder(folder, &report, &errors);
+    Print(report);
+    PrintError(errors);
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,6 +184,7 @@ int main(int argc, char** argv) {
     if (command == "preview") return RunPreview(argc, argv);
     if (command == "plan") return RunPlan(argc, argv);
     if (command == "manifest") return RunManifest(argc, argv);
+    if (command == "seal") return RunSeal(argc, argv);
     if (command == "help" || command == "--help" || command == "/?") {
         Print(kUsage);
         return 0;

@@ -1,0 +1,30 @@
+// The seal of a Setup.exe checked against its folder: the script as the run reads it,
+// then every sealed file, before the run changes anything.
+#pragma once
+#include <windows.h>
+#include <stdint.h>
+#include "script/vocabulary.h"
+
+class FileProgress;
+
+// The sealed list this program carries (SetupTool seal), or false when it has none.
+bool OwnSeal(const char** data, size_t* size);
+
+enum class SealResult { Holds, Changed, Missing, Damaged };
+struct SealVerdict {
+    SealResult result = SealResult::Holds;
+    char name[kPathSize] = "";  // the first file that differs
+};
+
+// The list's "Setup.ini" against script, the copy the run works on.
+SealVerdict CheckSealedScript(const char* data, size_t size, const char* script);
+// Every other file of the list against folder, in the list's order.
+SealVerdict CheckSealedFiles(const char* data, size_t size, const char* folder, FileProgress& progress);
+
+// The size and SHA-256 of a file's content; false when it is missing, a folder or
+// cannot be read. buffer: a block of at least 4 KiB the caller lends.
+bool HashFileContent(const char* path, char* buffer, size_t bufferSize, uint64_t* size, uint8_t hash[32]);
+
+// The refusal: caption and text (the message pair's language), naming the file and why.
+void FormatSealRefusal(const SealVerdict& verdict, char* text, size_t cap);
+const char* SealRefusalCaption();
