@@ -52,7 +52,7 @@ bool ParseLine(const char* line, size_t n, SealEntry* entry) {
     if (!ParseNumber(size, (size_t)(space - size), 16, &value) || value > kSealMaxFileSize) return false;
     entry->size = value;
     size_t nameLength = n - (size_t)(space + 1 - line);
-    if (nameLength == 0 || nameLength >= sizeof entry->name) return false;
+    if (nameLength == 0 || nameLength >= sizeof entry->name || memchr(space + 1, 0, nameLength)) return false;
     memcpy(entry->name, space + 1, nameLength);
     entry->name[nameLength] = 0;
     return IsSealableName(entry->name);

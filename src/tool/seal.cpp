@@ -64,8 +64,9 @@ bool RemoveSignature(const std::string& exe, const std::vector<unsigned char>& i
     return file && WriteFile(file.get(), out.data(), (DWORD)out.size(), &wrote, nullptr) && wrote == out.size();
 }
 
-// The seal list of the Setup.exe at exe; false when it has none.
-bool ReadSeal(const std::string& exe, std::string* list) {
+}  // namespace
+
+bool ReadSealOf(const std::string& exe, std::string* list) {
     HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!module) return false;
     HRSRC found = FindResourceA(module, kType, kType);
@@ -75,8 +76,6 @@ bool ReadSeal(const std::string& exe, std::string* list) {
     FreeLibrary(module);
     return bytes != nullptr;
 }
-
-}  // namespace
 
 bool SignatureOf(const std::vector<unsigned char>& image, size_t* offset, size_t* size, size_t* directoryAt) {
     auto u16 = [&](size_t at) { return (unsigned)image[at] | (unsigned)image[at + 1] << 8; };
@@ -168,7 +167,7 @@ int SealFolder(const std::string& folder, std::string* report, std::string* erro
 bool CompareFolderWithSeal(const std::string& folder, bool* sealed, std::vector<SealDifference>* differences,
                            std::string* problem) {
     std::string list;
-    *sealed = ReadSeal(Join(folder, "Setup.exe"), &list);
+    *sealed = ReadSealOf(Join(folder, "Setup.exe"), &list);
     if (!*sealed) return true;
     SealReader reader(list.data(), list.size());
     if (!reader.Check()) {

@@ -25,6 +25,9 @@ int VerifySeal(const std::string& folder, std::string* report, std::string* erro
 // The check's findings for the seal, if Setup.exe carries one.
 void CheckSeal(const std::string& folder, Findings& findings);
 
+// The seal list stored in the Setup.exe at exe; false when it carries none.
+bool ReadSealOf(const std::string& exe, std::string* list);
+
 // Whether the PE image in bytes carries a signature (its certificate table), and where
 // that table starts. Pure, for the tests.
 bool SignatureOf(const std::vector<unsigned char>& image, size_t* offset, size_t* size, size_t* directoryAt);
