@@ -155,6 +155,11 @@ static bool TakePrivateCopy(RunState& run) {
     return true;
 }
 
+static void EnterSetupFolder(const char* script) {
+    char folder[kPathSize];
+    if (FolderPart(script, folder, sizeof folder)) SetCurrentDirectoryA(folder);
+}
+
 // The installed uninstaller: its record in the install folder the record names, and the
 // system's entry for the product (which only an administrator writes on the NT family)
 // starting this very Setup.exe. A record written into a download folder is not enough.
@@ -169,14 +174,17 @@ static bool IsInstalledCopy(const RunState& run) {
 // An installed copy works on its own record, which lies in a folder only administrators
 // can write; every other run works on a private copy. A record that cannot be written
 // (read-only media) is copied too. A sealed Setup.exe that checks its folder (every run
-// but an uninstall and the installed copy's) always works on a copy, so that the shipped
-// script stays as sealed; the seal to check is given back then.
+// but the installed copy's) always works on a copy, so that the shipped script stays as
+// sealed; the seal to check is given back then.
 static bool ChooseWorkingScript(RunState& run, RunMode mode, const char** seal, size_t* sealSize) {
     bool record = ReadCount("CopiedFile", run.scriptPath) != 0;
     bool writable = ScriptIsWritable(run.scriptPath);
     run.readOnlySource = !writable;
     run.selfRemovable = record && RunsFromInstallFolder(run.scriptPath);
-    bool sealed = mode == RunMode::Install && OwnSeal(seal, sealSize) && !IsInstalledCopy(run);
+    // An uninstall started beside a sealed Setup.exe is checked too: a record written there
+    // would otherwise be trusted.
+    bool sealed = (mode == RunMode::Install || mode == RunMode::Uninstall) && OwnSeal(seal, sealSize) &&
+                  !IsInstalledCopy(run);
     if (record && writable && !sealed) return false;
     TakePrivateCopy(run);  // without one, the run still works on the script where it lies
     return sealed;
@@ -199,7 +207,7 @@ static bool SealedScriptHolds(const RunState& run, const char* seal, size_t size
     FormatSealRefusal(verdict, text, sizeof text);
     log->Answered(Message{Message::Warning, SealRefusalCaption(), text}, Answer::Ok);
     if (!line.switches || line.quiet != Quietness::Silent)
-        MessageBoxA(nullptr, text, SealRefusalCaption(), MB_OK | MB_ICONSTOP);
+        MessageBoxA(nullptr, text, SealRefusalCaption(), MB_OK | MB_ICONWARNING);
     return false;
 }
 
@@ -279,6 +287,10 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
     }
     const char* seal = nullptr;
     size_t sealSize = 0;
+    // The product's files are named relative to the setup folder, wherever the run was
+    // started from (a management tool starts it from the system folder). An uninstall
+    // keeps its own: a process standing in the install folder would keep it from going.
+    if (mode == RunMode::Install) EnterSetupFolder(run.scriptPath);
     bool sealed = ChooseWorkingScript(run, mode, &seal, &sealSize);
     if (sealed) {  // the files are checked when the install begins
         run.seal = seal;

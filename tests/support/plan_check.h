@@ -27,9 +27,13 @@ inline DWORD RunTool(const std::string& arguments, std::string* out) {
     // In the temporary folder, which the drive listings of the tests leave out.
     char temp[MAX_PATH] = "";
     GetTempPathA(sizeof temp, temp);
-    const std::string file = std::string(temp) + "setuptool-output.txt";
+    // A file of its own for each run: a stale one must never pass for this run's output.
+    static unsigned runs = 0;
+    const std::string file = std::string(temp) + "setuptool-output-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(++runs) + ".txt";
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE output = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    const DWORD openError = GetLastError();
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -44,7 +48,9 @@ inline DWORD RunTool(const std::string& arguments, std::string* out) {
         CloseHandle(p.hProcess);
     }
     CloseHandle(output);
-    *out = stage::ReadFile(file);
+    *out = output == INVALID_HANDLE_VALUE ? "(no output file: error " + std::to_string(openError) + ")"
+                                          : stage::ReadFile(file);
+    DeleteFileA(file.c_str());
     return code;
 }
 
