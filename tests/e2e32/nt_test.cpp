@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+#include "plan_check.h"
 #include "run32_helpers.h"
 #include "res/resource.h"
 
@@ -308,4 +309,38 @@ TEST(Win32OnNt, SilentInstallAndQuietUninstall) {
     EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(target); }, 90000)) << "the uninstaller removes itself";
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ | KEY_WOW64_32KEY, &key));
     stage::DeleteTree("C:\\Silent 32");
+}
+
+// The 32-bit program checks its seal (SHA-256 in its own code) under emulation: one
+// changed byte of a payload file is refused with 1603 before anything is made; the
+// folder as sealed installs, and the installed copy uninstalls without a check.
+TEST(Win32OnNt, SealedSetupRefusesAChangedFileAndInstallsTheIntactOne) {
+    const std::string sample = stage::HostToWindows(Env("SETUP_SAMPLE").c_str());
+    ASSERT_FALSE(Env("SETUP_SAMPLE").empty()) << "SETUP_SAMPLE must be set";
+    stage::Folder folder("sealed32");
+    ASSERT_TRUE(stage::CopyTree(sample, folder.dir()));
+    std::string said;
+    ASSERT_EQ(0u, plancheck::RunTool("seal \"" + folder.dir() + "\"", &said)) << said;
+    const std::string target = "C:\\Sealed 32";
+    stage::DeleteTree(target);
+    auto silent = [&](const std::string& exe, const std::string& args, const std::string& from) {
+        ui::Program program;
+        DWORD code = 99;
+        if (program.Start(exe, args, from) && !program.Wait(kRunWait, &code)) program.Kill();
+        return code;
+    };
+    std::string readme = stage::ReadFile(folder.Path("readme.txt"));
+    std::string changed = readme;
+    changed[0] ^= 0x20;
+    ASSERT_TRUE(stage::WriteFile(folder.Path("readme.txt"), changed));
+    EXPECT_EQ(1603u, silent(folder.Path("Setup.exe"), "/S /LOG=C:\\sealed32.log /D=" + target, "C:\\"));
+    EXPECT_FALSE(stage::Exists(target)) << "nothing is made";
+    EXPECT_NE(std::string::npos, stage::ReadFile("C:\\sealed32.log").find("readme.txt has been changed"))
+        << stage::ReadFile("C:\\sealed32.log");
+
+    ASSERT_TRUE(stage::WriteFile(folder.Path("readme.txt"), readme));
+    EXPECT_EQ(0u, silent(folder.Path("Setup.exe"), "/S /D=" + target, "C:\\"));
+    EXPECT_TRUE(stage::Exists(target + "\\readme.txt"));
+    EXPECT_EQ(0u, silent(target + "\\Setup.exe", "uninstall /S", "C:\\"));
+    EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(target); }, 90000)) << "the uninstaller removes itself";
 }
