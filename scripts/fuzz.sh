@@ -21,6 +21,7 @@ declare -A sources=(
     [fuzz_launch]="src/base/text.cpp src/launch/launch_text.cpp src/script/path_rules.cpp"
     [fuzz_readme]="src/base/text.cpp src/ui/readme_pages.cpp src/draw/draw_parse.cpp"
     [fuzz_command_line]="src/base/text.cpp src/app/command_line.cpp src/app/exit_code.cpp"
+    [fuzz_seal]="src/base/text.cpp src/base/sha256.cpp src/install/seal_list.cpp"
     [fuzz_tool]="src/base/text.cpp src/tool/ini_text.cpp src/tool/vocabulary.cpp src/script/vocabulary.cpp src/tool/check_rules.cpp src/install/copy_entry.cpp src/draw/bmp_layout.cpp"
 )
 targets=("$@")

@@ -76,8 +76,11 @@ bool IsSealableName(const char* name) {
         }
         if (c < 0x20 || c == 0x7f || c == '/' || c == ':') return false;
         if (IsLeadByte(c)) {
-            if (p[1] == 0) return false;  // a lead byte without its trail
-            ++p;                          // a trail byte may look like a backslash
+            // A lead byte without a proper trail is no character: the system could read
+            // what follows as a colon or a separator of its own.
+            unsigned char trail = (unsigned char)p[1];
+            if (trail < 0x40 || trail == 0x7f) return false;
+            ++p;  // a trail byte may look like a backslash
         }
     }
 }
