@@ -109,7 +109,8 @@ TEST(SealList, NamesThatMayBeSealed) {
         {"Setup.ini", true},     {"a\\b\\c.txt", true},  {"..x", true},          {"x..", true},
         {"", false},             {".", false},           {"..", false},          {"a\\.\\b", false},
         {"a\\\\b", false},       {"a\\", false},         {"\\a", false},         {"C:x", false},
-        {"a/b", false},          {"a\x7f", false},       {"a\x98:b", false},    {"a\x98\x01", false},           };
+        {"a/b", false},          {"a\x7f", false},       {"a\x98:b", false},    {"a\x98\x01", false},
+    };
     for (const Case& c : cases) EXPECT_EQ(IsSealableName(c.name), c.ok) << c.name;
     // A lone lead byte is half a character; on a single-byte code page it is a letter.
     bool dbcs = IsLeadByte(0x83);
