@@ -15,6 +15,7 @@
 #include "script/created.h"
 #include "res/resource.h"
 #include "base/handles.h"
+#include "base/sha256.h"
 #include "script/paths.h"
 #include "script/script.h"
 #include "base/text.h"
@@ -262,6 +263,7 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
     PreloadSystemLibraries();
     // A missing disk or drive must not stop the run with a system error box.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    Sha256::UseProcessorInstructions(SystemKeepsSseRegisters());  // the seal's check reads every file
     RunState& run = Run();
     run.instance = instance;
     run.restartNeeded = false;

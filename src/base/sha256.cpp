@@ -1,5 +1,10 @@
 #include "base/sha256.h"
 #include <string.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define SHA256_X86 1
+#endif
 
 namespace {
 
@@ -15,7 +20,68 @@ const uint32_t kRound[64] = {
 
 inline uint32_t Rotate(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
+bool g_accelerated = false;
+
+#ifdef SHA256_X86
+bool ProcessorHasShaInstructions() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_SSE4_1) || !(c & bit_SSSE3)) return false;
+    if (__get_cpuid_max(0, nullptr) < 7) return false;
+    __cpuid_count(7, 0, a, b, c, d);
+    return (b & (1u << 29)) != 0;  // SHA
+}
+
+// Blocks of 64 bytes with the SHA instructions: four rounds a step, the message schedule
+// kept in four registers that take turns.
+__attribute__((target("sha,sse4.1,ssse3"))) void BlocksWithInstructions(uint32_t state[8], const uint8_t* p,
+                                                                        size_t blocks) {
+    const __m128i kSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+    __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[0]));
+    __m128i s1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[4]));
+    t = _mm_shuffle_epi32(t, 0xB1);
+    s1 = _mm_shuffle_epi32(s1, 0x1B);
+    __m128i s0 = _mm_alignr_epi8(t, s1, 8);  // ABEF
+    s1 = _mm_blend_epi16(s1, t, 0xF0);       // CDGH
+    for (; blocks > 0; --blocks, p += 64) {
+        const __m128i saved0 = s0, saved1 = s1;
+        __m128i msg[4];
+        for (int i = 0; i < 4; ++i)
+            msg[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i)), kSwap);
+        for (int i = 0; i < 16; ++i) {
+            __m128i& cur = msg[i & 3];
+            __m128i m = _mm_add_epi32(cur, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&kRound[4 * i])));
+            s1 = _mm_sha256rnds2_epu32(s1, s0, m);
+            if (i >= 3 && i <= 14) {
+                __m128i& next = msg[(i + 1) & 3];
+                next = _mm_add_epi32(next, _mm_alignr_epi8(cur, msg[(i - 1) & 3], 4));
+                next = _mm_sha256msg2_epu32(next, cur);
+            }
+            m = _mm_shuffle_epi32(m, 0x0E);
+            s0 = _mm_sha256rnds2_epu32(s0, s1, m);
+            if (i >= 1 && i <= 12) msg[(i - 1) & 3] = _mm_sha256msg1_epu32(msg[(i - 1) & 3], cur);
+        }
+        s0 = _mm_add_epi32(s0, saved0);
+        s1 = _mm_add_epi32(s1, saved1);
+    }
+    t = _mm_shuffle_epi32(s0, 0x1B);       // FEBA
+    s1 = _mm_shuffle_epi32(s1, 0xB1);      // DCHG
+    s0 = _mm_blend_epi16(t, s1, 0xF0);     // DCBA
+    s1 = _mm_alignr_epi8(s1, t, 8);        // HGFE
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[0]), s0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[4]), s1);
+}
+#endif
+
 }  // namespace
+
+bool Sha256::UseProcessorInstructions(bool allowed) {
+#ifdef SHA256_X86
+    g_accelerated = allowed && ProcessorHasShaInstructions();
+#else
+    (void)allowed;
+#endif
+    return g_accelerated;
+}
 
 Sha256::Sha256() {
     static const uint32_t kStart[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
@@ -24,6 +90,12 @@ Sha256::Sha256() {
 }
 
 void Sha256::Block(const uint8_t* p) {
+#ifdef SHA256_X86
+    if (g_accelerated) {
+        BlocksWithInstructions(state_, p, 1);
+        return;
+    }
+#endif
     uint32_t w[64];
     for (int i = 0; i < 16; ++i)
         w[i] = (uint32_t)p[4 * i] << 24 | (uint32_t)p[4 * i + 1] << 16 | (uint32_t)p[4 * i + 2] << 8 | p[4 * i + 3];
@@ -69,6 +141,13 @@ void Sha256::Add(const void* data, size_t size) {
         Block(buffer_);
         used_ = 0;
     }
+#ifdef SHA256_X86
+    if (g_accelerated && size >= 64) {
+        BlocksWithInstructions(state_, p, size / 64);
+        p += size / 64 * 64;
+        size %= 64;
+    }
+#endif
     for (; size >= 64; p += 64, size -= 64) Block(p);
     memcpy(buffer_, p, size);
     used_ = size;

@@ -8,6 +8,11 @@
 
 class Sha256 {
 public:
+    // Whether the processor's SHA instructions may be used where it has them (off until
+    // a program says so: the 9x family and NT 4 do not keep the registers they need).
+    // Returns whether they are in use now.
+    static bool UseProcessorInstructions(bool allowed);
+
     Sha256();
     void Add(const void* data, size_t size);
     // The digest of everything added; the object is then spent.

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <string>
+#include "base/sha256.h"
 #include "tool/check.h"
 #include "tool/console.h"
 #include "tool/manifest.h"
@@ -178,6 +179,7 @@ int RunSeal(int argc, char** argv) {
 int main(int argc, char** argv) {
     // A missing disk must not stop the tool with a system error box.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    Sha256::UseProcessorInstructions(true);
     if (argc < 2) return Usage("");
     std::string command = argv[1];
     if (command == "check") return RunCheck(argc, argv);

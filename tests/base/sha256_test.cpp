@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <wincrypt.h>
+#include <stdio.h>
 #include <string>
 
 namespace {
@@ -59,7 +60,32 @@ TEST(Sha256, PublishedVectors) {
          "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
         {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.digest, Hex(c.message)) << c.message.size() << " bytes";
+    // Both ways: plain code, and the processor's SHA instructions where it has them.
+    for (bool instructions : {false, true}) {
+        bool used = Sha256::UseProcessorInstructions(instructions);
+        if (instructions && !used) std::printf("this processor has no SHA instructions: plain code only\n");
+        for (const Case& c : cases)
+            EXPECT_EQ(c.digest, Hex(c.message)) << c.message.size() << " bytes, instructions " << used;
+    }
+    Sha256::UseProcessorInstructions(false);
+}
+
+// The instructions and the plain code agree on every length and split of varied data.
+TEST(Sha256, ProcessorInstructionsAgreeWithThePlainCode) {
+    if (!Sha256::UseProcessorInstructions(true)) GTEST_SKIP() << "no SHA instructions on this processor";
+    std::string data;
+    uint32_t x = 12345;
+    for (int i = 0; i < 5000; ++i) data += (char)((x = x * 1103515245 + 12345) >> 16);
+    for (size_t length : {0u, 63u, 64u, 65u, 127u, 128u, 129u, 1000u, 4096u, 5000u}) {
+        for (size_t piece : {0u, 1u, 64u, 100u, 4096u}) {
+            std::string part = data.substr(0, length);
+            Sha256::UseProcessorInstructions(true);
+            std::string fast = Hex(part, piece);
+            Sha256::UseProcessorInstructions(false);
+            EXPECT_EQ(Hex(part, piece), fast) << length << "/" << piece;
+        }
+    }
+    Sha256::UseProcessorInstructions(false);
 }
 
 // Pieces of every size give the digest of the whole, at every length around the block
