@@ -1,7 +1,8 @@
 #!/bin/bash
 # The main job: builds Setup.exe and installs the sample product of examples/sample
 # into a Wine prefix (build/demo-prefix), after SetupTool has checked the sample,
-# previewed its pictures and planned its install (outputs in build/demo). With a display the dialog is yours to use;
+# previewed its pictures and planned its install (outputs in build/demo), and seals it;
+# at the end one changed byte in the sealed stage is refused. With a display the dialog is yours to use;
 # without one it runs under a private Xvfb, presses OK itself and saves screenshots
 # in build/demo. BUILD_ROOT (default build) moves all of it, as for scripts/build.sh.
 set -u
@@ -49,6 +50,8 @@ done
 rm -rf "$prefix/drive_c/demo-preview"
 (cd "$stage" && $wine "$tool" plan) | tr -d '\r' > "$out/tool-plan.txt"
 echo "SetupTool plan: $out/tool-plan.txt"
+# Sealed, as an author ships it (then signs it): the install checks every file first.
+(cd "$stage" && $wine "$tool" seal) | tr -d '\r' | sed 's/^/SetupTool seal: /'
 (cd "$stage" && exec $wine Setup.exe) &
 setup=$!
 if [ $headless = 1 ]; then
@@ -110,5 +113,27 @@ echo "  the log's first lines:"
 head -12 "$prefix/drive_c/demo-install.log" | tr -d '\r' | sed 's/^/    /'
 echo "  ...the log's last line: $(tail -1 "$prefix/drive_c/demo-install.log" | tr -d '\r')"
 cp "$prefix/drive_c/demo-install.log" "$prefix/drive_c/demo-uninstall.log" "$out/" 2>/dev/null
-[ $headless = 1 ] && echo "screenshots: $out/dialog.png $out/readme.png $out/readme-licence.png $out/progress.png"
+# One changed byte in the sealed stage: the seal no longer matches and nothing is installed.
+echo "sealed media: one byte of readme.txt changed in the stage"
+printf 'X' | dd of="$stage/readme.txt" bs=1 seek=3 conv=notrunc status=none
+(cd "$stage" && $wine "$tool" seal --verify) | tr -d '\r' | sed 's/^/  SetupTool seal --verify: /'
+(cd "$stage" && $wine Setup.exe /S '/LOG=C:\demo-refused.log' '/D=C:\Refused')
+echo "  silent install: exit code $? (1603 & 255 = 67 in a shell); C:\\Refused $([ -e "$prefix/drive_c/Refused" ] && echo made || echo "not made")"
+grep -A3 'logged instead of shown' "$prefix/drive_c/demo-refused.log" | tr -d '\r' | sed 's/^/    /'
+shots="$out/dialog.png $out/readme.png $out/readme-licence.png $out/progress.png"
+if [ $headless = 1 ]; then
+    (cd "$stage" && exec $wine Setup.exe) &
+    refused=$!
+    if $wine "$driver" wait "Checking files" 30000; then
+        sleep 0.5
+        $wine "$driver" screenshot 'C:\demo-refused.bmp'
+        $wine "$driver" click "Checking files" 1
+        convert "$prefix/drive_c/demo-refused.bmp" "$out/refused.png" && shots="$shots $out/refused.png"
+    else
+        echo "  the refusal was not shown"
+    fi
+    wait $refused
+fi
+cp examples/sample/readme.txt "$stage/readme.txt"
+[ $headless = 1 ] && echo "screenshots: $shots"
 exit $rc
