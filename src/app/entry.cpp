@@ -192,7 +192,7 @@ static bool ChooseWorkingScript(RunState& run, RunMode mode, const char** seal, 
 }
 
 // The script of a sealed run, before anything is written into it: as sealed, or refused
-// (shown unless the run is silent, logged when there is a log) with nothing done.
+// (shown when the dialog would be, logged when there is a log) with nothing done.
 static bool SealedScriptHolds(const RunState& run, const char* seal, size_t size, const CommandLine& line,
                               RunLog* log) {
     // Without a private copy the run would write into the shipped script: refused too.
@@ -207,7 +207,8 @@ static bool SealedScriptHolds(const RunState& run, const char* seal, size_t size
     static char text[kPathSize + 512];
     FormatSealRefusal(verdict, text, sizeof text);
     log->Answered(Message{Message::Warning, SealRefusalCaption(), text}, Answer::Ok);
-    if (!line.switches || line.quiet != Quietness::Silent)
+    // A run without the dialog asks nothing and shows no box: its log and exit code tell.
+    if (line.quiet == Quietness::Shown)
         MessageBoxA(nullptr, text, SealRefusalCaption(), MB_OK | MB_ICONWARNING);
     return false;
 }

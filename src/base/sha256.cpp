@@ -47,6 +47,7 @@ __attribute__((target("sha,sse4.1,ssse3"))) void BlocksWithInstructions(uint32_t
         __m128i msg[4];
         for (int i = 0; i < 4; ++i)
             msg[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i)), kSwap);
+#pragma GCC unroll 16
         for (int i = 0; i < 16; ++i) {
             __m128i& cur = msg[i & 3];
             __m128i m = _mm_add_epi32(cur, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&kRound[4 * i])));
