@@ -149,7 +149,7 @@ bool MayEraseProtectedValue(const CreatedFacts& facts, RootKind root, const char
 
 bool RegistryDataText(const char* data, const char* installFolder, char* out) {
     // A cut expansion names another file: better no value than a wrong one.
-    if (!ExpandPath(data, installFolder, out, true)) return false;
+    if (!ExpandProgramPath(data, installFolder, out)) return false;
     return out[0] || CopyBounded(out, kPathSize, data);
 }
 

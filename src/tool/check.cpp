@@ -161,6 +161,7 @@ private:
     void CheckReadme();
     void CheckShortcut(const char* section, bool hotkey);
     void CheckShortcuts();
+    void CheckDialogIcon();
     void CheckLastGo();
     void CheckRegistry();
     void CheckAssociations();
@@ -271,7 +272,9 @@ void Checker::CheckKey(const IniSection& s, const SectionShape& shape, const Ini
     if (HasDroppedQuotes(k.value) && !HasDroppedQuotes(value))
         out_.Warn(k.line, "the value of " + Quoted(k.name) + " begins and ends with " +
                               (k.value[0] == '"' ? "a double" : "a single") +
-                              " quote: the program drops both, so they are not part of the value");
+                              " quote: the program drops both and reads " + Quoted(ShortText(value, 80)) +
+                              "; to keep them, write one more pair around the whole value: " + k.name + "=" +
+                              k.value[0] + k.value + k.value[0]);
     if (!listed || value.empty()) return;
     if (shape.list == ListShape::Numbered || shape.list == ListShape::Prefixed) {
         int first = shape.list == ListShape::Numbered ? shape.firstNumber : 0;
@@ -559,6 +562,26 @@ void Checker::CheckShortcuts() {
         char name[kValueSize];
         if (ReadText(word, "Name", name, sizeof name, script())) CheckShortcut(word, true);
     }
+    CheckDialogIcon();
+}
+
+// [Desktop] "Icon" is read three ways: the setup dialog takes it as written, from the
+// folder Setup.exe starts in; the shortcut and the registration expand it. Only a
+// plain name shipped beside Setup.exe and installed by a copy entry serves all three.
+void Checker::CheckDialogIcon() {
+    char icon[kValueSize];
+    if (!ReadText("Desktop", "Icon", icon, sizeof icon, script())) return;
+    if (PathExists(icon) && !IsFolder(icon)) return;
+    const bool token = icon[0] == '%' || icon[0] == '!';
+    const char* rest = icon + (icon[0] == '!');
+    if (icon[0] == '%' && FindFirstChar(icon + 1, '%')) rest = FindFirstChar(icon + 1, '%') + 1;
+    const char* name = LastComponent(rest);
+    out_.Warn(Line("Desktop", "Icon"),
+              "the setup dialog takes [Desktop] \"Icon\" as written, without folder tokens, from the folder Setup.exe "
+              "starts in: " + Quoted(icon) + " is not there, so the dialog shows the program's own icon" +
+                  (token ? " (the shortcut and the list of installed programs expand the token, the dialog does not)"
+                         : "") +
+                  "; ship " + Quoted(name) + " beside Setup.exe, install it with a copy entry, and write Icon=" + name);
 }
 
 void Checker::CheckLastGo() {
