@@ -62,7 +62,7 @@ bool WriteShortcut(const char* section, const char* linkPath, const char* script
 
 void DescribeShortcut(const ShortcutFields& f, char* detail, size_t cap) {
     FormatBounded(detail, cap, "-> %s%s%s  (in %s)", f.target, f.arguments[0] ? " " : "", f.arguments, f.workFolder);
-    if (f.hasIcon) {
+    if (f.hasIcon && f.icon[0]) {
         char icon[kPathSize + 32];
         FormatBounded(icon, sizeof icon, "  (icon %s,%d)", f.icon, f.iconIndex);
         AppendBounded(detail, cap, icon);

@@ -162,6 +162,7 @@ private:
     void CheckShortcut(const char* section, bool hotkey);
     void CheckShortcuts();
     void CheckDialogIcon();
+    void CheckLookedUpIcon(const char* section);
     void CheckLastGo();
     void CheckRegistry();
     void CheckAssociations();
@@ -541,6 +542,7 @@ void Checker::CheckShortcut(const char* section, bool hotkey) {
         char value[kLongValueSize];
         if (ReadText(section, key, value, sizeof value, script())) CheckTokens(Line(section, key), value, false);
     }
+    CheckLookedUpIcon(section);
     ShortcutFields fields;
     if (!ReadShortcutFields(section, script(), choices_.installFolder, hotkey, &fields))
         out_.Error(line, "a value of " + Section(section) + " does not fit once expanded (259 bytes for a path, 1,038 "
@@ -563,6 +565,24 @@ void Checker::CheckShortcuts() {
         if (ReadText(word, "Name", name, sizeof name, script())) CheckShortcut(word, true);
     }
     CheckDialogIcon();
+}
+
+// An icon without a folder token is looked up as a program, as "Path" is: a document
+// (an .ico file) gives the program registered to open it, or nothing, never the file.
+void Checker::CheckLookedUpIcon(const char* section) {
+    char icon[kValueSize];
+    if (!ReadText(section, "Icon", icon, sizeof icon, script()) || icon[0] == '!' || icon[0] == '%') return;
+    const char* dot = FindLastChar(LastComponent(icon), '.');
+    for (const char* program : {".exe", ".com"})
+        if (dot && lstrcmpiA(dot, program) == 0) return;
+    const bool desktop = lstrcmpiA(section, "Desktop") == 0;
+    out_.Warn(Line(section, "Icon"),
+              "\"Icon\" " + Quoted(icon) + " has no folder token, so it is looked up as a program, as \"Path\" is: it "
+              "gives the program that opens such files (or no icon), not the file itself; " +
+                  (desktop ? std::string("the setup dialog, though, reads it as written: name a program that holds the "
+                                         "icon, shipped beside Setup.exe and installed by a copy entry (Icon=tool.exe, "
+                                         "with IconNo), or write Icon=%root%") + icon + " and let the dialog show its own"
+                           : "write Icon=%root%" + std::string(icon)));
 }
 
 // [Desktop] "Icon" is read three ways: the setup dialog takes it as written, from the

@@ -151,10 +151,15 @@ TEST(Check, EachMistakeGivesOneFindingOnItsLine) {
          "starts in: \"%root%tool.ico\" is not there, so the dialog shows the program's own icon (the shortcut and "
          "the list of installed programs expand the token, the dialog does not); ship \"tool.ico\" beside Setup.exe, "
          "install it with a copy entry, and write Icon=tool.ico"},
-        {"dialog-icon-missing", "[Desktop]\nName=Tool\nPath=%windows%\\notepad.exe\nIcon=art\\tool.ico\n", 8, W,
-         "\"art\\tool.ico\" is not there, so the dialog shows the program's own icon; ship \"tool.ico\""},
-        {"dialog-icon-folder", "[Desktop]\nName=Tool\nPath=%windows%\\notepad.exe\nIcon=art\n", 8, W,
-         "\"art\" is not there", {{"art\\x.ico", "x"}}},
+        {"dialog-icon-missing", "[Desktop]\nName=Tool\nPath=%windows%\\notepad.exe\nIcon=art\\tool.exe\n", 8, W,
+         "\"art\\tool.exe\" is not there, so the dialog shows the program's own icon; ship \"tool.exe\""},
+        {"dialog-icon-folder", "[Desktop]\nName=Tool\nPath=%windows%\\notepad.exe\nIcon=art.exe\n", 8, W,
+         "\"art.exe\" is not there", {{"art.exe\\x.ico", "x"}}},
+        {"icon-looked-up", "[Menu]\nName=B\n[Menu0]\nName=Tool\nPath=%windows%\\notepad.exe\nIcon=tool.ico\n", 10, W,
+         "\"Icon\" \"tool.ico\" has no folder token, so it is looked up as a program, as \"Path\" is: it gives the "
+         "program that opens such files (or no icon), not the file itself; write Icon=%root%tool.ico"},
+        {"dialog-icon-looked-up", "[Desktop]\nName=Tool\nPath=%windows%\\notepad.exe\nIcon=tool.ico\n", 8, W,
+         "the setup dialog, though, reads it as written: name a program that holds the icon", {{"tool.ico", "i"}}},
         {"lastgo-name", "[Menu]\nName=B\n[Menu0]\nName=Tool\nPath=a.exe\n[LastGo]\n0=Tol\n", 11, W,
          "\"Tol\" names no Start-menu entry"},
         {"lastgo-startup", "[Menu]\nName=B\n[LastGo]\nStartupAndGo=1\n", 8, W, "[Startup] has no \"Name\""},
@@ -270,7 +275,7 @@ TEST(Check, ACleanScriptGivesNoFinding) {
         "[Readme]\nDone=2\nFile=ReadMe.Special\nNo=5\n0=page,install\n1=button1,2,&Next\n2=page,2\n3=button1,install\n"
         "4=mode,whole\n[Go]\nAgree=1\n"
         "[Menu]\nName=Broken Tool\n[Menu0]\nName=Help\\Read me\nPath=%windows%\\notepad.exe\nArg=a.txt\n"
-        "[Desktop]\nName=Broken\nPath=a.txt\nIcon=a.txt\nArg=-e \"a ; b\"\nShort=B\n[LastGo]\n0=Help\\Read me\nDesktopAndGo=1\n"
+        "[Desktop]\nName=Broken\nPath=a.txt\nIcon=tool.exe\nIconNo=1\nArg=-e \"a ; b\"\nShort=B\n[LastGo]\n0=Help\\Read me\nDesktopAndGo=1\n"
         "[Reg]\nMake0=HKEY_CURRENT_USER\\Software\\Broken\\\\Mode\\!fast\nMake1=HKLM\\Software\\Broken\nMake2=HKEY_CURRENT_USER\\Software\\Broken\\\\\\%root%a.txt\n"
         "Erase0=HKEY_CURRENT_USER\\Software\\Broken\\Mode\n"
         // An autostart value of the product's own: the uninstall takes it again.
@@ -283,7 +288,7 @@ TEST(Check, ACleanScriptGivesNoFinding) {
         "Make2=%system%\\comctl32.dll;InitCommonControls;hide\nMake3=notepad.exe a.txt ;;min\n"
         "Erase0=\"%root%\\a.txt\";;Hide\n";
     std::string folder = StageCase("clean", script,
-                                   {{"a.txt", "a"}, {"docs\\b.txt", "b"}, {"self.bin", "s"}, {"art.bmp", Bmp24()}});
+                                   {{"a.txt", "a"}, {"docs\\b.txt", "b"}, {"self.bin", "s"}, {"art.bmp", Bmp24()}, {"tool.exe", "t"}});
     Findings findings;
     ASSERT_TRUE(CheckScript(folder, findings));
     EXPECT_EQ(Describe(findings), "(no finding)\n");
