@@ -152,6 +152,108 @@ TEST(Preview, AgreesPixelForPixelWithTheBackdropAndTheReadmeOnScreen) {
     EXPECT_TRUE(program.Wait(15000, &code));
 }
 
+// Dark pixels, where a glyph's ink lies, whatever the shade of the renderer's edges.
+bool Ink(COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 110; }
+
+// The ink of a control's inside on screen against the preview: the rows that hold ink
+// must be the same rows (the lines of text and the captions, where they stand), and the
+// ink pixels may differ in only a few places (a caret). Columns [skipLeft, skipLeft+skip)
+// of the rectangle are left out, where the caret blinks.
+std::string CompareInk(const draw_test::Surface& screen, POINT origin, const BmpFile& picture, const RECT& r,
+                       int skip, long* inkPixels) {
+    std::string rowsScreen, rowsPicture;
+    long differ = 0;
+    *inkPixels = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        bool onScreen = false, inPicture = false;
+        for (int x = r.left + skip; x < r.right; ++x) {
+            const bool a = Ink(screen.At(origin.x + x, origin.y + y)), b = Ink(picture.At(x, y));
+            onScreen |= a;
+            inPicture |= b;
+            *inkPixels += a;
+            differ += a != b;
+        }
+        rowsScreen += onScreen ? '#' : '.';
+        rowsPicture += inPicture ? '#' : '.';
+    }
+    std::string out;
+    if (rowsScreen != rowsPicture) out += "ink rows differ:\n  screen  " + rowsScreen + "\n  preview " + rowsPicture + "\n";
+    if (differ * 50 > *inkPixels) out += std::to_string(differ) + " of " + std::to_string(*inkPixels) + " ink pixels differ\n";
+    return out;
+}
+
+// A control's client rectangle in the dialog's client coordinates.
+RECT InsideOf(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    RECT r{};
+    GetClientRect(control, &r);
+    MapWindowPoints(control, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// A text agreement as the preview draws it beside the dialog on screen: the same size,
+// the same lines of the licence where the text box shows them, at the top and scrolled
+// to its end, and the same two buttons with their captions.
+TEST(Preview, ShowsTheTextAgreementAsTheDialogDoes) {
+    stage::Folder folder("tool-agreement");
+    std::string licence;
+    for (int i = 1; i <= 40; ++i) licence += "Clause " + std::to_string(i) + "\tof the licence, " + std::string(i % 7 * 3, 'x') + "\r\n";
+    folder.Put("license.txt", licence);
+    folder.WriteScript(Crlf({"[Setup]", "Name=Agreement Product", "[Root]", "Name=%programs%\\Agreement Product",
+                             "[Go]", "Agree=1", "[Readme]", "Done=2", "File=license.txt"}));
+    const std::string out = "C:\\stage\\tool-agreement-out";
+    stage::DeleteTree(out);
+    std::string report;
+    ASSERT_EQ(RunTool("preview \"" + folder.dir() + "\" --out " + out, &report), 0u) << report;
+    stage::WriteFile(stage::ArtifactPath("tool-agreement-preview.txt"), report);
+    if (!stage::Japanese()) {
+        EXPECT_NE(report.find("agreement-1.bmp  "), std::string::npos) << report;
+        EXPECT_NE(report.find(" agreement, lines 1 to "), std::string::npos) << report;
+        EXPECT_NE(report.find(" of 41, buttons: I agree., Cancel\n"), std::string::npos) << report;
+    }
+    const BmpFile first(out + "\\agreement-1.bmp"), last(out + "\\agreement-2.bmp");
+    ASSERT_GT(first.w, 0) << report;
+    ASSERT_GT(last.w, 0) << "41 lines take two pictures\n" << report;
+    EXPECT_FALSE(stage::Exists(out + "\\agreement-3.bmp")) << report;
+
+    ui::Program program;
+    ASSERT_TRUE(program.Start(folder.Path("Setup.exe"), "", folder.dir()));
+    HWND readme = ui::WaitForReadmeDialog(program.pid(), 30000);
+    ASSERT_NE(readme, nullptr) << "the agreement did not open by itself";
+    Sleep(700);
+    RECT client{};
+    GetClientRect(readme, &client);
+    ASSERT_EQ(first.w, client.right) << "the picture is the dialog's inside";
+    ASSERT_EQ(first.h, client.bottom);
+    POINT origin = {0, 0};
+    ClientToScreen(readme, &origin);
+    RECT screenRect = ui::WindowRect(GetDesktopWindow());
+    draw_test::Surface screen(screenRect.right, screenRect.bottom);
+    const struct {
+        int id;
+        int skip;  // columns left out at the left: the text box's caret
+    } controls[] = {{IDC_README_TEXT, 8}, {IDC_README_BUTTON1, 0}, {IDC_README_BUTTON2, 0}};
+    for (const BmpFile* picture : {&first, &last}) {
+        const bool end = picture == &last;
+        if (end) SendDlgItemMessageA(readme, IDC_README_TEXT, EM_LINESCROLL, 0, 1000);
+        Sleep(500);
+        CaptureScreen(screen);
+        e2e::Shot(end ? "tool-agreement-end" : "tool-agreement-top");
+        for (const auto& c : controls) {
+            RECT inside = InsideOf(readme, c.id);
+            // A focused or default button draws its own frames inside its edge.
+            if (c.id != IDC_README_TEXT) InflateRect(&inside, -4, -4);
+            long ink = 0;
+            EXPECT_EQ(CompareInk(screen, origin, *picture, inside, c.skip, &ink), "")
+                << (end ? "scrolled to the end, " : "at the top, ") << "control " << c.id;
+            EXPECT_GT(ink, c.id == IDC_README_TEXT ? 2000 : 20) << "too little ink to compare in control " << c.id;
+        }
+    }
+    ui::Click(readme, IDC_README_BUTTON2);  // Cancel: the agreement refused, nothing installed
+    DWORD code = 99;
+    EXPECT_TRUE(program.Wait(15000, &code));
+}
+
 // ---- the plans against the install and the uninstall ------------------------------
 
 // What the plans are compared with: files (size and bytes), keys and values.
