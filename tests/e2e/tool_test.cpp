@@ -469,3 +469,123 @@ TEST(Plan, OfTheSampleAgreesWithItsInstallAndItsUninstall) {
 }
 
 }  // namespace
+
+namespace {
+
+// The first ini block after the README's heading "## Your first product".
+std::string FirstProductScript() {
+    const char* source = getenv("SETUP_SOURCE_DIR");
+    if (!source) return "";
+    const std::string readme = stage::ReadFile(stage::HostToWindows(source) + "\\README.md");
+    const size_t heading = readme.find("\n## Your first product\n");
+    if (heading == std::string::npos) return "";
+    const size_t open = readme.find("```ini\n", heading);
+    if (open == std::string::npos) return "";
+    const size_t begin = open + 7, end = readme.find("\n```", begin);
+    if (end == std::string::npos) return "";
+    std::string block = readme.substr(begin, end + 1 - begin), crlf;
+    for (char c : block) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return crlf;
+}
+
+// The README's first product, staged with the files it names, taken the way the README
+// walks it: check (clean), plan, preview, an install through the agreement and the dialog,
+// the uninstall plan and the uninstall; every plan agrees with what then happens, and the
+// uninstall leaves nothing of the product behind.
+TEST(FirstProduct, TheReadmesScriptChecksCleanInstallsAndUninstalls) {
+    const std::string script = FirstProductScript();
+    ASSERT_FALSE(script.empty()) << "no ini block under \"## Your first product\" in the README";
+    std::string licence;
+    for (int i = 1; i <= 30; ++i) licence += std::to_string(i) + ". A clause of the licence.\r\n";
+    auto ship = [&](stage::Folder& folder, const std::string& text) {
+        folder.WriteScript(text);
+        folder.Put("qmemo.exe", "MZ the product's program");
+        folder.Put("qmemo.dll", "MZ its library");
+        folder.Put("docs\\guide.txt", "The guide.\r\n");
+        folder.Put("license.txt", licence);
+    };
+    stage::Folder folder("first-product");
+    ship(folder, script);
+    const std::string install = "C:\\Program Files\\Quick Memo", menu = ShellFolder("Programs") + "\\Quick Memo",
+                      desktopLink = ShellFolder("Desktop") + "\\Quick Memo.lnk";
+    const std::string product = std::string(kUninstallKey) + "\\Quick Memo";
+    stage::DeleteTree(install);
+    stage::DeleteTree(menu);
+    DeleteFileA(desktopLink.c_str());
+    stage::DeleteRegTree(HKEY_LOCAL_MACHINE, product.c_str());
+    stage::DeleteRegTree(HKEY_CURRENT_USER, "Software\\Memo Works");
+    for (const char* key : {".qmemo", "QuickMemo.Memo"}) stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
+
+    // 1. check: clean, with nothing but the exit status.
+    std::string text;
+    EXPECT_EQ(RunTool("check \"" + folder.dir() + "\"", &text), 0u) << text;
+    EXPECT_EQ(text, "");
+    // The same with the dialog's icon behind a token: one finding at its line, and the
+    // summary on a line of its own in the file both streams share.
+    {
+        std::string broken = script;
+        const std::string icon = "\r\nIcon=qmemo.exe\r\n";
+        const size_t at = broken.find(icon);
+        ASSERT_NE(at, std::string::npos);
+        broken.replace(at, icon.size(), "\r\nIcon=%root%qmemo.exe\r\n");
+        const int line = 2 + (int)std::count(broken.begin(), broken.begin() + (long)at, '\n');
+        stage::Folder copy("first-product-icon");
+        ship(copy, broken);
+        EXPECT_EQ(RunTool("check \"" + copy.dir() + "\"", &text), 1u) << text;
+        const std::string finding = ":" + std::to_string(line) + ": warning: the setup dialog takes [Desktop] \"Icon\" as written";
+        EXPECT_NE(text.find(finding), std::string::npos) << text;
+        EXPECT_NE(text.find("Icon=qmemo.exe\n\n0 errors, 1 warning\n"), std::string::npos) << text;
+    }
+    // 2. plan and 3. preview.
+    const plancheck::InstallPlan plan(folder.dir());
+    ASSERT_TRUE(plan.available());
+    EXPECT_EQ(plan::OutcomeOf(plan.lines(), menu + "\\Quick Memo.lnk"), "new") << plan.text();
+    const std::string pictures = "C:\\stage\\first-product-pictures";
+    stage::DeleteTree(pictures);
+    ASSERT_EQ(RunTool("preview \"" + folder.dir() + "\" --out " + pictures, &text), 0u) << text;
+    EXPECT_TRUE(stage::Exists(pictures + "\\agreement-1.bmp") && stage::Exists(pictures + "\\agreement-2.bmp")) << text;
+
+    // 4. The install: the agreement first, then the dialog's OK.
+    {
+        ui::Program setup;
+        ASSERT_TRUE(setup.Start(folder.Path("Setup.exe"), "", folder.dir()));
+        HWND agreement = ui::WaitForReadmeDialog(setup.pid(), 30000);
+        ASSERT_NE(agreement, nullptr) << "the agreement did not open first";
+        ui::Click(agreement, IDC_README_BUTTON1);
+        HWND dialog = ui::WaitForMainDialog(setup.pid(), 30000);
+        ASSERT_NE(dialog, nullptr) << "no main dialog after the agreement";
+        e2e::Shot("first-product-dialog");
+        ui::Click(dialog, IDC_RUN);
+        e2e::Outcome end = e2e::WaitForEndOrBox(setup, kRunWait);
+        ASSERT_TRUE(end.ended) << (end.box ? "a message box: " + ui::Narrow(ui::MessageBoxText(end.box)) : "no end in time");
+    }
+    EXPECT_EQ("", plan.AfterInstall()) << "the plan and the install differ";
+    for (const char* file : {"qmemo.exe", "qmemo.dll", "docs\\guide.txt", "license.txt", "Setup.exe", "Setup.ini"})
+        EXPECT_TRUE(stage::Exists(install + "\\" + file)) << file;
+    EXPECT_EQ(install + "\\qmemo.exe", links::Read(menu + "\\Quick Memo.lnk").path);
+    EXPECT_EQ(install + "\\qmemo.exe", links::Read(desktopLink).icon);
+    std::string value;
+    EXPECT_TRUE(stage::GetRegString(HKEY_CLASSES_ROOT, "QuickMemo.Memo", "", &value) && value == "Quick Memo note") << value;
+    EXPECT_TRUE(stage::GetRegString(HKEY_CURRENT_USER, "Software\\Memo Works\\Quick Memo", "Folder", &value) &&
+                value == install + "\\")
+        << value;
+
+    // 5. The uninstall, as the list of installed programs starts it.
+    const plancheck::InstallPlan removal(install, true);
+    ASSERT_TRUE(removal.available());
+    {
+        ui::Program uninstall;
+        ASSERT_TRUE(uninstall.Start(install + "\\Setup.exe", "uninstall", install));
+        e2e::Outcome end = e2e::WaitForEndOrBox(uninstall, kRunWait);
+        ASSERT_TRUE(end.ended) << (end.box ? "a message box: " + ui::Narrow(ui::MessageBoxText(end.box)) : "no end in time");
+    }
+    EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(install); }, 40000, 200)) << "the install folder stayed";
+    EXPECT_EQ("", removal.Disagreements()) << "the plan and the uninstall differ";
+    EXPECT_FALSE(stage::Exists(menu) || stage::Exists(desktopLink));
+    for (const char* key : {".qmemo", "QuickMemo.Memo"}) EXPECT_FALSE(plancheck::KeyThere(std::string("HKEY_CLASSES_ROOT\\") + key)) << key;
+    EXPECT_FALSE(plancheck::KeyThere("HKEY_CURRENT_USER\\Software\\Memo Works"));
+    EXPECT_FALSE(plancheck::KeyThere("HKEY_LOCAL_MACHINE\\" + product));
+    stage::DeleteTree(pictures);
+}
+
+}  // namespace
