@@ -539,10 +539,12 @@ TEST(FirstProduct, TheReadmesScriptChecksCleanInstallsAndUninstalls) {
     // 2. plan and 3. preview.
     const plancheck::InstallPlan plan(folder.dir());
     ASSERT_TRUE(plan.available());
+    stage::WriteFile(stage::ArtifactPath("first-product-plan.txt"), plan.text());
     EXPECT_EQ(plan::OutcomeOf(plan.lines(), menu + "\\Quick Memo.lnk"), "new") << plan.text();
     const std::string pictures = "C:\\stage\\first-product-pictures";
     stage::DeleteTree(pictures);
     ASSERT_EQ(RunTool("preview \"" + folder.dir() + "\" --out " + pictures, &text), 0u) << text;
+    stage::WriteFile(stage::ArtifactPath("first-product-preview.txt"), text);
     EXPECT_TRUE(stage::Exists(pictures + "\\agreement-1.bmp") && stage::Exists(pictures + "\\agreement-2.bmp")) << text;
 
     // 4. The install: the agreement first, then the dialog's OK.
@@ -573,6 +575,7 @@ TEST(FirstProduct, TheReadmesScriptChecksCleanInstallsAndUninstalls) {
     // 5. The uninstall, as the list of installed programs starts it.
     const plancheck::InstallPlan removal(install, true);
     ASSERT_TRUE(removal.available());
+    stage::WriteFile(stage::ArtifactPath("first-product-plan-uninstall.txt"), removal.text());
     {
         ui::Program uninstall;
         ASSERT_TRUE(uninstall.Start(install + "\\Setup.exe", "uninstall", install));
