@@ -90,6 +90,7 @@ struct Entry {
     char section[16];
     char ext[kNameSize];
     char kind[kValueSize];
+    char description[kValueSize];  // the type's readable name; empty: Kind is written
     char icon[kPathSize];
     char iconNo[kValueSize];
     char verb[kNameSize];
@@ -177,6 +178,17 @@ bool CommandIsOurs(const Step& s, const Entry& e, const char* verbKey) {
 bool IconIsOurs(const Step& s, const Entry& e) {
     char path[kPathSize];
     return MakePath(path, e.kind, "DefaultIcon") && HoldsEntryText(s, e, path, EntryIcon);
+}
+
+// The type still carries a name the product gives it: Kind, or the entry's description
+// as this script or the earlier record words it (a version-up may reword it). Which one
+// it carries decides nothing else.
+bool TypeNamedByEntry(const Step& s, const Entry& e) {
+    if (OwnsFileType(e.kind, e.description)) return true;
+    char earlier[kValueSize];
+    return s.EarlierIsOther() &&
+           ReadField(e.section, "Description", earlier, sizeof earlier, s.earlier.path()) == Field::Fits &&
+           OwnsFileType(e.kind, earlier);
 }
 
 // ---- the extension ------------------------------------------------------------------
@@ -356,7 +368,7 @@ bool HoldsOnlyEntryKeys(const Entry& e) {
 bool TypeIsCreated(const Step& s, const Entry& e) {
     if (s.typeKeys.Has(e.kind)) return true;
     if (!s.EarlierMade(kTypeKeyFact, e.kind)) return false;
-    return s.earlier.source() == CreatedFacts::Source::Facts || (OwnsFileType(e.kind) && HoldsOnlyEntryKeys(e));
+    return s.earlier.source() == CreatedFacts::Source::Facts || (TypeNamedByEntry(s, e) && HoldsOnlyEntryKeys(e));
 }
 
 void MakeVerbCommand(Step& s, const Entry& e, const char* type, const char* verb, bool* written) {
@@ -387,7 +399,7 @@ void MakeType(Step& s, const Entry& e, bool typeOurs) {
         return;
     }
     char path[kPathSize], icon[kPathSize];
-    if (!MakePath(path, e.kind, "") || !SetClassesValue(path, e.kind)) return;
+    if (!MakePath(path, e.kind, "") || !SetClassesValue(path, e.description[0] ? e.description : e.kind)) return;
     s.changed = true;
     s.typeKeys.Add(e.kind);
     if (e.icon[0] && MakePath(path, e.kind, "DefaultIcon\\")) {
@@ -404,7 +416,7 @@ void RemoveType(Step& s, const Entry& e, bool created) {
     if (!created || !ClassesKeyExists(e.kind)) return;
     char path[kPathSize];
     const ClassesText type(e.kind);
-    if (OwnsFileType(e.kind)) {
+    if (TypeNamedByEntry(s, e)) {
         if (IsSingleKeyName(e.verb)) {
             if (DeleteKeyTreeTold(HKEY_CLASSES_ROOT, e.kind, type.text))
                 s.changed = true;
@@ -564,7 +576,7 @@ void ApplyAssociation(Step& s, Entry& e, bool make) {
             bool typeCreated = TypeIsCreated(s, e);
             if (!make)
                 RemoveType(s, e, typeCreated);
-            else if (typeCreated && OwnsFileType(e.kind))
+            else if (typeCreated && TypeNamedByEntry(s, e))
                 s.typeKeys.Add(e.kind);
             return;
         }
@@ -572,7 +584,7 @@ void ApplyAssociation(Step& s, Entry& e, bool make) {
     WriteOptionState(s, make);
     // Decided before anything changes: an older record judges the extension by its type.
     bool typeCreated = TypeIsCreated(s, e);
-    bool typeOurs = typeCreated && OwnsFileType(e.kind);
+    bool typeOurs = typeCreated && TypeNamedByEntry(s, e);
     if (make) {
         NoteExtension(e, x);
         MakeExtension(s, e, x, typeOurs);
@@ -595,6 +607,8 @@ bool ReadEntry(const char* script, int n, Entry& e) {
     bool iconNo = ReadField(e.section, "IconNo", e.iconNo, sizeof e.iconNo, script) != Field::TooLong;
     if (!icon || !iconNo) e.icon[0] = 0;
     ReadField(e.section, "Verb", e.verb, sizeof e.verb, script);
+    // A description that does not fit is left out: the type is then named by Kind.
+    ReadField(e.section, "Description", e.description, sizeof e.description, script);
     e.force = ReadNumber(e.section, "Force", 0, script) != 0;
     return true;
 }
@@ -616,16 +630,17 @@ ExtensionOwner FindExtensionOwner(const char* ext, const char* kind, char* curre
 }
 
 // The type key is ours only while it still carries the name this entry gave it.
-bool OwnsFileType(const char* kind) {
+bool OwnsFileType(const char* kind, const char* description) {
     RegKey key;
     char current[kValueSize];
-    return key.Open(HKEY_CLASSES_ROOT, kind, KEY_QUERY_VALUE) &&
-           key.ReadText(nullptr, current, sizeof current, nullptr) && strcmp(current, kind) == 0;
+    if (!key.Open(HKEY_CLASSES_ROOT, kind, KEY_QUERY_VALUE) || !key.ReadText(nullptr, current, sizeof current, nullptr))
+        return false;
+    return strcmp(current, kind) == 0 || (description && description[0] && strcmp(current, description) == 0);
 }
 
 bool AssociationIconValue(const char* icon, const char* iconNo, const char* installFolder, char* out) {
     // A cut path or index would name another icon.
-    if (!ExpandPath(icon, installFolder, out, true)) return false;
+    if (!ExpandProgramPath(icon, installFolder, out)) return false;
     return !iconNo[0] || (AppendBounded(out, kPathSize, ",") && AppendBounded(out, kPathSize, iconNo));
 }
 
@@ -635,7 +650,7 @@ bool AssociationCommandLine(const char* command, const char* installFolder, char
     CommandParts parts;
     SplitAssociationCommand(text, &parts);
     char program[kPathSize];
-    return ExpandPath(parts.program, installFolder, program, true) &&
+    return ExpandProgramPath(parts.program, installFolder, program) &&
            BuildAssociationCommand(parts.quoted, program, parts.arguments, out, kExpandedSize);
 }
 

@@ -100,9 +100,9 @@ bool IsAcceptedAssociation(const char* ext, const char* kind);
 // type's (its name in current, 260 bytes). Reads only.
 enum class ExtensionOwner { Free, Kind, Other };
 ExtensionOwner FindExtensionOwner(const char* ext, const char* kind, char* current);
-// Whether the type key still carries the name an entry gave it (then the uninstall
-// removes it whole). Reads only.
-bool OwnsFileType(const char* kind);
+// Whether the type key still carries the name an entry gave it: Kind, or its
+// "Description" when one is given (then the uninstall removes it whole). Reads only.
+bool OwnsFileType(const char* kind, const char* description = nullptr);
 // The DefaultIcon value: the icon expanded against the install folder, then "," and
 // the index when one is given; the verb's command line rebuilt around its expanded
 // program (520 bytes). False when something had to be cut: nothing is written then.

@@ -149,7 +149,7 @@ bool MayEraseProtectedValue(const CreatedFacts& facts, RootKind root, const char
 
 bool RegistryDataText(const char* data, const char* installFolder, char* out) {
     // A cut expansion names another file: better no value than a wrong one.
-    if (!ExpandPath(data, installFolder, out, true)) return false;
+    if (!ExpandProgramPath(data, installFolder, out)) return false;
     return out[0] || CopyBounded(out, kPathSize, data);
 }
 
@@ -192,13 +192,19 @@ void EraseRegistryEntry(char* entry, const CreatedFacts& facts) {
         return;
     }
     KeyText(kind, path, parentText);
+    bool found = isKey;
     {
         RegKey parent;
         if (parent.Open(root, path, kTreeRights)) {
             if (isKey && DeleteKeyTreeTold(parent.get(), name, wholeText)) parent.Changed();
-            if (DeleteValueTold(parent.get(), parentText, name, true) == ERROR_SUCCESS) parent.Changed();
+            LONG removed = DeleteValueTold(parent.get(), parentText, name, true);
+            if (removed == ERROR_SUCCESS) parent.Changed();
+            found |= removed != ERROR_FILE_NOT_FOUND;
         }
     }
+    // Said, so that an entry whose key went before it (with the settings keys, or by an
+    // earlier entry) does not leave its part of a plan or a log empty.
+    if (!found) Tell(Outcome::Told, "absent", wholeText, "(no key or value of this name is there: nothing to erase)");
     PruneEmptyParents(kind, root, path, facts);
 }
 

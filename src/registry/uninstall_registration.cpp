@@ -49,7 +49,7 @@ void DisplayIcon(const char* script, const char* installFolder, const char* unin
         CopyBounded(icon, kPathSize, uninstaller);
         return;
     }
-    if (!ExpandPath(icon, installFolder, icon, true)) {
+    if (!ExpandProgramPath(icon, installFolder, icon)) {
         icon[0] = 0;
         return;
     }

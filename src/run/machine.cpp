@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "run/handover.h"
 #include "run/run_state.h"
+#include "script/paths.h"
 
 namespace {
 
@@ -123,6 +124,9 @@ public:
         arguments[argumentsCap - 1] = 0;
         return true;
     }
+    void FindProgram(const char* name, const char* folder, char* found) override {
+        FindProgramOnDisk(name, folder, found);
+    }
     bool StoredLinkTarget(const char* target, char* out, size_t cap) override {
         out[0] = 0;
         ComInit com;
@@ -215,4 +219,12 @@ Machine& SystemMachine() {
 Machine& M() {
     Machine* machine = Run().machine;
     return machine ? *machine : SystemMachine();
+}
+
+namespace {
+void FindProgramOnRunMachine(const char* name, const char* folder, char* found) { M().FindProgram(name, folder, found); }
+}  // namespace
+
+bool ExpandProgramPath(const char* text, const char* installFolder, char* result) {
+    return ExpandPath(text, installFolder, result, true, FindProgramOnRunMachine);
 }

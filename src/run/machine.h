@@ -85,6 +85,9 @@ public:
     // ShellExecuteExA of a launch entry; false when it did not start.
     virtual bool Start(HWND owner, const char* program, const char* parameters, const char* folder, int show,
                        DWORD* error) = 0;
+    // The program that opens name, looked for in folder first (FindExecutableA), into
+    // found (260 bytes); "" when there is none or it is not there.
+    virtual void FindProgram(const char* name, const char* folder, char* found) = 0;
     // Explorer is told that file associations changed.
     virtual void AssociationsChanged() = 0;
     // A second process that outlives this one (run/handover.h); false when not started.
@@ -110,5 +113,8 @@ protected:
 
 // The run's machine (Run().machine), or the system itself.
 Machine& M();
+// A script's path expanded as ExpandPath does, a plain name looked up as a program on the
+// run's machine: where the run finds it once its own files are in place.
+bool ExpandProgramPath(const char* text, const char* installFolder, char* result);
 // The system itself.
 Machine& SystemMachine();

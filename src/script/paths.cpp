@@ -111,7 +111,14 @@ static void WindowsFolder(char* out) {
     if (!GetWindowsDirectoryA(out, kPathSize)) out[0] = 0;
 }
 
-bool ExpandPath(const char* text, const char* installFolder, char* result, bool programLookup) {
+void FindProgramOnDisk(const char* name, const char* folder, char* found) {
+    found[0] = 0;
+    FindExecutableA(name, folder, found);
+    found[kPathSize - 1] = 0;
+    if (found[0] && !PathExists(found)) found[0] = 0;
+}
+
+bool ExpandPath(const char* text, const char* installFolder, char* result, bool programLookup, ProgramFinder finder) {
     char source[kPathSize];
     bool whole = CopyBounded(source, sizeof source, text);  // text and result may share a buffer
     char out[kPathSize] = "";
@@ -137,9 +144,8 @@ bool ExpandPath(const char* text, const char* installFolder, char* result, bool 
         whole &= JoinPath(out, source);
     } else {
         char found[kPathSize] = "";
-        FindExecutableA(source, installFolder, found);
-        found[kPathSize - 1] = 0;
-        if (!found[0] || !PathExists(found)) FindOpenCommandProgram(source, installFolder, found);
+        (finder ? finder : FindProgramOnDisk)(source, installFolder, found);
+        if (!found[0]) FindOpenCommandProgram(source, installFolder, found);
         return CopyBounded(result, kPathSize, found) && whole;
     }
     CopyBounded(result, kPathSize, out);

@@ -11,10 +11,17 @@
 // file, so callers that act on the result must refuse it.
 bool JoinPath(char* folder, const char* name, size_t cap = kPathSize);
 
+// The program that opens name, looked for in folder first, into found (260 bytes); ""
+// when there is none or it is not there.
+typedef void (*ProgramFinder)(const char* name, const char* folder, char* found);
+// FindExecutableA's answer, kept only when that file exists.
+void FindProgramOnDisk(const char* name, const char* folder, char* found);
+
 // Expands one path whose only token stands at its start. result (260 bytes) may be text.
-// With programLookup, a plain name is resolved to the program that opens it.
-// Returns false when the expanded path had to be cut.
-bool ExpandPath(const char* text, const char* installFolder, char* result, bool programLookup);
+// With programLookup, a plain name is resolved to the program that opens it (by finder,
+// the files on disk without one). Returns false when the expanded path had to be cut.
+bool ExpandPath(const char* text, const char* installFolder, char* result, bool programLookup,
+                ProgramFinder finder = nullptr);
 
 // Expands every %name% token inside text (cap bytes, normally 520); unknown tokens stay.
 // %root% comes from [Root] "Named" of the script at scriptPath. False when the result

@@ -27,7 +27,8 @@ const KeyShape kFolderShortcut[] = {{"Name", kText},    {"Show", kNumber},   {"A
                                    {"Path", kLongText}, {"Icon", kText},     {"IconNo", kNumber},
                                    {"Work", kLongText}, {"Short", kLongText}};
 const KeyShape kExt[] = {{"Ext", kName},   {"Kind", kText},  {"Icon", kText},    {"IconNo", kText},
-                        {"Verb", kName},  {"Verb2", kName}, {"Command", kText}, {"Force", kNumber}};
+                        {"Verb", kName},  {"Verb2", kName}, {"Command", kText}, {"Force", kNumber},
+                        {"Description", kText}};
 const KeyShape kRegistry[] = {{"Company", kText}, {"Name", kText}};
 const KeyShape kDel[] = {{"Force", kNumber}, {"Reboot", kNumber}, {"ShowError", kNumber}, {"Auto", kNumber},
                         {"Checked", kNumber}};

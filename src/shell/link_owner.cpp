@@ -162,7 +162,7 @@ bool LinkOwnership::Make(const char* section, const char* linkPath, const char* 
         Tell(Outcome::Failed, "fails", linkPath, "(no shell link object could be made)");
         return false;
     }
-    char detail[2 * kPathSize + kLongValueSize + 64];
+    char detail[3 * kPathSize + kLongValueSize + 96];
     DescribeShortcut(f, detail, sizeof detail);
     if (MachineHas(linkPath)) {
         links_.Add(linkPath);

@@ -27,11 +27,11 @@ bool ReadShortcutFields(const char* section, const char* script, const char* ins
         f->hasHotkey = HotkeyFromText(value, &f->hotkey);
     }
     ReadLong(section, "Path", value, script);
-    if (!ExpandPath(value, installFolder, f->target, true)) return false;
+    if (!ExpandProgramPath(value, installFolder, f->target)) return false;
     // Without "Icon" the link shows its target's own icon: expanding the empty value
     // would name the install folder as the icon file.
     if (ReadLong(section, "Icon", value, script)) {
-        if (!ExpandPath(value, installFolder, f->icon, true)) return false;
+        if (!ExpandProgramPath(value, installFolder, f->icon)) return false;
         f->hasIcon = true;
         f->iconIndex = ReadNumber(section, "IconNo", 0, script);
     }
@@ -62,6 +62,11 @@ bool WriteShortcut(const char* section, const char* linkPath, const char* script
 
 void DescribeShortcut(const ShortcutFields& f, char* detail, size_t cap) {
     FormatBounded(detail, cap, "-> %s%s%s  (in %s)", f.target, f.arguments[0] ? " " : "", f.arguments, f.workFolder);
+    if (f.hasIcon && f.icon[0]) {
+        char icon[kPathSize + 32];
+        FormatBounded(icon, sizeof icon, "  (icon %s,%d)", f.icon, f.iconIndex);
+        AppendBounded(detail, cap, icon);
+    }
 }
 
 DWORD DeleteLinkFile(const char* linkPath) {

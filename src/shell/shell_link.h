@@ -39,7 +39,8 @@ bool SaveShortcut(const char* linkPath, const ShortcutFields& fields);
 // value would not fit its buffer (nothing is then made).
 bool WriteShortcut(const char* section, const char* linkPath, const char* scriptPath, bool hotkeyAllowed);
 
-// How a link is told: "-> target arguments  (in working folder)" into detail (cap bytes).
+// How a link is told: "-> target arguments  (in working folder)", then "  (icon file,index)"
+// when it has an icon of its own, into detail (cap bytes).
 void DescribeShortcut(const ShortcutFields& fields, char* detail, size_t cap);
 
 // Clears a read-only attribute and deletes the link file; 0, or the system's error of

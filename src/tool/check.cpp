@@ -161,6 +161,8 @@ private:
     void CheckReadme();
     void CheckShortcut(const char* section, bool hotkey);
     void CheckShortcuts();
+    void CheckDialogIcon();
+    void CheckLookedUpIcon(const char* section);
     void CheckLastGo();
     void CheckRegistry();
     void CheckAssociations();
@@ -271,7 +273,9 @@ void Checker::CheckKey(const IniSection& s, const SectionShape& shape, const Ini
     if (HasDroppedQuotes(k.value) && !HasDroppedQuotes(value))
         out_.Warn(k.line, "the value of " + Quoted(k.name) + " begins and ends with " +
                               (k.value[0] == '"' ? "a double" : "a single") +
-                              " quote: the program drops both, so they are not part of the value");
+                              " quote: the program drops both and reads " + Quoted(ShortText(value, 80)) +
+                              "; to keep them, write one more pair around the whole value: " + k.name + "=" +
+                              k.value[0] + k.value + k.value[0]);
     if (!listed || value.empty()) return;
     if (shape.list == ListShape::Numbered || shape.list == ListShape::Prefixed) {
         int first = shape.list == ListShape::Numbered ? shape.firstNumber : 0;
@@ -538,6 +542,7 @@ void Checker::CheckShortcut(const char* section, bool hotkey) {
         char value[kLongValueSize];
         if (ReadText(section, key, value, sizeof value, script())) CheckTokens(Line(section, key), value, false);
     }
+    CheckLookedUpIcon(section);
     ShortcutFields fields;
     if (!ReadShortcutFields(section, script(), choices_.installFolder, hotkey, &fields))
         out_.Error(line, "a value of " + Section(section) + " does not fit once expanded (259 bytes for a path, 1,038 "
@@ -559,6 +564,44 @@ void Checker::CheckShortcuts() {
         char name[kValueSize];
         if (ReadText(word, "Name", name, sizeof name, script())) CheckShortcut(word, true);
     }
+    CheckDialogIcon();
+}
+
+// An icon without a folder token is looked up as a program, as "Path" is: a document
+// (an .ico file) gives the program registered to open it, or nothing, never the file.
+void Checker::CheckLookedUpIcon(const char* section) {
+    char icon[kValueSize];
+    if (!ReadText(section, "Icon", icon, sizeof icon, script()) || icon[0] == '!' || icon[0] == '%') return;
+    const char* dot = FindLastChar(LastComponent(icon), '.');
+    for (const char* program : {".exe", ".com"})
+        if (dot && lstrcmpiA(dot, program) == 0) return;
+    const bool desktop = lstrcmpiA(section, "Desktop") == 0;
+    out_.Warn(Line(section, "Icon"),
+              "\"Icon\" " + Quoted(icon) + " has no folder token, so it is looked up as a program, as \"Path\" is: it "
+              "gives the program that opens such files (or no icon), not the file itself; " +
+                  (desktop ? std::string("the setup dialog, though, reads it as written: name a program that holds the "
+                                         "icon, shipped beside Setup.exe and installed by a copy entry (Icon=tool.exe, "
+                                         "with IconNo), or write Icon=%root%") + icon + " and let the dialog show its own"
+                           : "write Icon=%root%" + std::string(icon)));
+}
+
+// [Desktop] "Icon" is read three ways: the setup dialog takes it as written, from the
+// folder Setup.exe starts in; the shortcut and the registration expand it. Only a
+// plain name shipped beside Setup.exe and installed by a copy entry serves all three.
+void Checker::CheckDialogIcon() {
+    char icon[kValueSize];
+    if (!ReadText("Desktop", "Icon", icon, sizeof icon, script())) return;
+    if (PathExists(icon) && !IsFolder(icon)) return;
+    const bool token = icon[0] == '%' || icon[0] == '!';
+    const char* rest = icon + (icon[0] == '!');
+    if (icon[0] == '%' && FindFirstChar(icon + 1, '%')) rest = FindFirstChar(icon + 1, '%') + 1;
+    const char* name = LastComponent(rest);
+    out_.Warn(Line("Desktop", "Icon"),
+              "the setup dialog takes [Desktop] \"Icon\" as written, without folder tokens, from the folder Setup.exe "
+              "starts in: " + Quoted(icon) + " is not there, so the dialog shows the program's own icon" +
+                  (token ? " (the shortcut and the list of installed programs expand the token, the dialog does not)"
+                         : "") +
+                  "; ship " + Quoted(name) + " beside Setup.exe, install it with a copy entry, and write Icon=" + name);
 }
 
 void Checker::CheckLastGo() {

@@ -30,3 +30,13 @@ void WriteTo(DWORD which, const std::string& text) {
 
 void Print(const std::string& text) { WriteTo(STD_OUTPUT_HANDLE, text); }
 void PrintError(const std::string& text) { WriteTo(STD_ERROR_HANDLE, text); }
+
+bool SameFile(unsigned long one, unsigned long other) {
+    HANDLE a = GetStdHandle(one), b = GetStdHandle(other);
+    if (a == INVALID_HANDLE_VALUE || b == INVALID_HANDLE_VALUE || !a || !b) return false;
+    if (a == b) return true;
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    return GetFileType(a) == FILE_TYPE_DISK && GetFileInformationByHandle(a, &ia) && GetFileInformationByHandle(b, &ib) &&
+           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
+}

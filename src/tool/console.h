@@ -5,3 +5,5 @@
 
 void Print(const std::string& text);       // standard output
 void PrintError(const std::string& text);  // standard error
+// Whether two standard handles (STD_OUTPUT_HANDLE, ...) write into the same file.
+bool SameFile(unsigned long one, unsigned long other);

@@ -3,6 +3,7 @@
 #include <string.h>
 #include "base/handles.h"
 #include "base/text.h"
+#include "script/paths.h"
 #include "script/script.h"
 #include "uninstall/removal_rules.h"
 
@@ -472,6 +473,31 @@ bool PlanMachine::ReadLink(const char* path, char* target, size_t targetCap, cha
     CopyBounded(target, targetCap, it->second.linkTarget.c_str());
     CopyBounded(arguments, argumentsCap, it->second.linkArguments.c_str());
     return true;
+}
+
+void PlanMachine::FindProgram(const char* name, const char* folder, char* found) {
+    found[0] = 0;
+    std::string candidate = Join(folder, name);
+    const bool bare = !FindLastChar(LastComponent(name), '.');
+    for (const std::string& path : {candidate, candidate + ".exe"}) {
+        auto it = files_.find(Fold(path));
+        if (it == files_.end() || !it->second.exists || it->second.folder) {
+            if (!bare) break;
+            continue;
+        }
+        const std::string& origin = it->second.origin;
+        const char* dot = FindLastChar(LastComponent(path.c_str()), '.');
+        bool program = false;
+        for (const char* ext : {".exe", ".com", ".bat", ".cmd", ".pif"}) program |= dot && lstrcmpiA(dot, ext) == 0;
+        // A document opens with the program registered for its kind, which its source
+        // shows as well as the copy will.
+        if (program || origin.empty())
+            CopyBounded(found, MAX_PATH, path.c_str());
+        else
+            FindProgramOnDisk(origin.c_str(), nullptr, found);
+        return;
+    }
+    SystemMachine().FindProgram(name, folder, found);
 }
 
 bool PlanMachine::StoredLinkTarget(const char* target, char* out, size_t cap) {

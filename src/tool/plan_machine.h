@@ -42,6 +42,8 @@ public:
     bool SaveLink(const char* path, const LinkValues& values) override;
     bool ReadLink(const char* path, char* target, size_t targetCap, char* arguments, size_t argumentsCap) override;
     bool StoredLinkTarget(const char* target, char* out, size_t cap) override;
+    // A file the plan copied into folder is found there, as the run finds it once copied.
+    void FindProgram(const char* name, const char* folder, char* found) override;
     void Open(HWND, const char*, const char*, const char*, int) override {}
     bool Start(HWND, const char*, const char*, const char*, int, DWORD* error) override;
     void AssociationsChanged() override {}

@@ -1,10 +1,13 @@
 #include "tool/preview.h"
 #include <string.h>
+#include <functional>
 #include <vector>
 #include "base/handles.h"
 #include "base/text.h"
 #include "draw/backdrop_picture.h"
 #include "draw/drawing.h"
+#include "res/resource.h"
+#include "run/run_state.h"
 #include "script/paths.h"
 #include "script/script.h"
 #include "ui/readme_dialog.h"
@@ -59,6 +62,85 @@ bool SaveSurface(HDC dc, HGDIOBJ bitmap, HGDIOBJ previous, int w, int h, const s
     bool saved = SaveBitmapFile(dc, static_cast<HBITMAP>(bitmap), w, h, path);
     SelectObject(dc, bitmap);
     return saved;
+}
+
+// A button's caption as shown, without the '&' that marks its shortcut letter.
+std::string Caption(HWND button) {
+    char text[128] = "";
+    GetWindowTextA(button, text, sizeof text);
+    std::string out;
+    for (const char* p = text; *p; ++p) {
+        if (*p == '&' && p[1]) ++p;
+        out += *p;
+    }
+    return out;
+}
+
+// The text read-me or the agreement as the dialog shows it, one picture per screenful of
+// the text box, scrolled as the user would scroll it, with the dialog's buttons.
+bool PreviewText(HINSTANCE instance, const std::string& script, const std::string& outFolder, std::string* report,
+                 std::string* errors, const std::function<void(const std::string&, const std::string&, bool)>& tell) {
+    // The dialog reads the script the run works on.
+    RunState saved = Run();
+    CopyBounded(Run().scriptPath, sizeof Run().scriptPath, script.c_str());
+    HiddenReadmeDialog dialog;
+    const bool opened = dialog.Open(instance);
+    Run() = saved;
+    if (!opened) {
+        *errors += "the read-me dialog could not be made: no text page drawn\n";
+        return false;
+    }
+    HWND window = dialog.window(), text = GetDlgItem(window, IDC_README_TEXT);
+    RECT client{}, format{};
+    GetClientRect(window, &client);
+    SendMessageA(text, EM_GETRECT, 0, (LPARAM)&format);
+    int lineHeight = 0;
+    {
+        WindowDC dc(text);
+        HGDIOBJ font = (HGDIOBJ)SendMessageA(text, WM_GETFONT, 0, 0);
+        HGDIOBJ before = font ? SelectObject(dc.get(), font) : nullptr;
+        TEXTMETRICA metrics{};
+        if (GetTextMetricsA(dc.get(), &metrics)) lineHeight = metrics.tmHeight;
+        if (before) SelectObject(dc.get(), before);
+    }
+    const int lines = (int)SendMessageA(text, EM_GETLINECOUNT, 0, 0);
+    int perPage = lineHeight > 0 ? (format.bottom - format.top) / lineHeight : 0;
+    if (perPage < 1) perPage = 1;
+    // Not every script's text fits in a reasonable number of pictures.
+    constexpr int kMostPages = 50;
+    const int pages = (lines + perPage - 1) / perPage;
+    const bool agreement = ReadNumber("Go", "Agree", 0, script.c_str()) != 0;
+    std::string buttons;
+    for (int id : {IDC_README_BUTTON1, IDC_README_BUTTON2, IDC_README_BUTTON3, IDC_README_END}) {
+        HWND button = GetDlgItem(window, id);
+        if (GetWindowLongA(button, GWL_STYLE) & WS_VISIBLE) buttons += (buttons.empty() ? "" : ", ") + Caption(button);
+    }
+    const int w = client.right, h = client.bottom;
+    const std::string kind = agreement ? "agreement" : "read-me";
+    bool all = true;
+    for (int page = 0; page < pages && page < kMostPages; ++page) {
+        const int first = (int)SendMessageA(text, EM_GETFIRSTVISIBLELINE, 0, 0);
+        SendMessageA(text, EM_LINESCROLL, 0, page * perPage - first);
+        Surface surface(w, h);
+        const std::string name = (agreement ? "agreement-" : "readme-text-") + std::to_string(page + 1) + ".bmp";
+        bool saved = surface.ok();
+        if (saved) {
+            PaintWindowInto(window, surface.dc.get());
+            saved = SaveSurface(surface.dc.get(), surface.bitmap.get(), surface.previous, w, h, Join(outFolder, name));
+        }
+        // The box stops scrolling once its last line is in sight, as for the user.
+        const int top = (int)SendMessageA(text, EM_GETFIRSTVISIBLELINE, 0, 0);
+        const int last = top + perPage < lines ? top + perPage : lines;
+        tell(name, std::to_string(w) + "x" + std::to_string(h) + " " + kind + ", lines " + std::to_string(top + 1) +
+                       " to " + std::to_string(last) + " of " + std::to_string(lines) +
+                       (buttons.empty() ? "" : ", buttons: " + buttons),
+             saved);
+        all &= saved;
+    }
+    if (pages > kMostPages)
+        *report += "    the text runs to " + std::to_string(pages) + " pages; the first " + std::to_string(kMostPages) +
+                   " are drawn\n";
+    return all;
 }
 
 }  // namespace
@@ -122,8 +204,9 @@ bool PreviewScript(HINSTANCE instance, const std::string& folder, const PreviewO
     }
 
     char file[kValueSize];
-    if (!ReadText("Readme", "File", file, sizeof file, script.c_str()) || !EqualsAsciiNoCase(file, "ReadMe.Special"))
-        return wroteAll;
+    if (!ReadText("Readme", "File", file, sizeof file, script.c_str())) return wroteAll;
+    if (!EqualsAsciiNoCase(file, "ReadMe.Special"))
+        return PreviewText(instance, script, options.outFolder, report, errors, tell) && wroteAll;
     ReadmePageList list;
     list.Read(script.c_str());
     RECT area;

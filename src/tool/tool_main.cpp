@@ -72,8 +72,9 @@ int RunCheck(int argc, char** argv) {
     CheckSeal(folder, findings);
     Print(findings.Format(label));
     size_t errors = findings.Count(Severity::Error), warnings = findings.Count(Severity::Warning);
+    // On its own line even when both streams go to one file.
     if (errors || warnings)
-        PrintError(std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") + std::to_string(warnings) +
+        PrintError(std::string(SameFile(STD_OUTPUT_HANDLE, STD_ERROR_HANDLE) ? "\n" : "") + std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") + std::to_string(warnings) +
                    (warnings == 1 ? " warning\n" : " warnings\n"));
     return findings.ExitStatus();
 }

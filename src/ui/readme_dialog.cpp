@@ -2,6 +2,7 @@
 // record that lives on the opener's stack for exactly as long as the dialog.
 #include "ui/readme_dialog.h"
 #include <string.h>
+#include <new>
 #include "run/run_state.h"
 #include "base/text.h"
 #include "draw/drawing.h"
@@ -55,6 +56,7 @@ private:
 };
 
 struct ReadmeDialogData {
+    bool hidden = false;  // made only for pictures of it: never shown
     bool agreement = false;
     bool pictures = false;
     bool textIn = false;  // the read-me is in the text box: later changes are the user's
@@ -174,7 +176,7 @@ BOOL OnInit(HWND dialog, ReadmeDialogData& d) {
     // agreement that is "I agree": on the end button Enter does what Enter should. Posted,
     // so that it follows the dialog manager's own choice when the dialog is activated.
     if (d.pictures) PostMessageA(dialog, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(dialog, IDC_README_END), TRUE);
-    ShowWindow(dialog, SW_SHOW);
+    if (!d.hidden) ShowWindow(dialog, SW_SHOW);
     SendDlgItemMessageA(dialog, IDC_README_TEXT, EM_SETSEL, 0, 0);
     SendDlgItemMessageA(dialog, IDC_README_TEXT, EM_SCROLLCARET, 0, 0);
     d.textIn = true;
@@ -262,6 +264,95 @@ bool MeasureReadmePageArea(HINSTANCE instance, RECT* area) {
     if (!dialog) return false;
     DestroyWindow(dialog);
     return area->right > area->left && area->bottom > area->top;
+}
+
+bool HiddenReadmeDialog::Open(HINSTANCE instance) {
+    Close();
+    void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(ReadmeDialogData));
+    if (!memory) return false;
+    ReadmeDialogData* data = new (memory) ReadmeDialogData;
+    data->hidden = true;
+    data_ = data;
+    window_ = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_README), nullptr, ReadmeDialogProc,
+                                 reinterpret_cast<LPARAM>(data));
+    if (window_) ShowWindow(window_, SW_HIDE);
+    return window_ != nullptr;
+}
+
+void HiddenReadmeDialog::Close() {
+    if (window_) DestroyWindow(window_);
+    window_ = nullptr;
+    if (!data_) return;
+    static_cast<ReadmeDialogData*>(data_)->~ReadmeDialogData();
+    HeapFree(GetProcessHeap(), 0, data_);
+    data_ = nullptr;
+}
+
+namespace {
+
+// A vertical scroll bar as the system draws one, from the control's scroll state.
+void PaintScrollBar(HDC dc, HWND control, const RECT& bar) {
+    const int arrow = GetSystemMetrics(SM_CYVSCROLL);
+    RECT up = {bar.left, bar.top, bar.right, bar.top + arrow}, down = {bar.left, bar.bottom - arrow, bar.right, bar.bottom};
+    RECT track = {bar.left, up.bottom, bar.right, down.top};
+    if (track.bottom < track.top) track.bottom = track.top;
+    FillRect(dc, &track, GetSysColorBrush(COLOR_SCROLLBAR));
+    DrawFrameControl(dc, &up, DFC_SCROLL, DFCS_SCROLLUP);
+    DrawFrameControl(dc, &down, DFC_SCROLL, DFCS_SCROLLDOWN);
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    const int length = track.bottom - track.top;
+    if (!GetScrollInfo(control, SB_VERT, &info) || info.nMax <= info.nMin || length <= 0) return;
+    const long range = (long)info.nMax - info.nMin + 1;
+    if (info.nPage == 0 || (long)info.nPage >= range) return;
+    long thumb = length * (long)info.nPage / range;
+    if (thumb < arrow / 2) thumb = arrow / 2;
+    const long travel = range - (long)info.nPage;
+    const long at = travel > 0 ? (length - thumb) * ((long)info.nPos - info.nMin) / travel : 0;
+    RECT box = {bar.left, track.top + (int)at, bar.right, track.top + (int)(at + thumb)};
+    DrawEdge(dc, &box, EDGE_RAISED, BF_RECT | BF_MIDDLE);
+}
+
+// The frame of a child control: its edges, border and vertical scroll bar (rect in the
+// parent's client coordinates).
+void PaintFrame(HDC dc, HWND control, RECT r) {
+    const LONG style = GetWindowLongA(control, GWL_STYLE), extended = GetWindowLongA(control, GWL_EXSTYLE);
+    if (extended & WS_EX_CLIENTEDGE) DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+    if (style & WS_BORDER) {
+        FrameRect(dc, &r, GetSysColorBrush(COLOR_WINDOWFRAME));
+        InflateRect(&r, -1, -1);
+    }
+    if (style & WS_VSCROLL) {
+        RECT bar = {r.right - GetSystemMetrics(SM_CXVSCROLL), r.top, r.right, r.bottom};
+        PaintScrollBar(dc, control, bar);
+    }
+}
+
+}  // namespace
+
+void PaintWindowInto(HWND window, HDC dc) {
+    SendMessageA(window, WM_ERASEBKGND, (WPARAM)dc, 0);
+    SendMessageA(window, WM_PRINTCLIENT, (WPARAM)dc, PRF_CLIENT);
+    HWND first = GetWindow(window, GW_CHILD);
+    // From the bottom of the order up, so that what lies on top is painted last.
+    for (HWND child = first ? GetWindow(first, GW_HWNDLAST) : nullptr; child; child = GetWindow(child, GW_HWNDPREV)) {
+        if (!(GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE)) continue;
+        RECT frame{}, client{};
+        GetWindowRect(child, &frame);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&frame), 2);
+        GetClientRect(child, &client);
+        POINT at = {0, 0};
+        MapWindowPoints(child, window, &at, 1);
+        PaintFrame(dc, child, frame);
+        int saved = SaveDC(dc);
+        POINT origin{};
+        GetViewportOrgEx(dc, &origin);
+        SetViewportOrgEx(dc, origin.x + at.x, origin.y + at.y, nullptr);
+        IntersectClipRect(dc, 0, 0, client.right, client.bottom);
+        SendMessageA(child, WM_PRINTCLIENT, (WPARAM)dc, PRF_CLIENT | PRF_ERASEBKGND);
+        RestoreDC(dc, saved);
+    }
 }
 
 INT_PTR OpenReadmeDialog(HWND owner) {

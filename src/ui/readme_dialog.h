@@ -9,6 +9,28 @@
 // The largest part of a read-me file that is shown; the rest of a larger file is left out.
 constexpr DWORD kMaxReadmeBytes = 1u << 20;
 
+// The dialog as OpenReadmeDialog opens it over the run's script, made modeless and never
+// shown, so that pictures can be taken of what it shows. The window goes with the object.
+class HiddenReadmeDialog {
+public:
+    HiddenReadmeDialog() = default;
+    ~HiddenReadmeDialog() { Close(); }
+    HiddenReadmeDialog(const HiddenReadmeDialog&) = delete;
+    HiddenReadmeDialog& operator=(const HiddenReadmeDialog&) = delete;
+    // instance holds the dialog template; false when the dialog could not be made.
+    bool Open(HINSTANCE instance);
+    void Close();
+    HWND window() const { return window_; }
+
+private:
+    HWND window_ = nullptr;
+    void* data_ = nullptr;  // the dialog's own record, which outlives no window
+};
+
+// Paints the window's client area and its visible children, as they would be on screen,
+// into dc (origin at the client area's top left) without showing anything.
+void PaintWindowInto(HWND window, HDC dc);
+
 // Opens the dialog modally. 1: setup may go on (the read-me was closed, or the user
 // agreed); 0: the agreement was refused, or could not be shown.
 INT_PTR OpenReadmeDialog(HWND owner);

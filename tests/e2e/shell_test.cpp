@@ -191,3 +191,90 @@ TEST(Shell, ShortcutsAreMadeReplacedAndRemoved) {
     stage::DeleteTree(kInstall);
     stage::DeleteTree(kFolders);
 }
+
+// The plan's shortcuts beside the real ones, for the three ways an entry names its
+// target and icon: a plain name (looked up as a program from the install folder, where
+// it is only after the copy), a name after %root%, and a complete path after "!". The
+// target, arguments, working folder and icon the plan shows are the link's own, and so
+// is the registration's DisplayIcon; nothing may point into the setup folder, which
+// holds files of the same names.
+TEST(Shell, ThePlanNamesTheTargetsTheRunMakes) {
+    const std::string install = "C:\\ShellPaths", tools = "C:\\ShellTools";
+    stage::DeleteTree(install);
+    stage::DeleteTree(kFolders);
+    stage::DeleteTree(tools);
+    const std::string product = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ShellPaths";
+    stage::DeleteRegTree(HKEY_LOCAL_MACHINE, product.c_str());
+    links::ShellFolders folders;
+    folders.Set("Programs", kPrograms);
+    folders.Set("Desktop", kDesktop);
+    folders.Set("Startup", kStartup);
+    folders.Set("SendTo", kSendTo);
+    ASSERT_TRUE(stage::WriteFile(tools + "\\tool.exe", "a tool of another folder"));
+    stage::Folder stage("shell-paths");
+    stage.Put("app.exe", "app");
+    stage.Put("app.ico", "icon");
+    stage.Put("bin\\helper.exe", "helper");
+    stage.WriteScript(Crlf({"[Setup]", "Name=Shell Paths", "Auto=1", "[Root]", "Name=ShellPaths", "[MakeDirectory]",
+                            "1=bin", "[CopyFile]", "0=app.exe", "1=app.ico", "2=bin\\helper.exe", "[Check]", "Menu=2",
+                            "Desktop=2", "[Menu]", "Name=Shell Paths",
+                            "[Menu0]", "Name=Plain", "Path=app.exe", "Arg=/plain", "Icon=app.ico",
+                            "[Menu1]", "Name=Rooted", "Path=%root%bin\\helper.exe", "Icon=%root%app.exe", "IconNo=1",
+                            "Work=bin",
+                            "[Menu2]", "Name=Complete", "Path=!" + tools + "\\tool.exe", "Icon=!" + tools + "\\tool.exe",
+                            "Work=!" + tools,
+                            "[Desktop]", "Name=Shell Paths", "Path=app.exe", "Icon=app.exe", "IconNo=2"}));
+    const plancheck::InstallPlan plan(stage.dir());
+    ASSERT_TRUE(plan.available());
+    ui::Program setup;
+    ASSERT_TRUE(setup.Start(stage.Path("Setup.exe"), "", stage.dir()));
+    bool ended = false;
+    EXPECT_EQ(std::vector<std::string>{}, AnswerBoxesUntilEnd(setup, &ended));
+    ASSERT_TRUE(ended) << "the install did not end in time";
+    EXPECT_EQ("", plan.AfterInstall()) << "the plan and the install differ";
+
+    // What each link holds, as the plan words it.
+    auto told = [](const links::Link& l) {
+        std::string out = "-> " + l.path + (l.arguments.empty() ? "" : " " + l.arguments) + "  (in " + l.workFolder + ")";
+        if (!l.icon.empty()) out += "  (icon " + l.icon + "," + std::to_string(l.iconIndex) + ")";
+        return out;
+    };
+    const std::string menu = kPrograms + "\\Shell Paths\\";
+    const struct {
+        std::string link, target, icon;
+    } expected[] = {
+        // A plain name is looked up as a program, for the icon too: no program opens .ico here.
+        {menu + "Plain.lnk", install + "\\app.exe", ""},
+        {menu + "Rooted.lnk", install + "\\bin\\helper.exe", install + "\\app.exe"},
+        {menu + "Complete.lnk", tools + "\\tool.exe", tools + "\\tool.exe"},
+        {kDesktop + "\\Shell Paths.lnk", install + "\\app.exe", install + "\\app.exe"},
+    };
+    for (const auto& e : expected) {
+        const links::Link link = links::Read(e.link);
+        ASSERT_TRUE(link.loaded) << e.link;
+        EXPECT_EQ(e.target, link.path) << e.link;
+        EXPECT_EQ(e.icon, link.icon) << e.link;
+        EXPECT_EQ(told(link), plan::DetailOf(plan.lines(), "new", e.link)) << e.link << "\n" << plan.text();
+    }
+    std::string icon;
+    ASSERT_TRUE(stage::GetRegString(HKEY_LOCAL_MACHINE, product.c_str(), "DisplayIcon", &icon));
+    EXPECT_EQ(install + "\\app.exe,2", icon);
+    std::string planned = "<no DisplayIcon line>";
+    for (const plan::Line& l : plan.lines())
+        if (l.object == "HKEY_LOCAL_MACHINE\\" + product && l.detail.compare(0, 16, "\"DisplayIcon\" = ") == 0)
+            planned = l.detail;
+    EXPECT_EQ("\"DisplayIcon\" = \"" + icon + "\"", planned) << plan.text();
+
+    const plancheck::InstallPlan removal(install, true);
+    ASSERT_TRUE(removal.available());
+    ui::Program uninstaller;
+    ASSERT_TRUE(uninstaller.Start(install + "\\Setup.exe", "uninstall", install));
+    EXPECT_TRUE(uninstaller.Wait(kRunWait)) << "the uninstall did not end";
+    EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(install + "\\Setup.exe"); }, 40000, 200))
+        << "the uninstaller did not remove itself";
+    EXPECT_EQ("", removal.Disagreements()) << "the plan and the uninstall differ";
+    EXPECT_TRUE(stage::Exists(tools + "\\tool.exe")) << "a complete path outside the product stays";
+    stage::DeleteTree(install);
+    stage::DeleteTree(tools);
+    stage::DeleteTree(kFolders);
+}

@@ -152,6 +152,108 @@ TEST(Preview, AgreesPixelForPixelWithTheBackdropAndTheReadmeOnScreen) {
     EXPECT_TRUE(program.Wait(15000, &code));
 }
 
+// Dark pixels, where a glyph's ink lies, whatever the shade of the renderer's edges.
+bool Ink(COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 110; }
+
+// The ink of a control's inside on screen against the preview: the rows that hold ink
+// must be the same rows (the lines of text and the captions, where they stand), and the
+// ink pixels may differ in only a few places (a caret). Columns [skipLeft, skipLeft+skip)
+// of the rectangle are left out, where the caret blinks.
+std::string CompareInk(const draw_test::Surface& screen, POINT origin, const BmpFile& picture, const RECT& r,
+                       int skip, long* inkPixels) {
+    std::string rowsScreen, rowsPicture;
+    long differ = 0;
+    *inkPixels = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        bool onScreen = false, inPicture = false;
+        for (int x = r.left + skip; x < r.right; ++x) {
+            const bool a = Ink(screen.At(origin.x + x, origin.y + y)), b = Ink(picture.At(x, y));
+            onScreen |= a;
+            inPicture |= b;
+            *inkPixels += a;
+            differ += a != b;
+        }
+        rowsScreen += onScreen ? '#' : '.';
+        rowsPicture += inPicture ? '#' : '.';
+    }
+    std::string out;
+    if (rowsScreen != rowsPicture) out += "ink rows differ:\n  screen  " + rowsScreen + "\n  preview " + rowsPicture + "\n";
+    if (differ * 50 > *inkPixels) out += std::to_string(differ) + " of " + std::to_string(*inkPixels) + " ink pixels differ\n";
+    return out;
+}
+
+// A control's client rectangle in the dialog's client coordinates.
+RECT InsideOf(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    RECT r{};
+    GetClientRect(control, &r);
+    MapWindowPoints(control, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// A text agreement as the preview draws it beside the dialog on screen: the same size,
+// the same lines of the licence where the text box shows them, at the top and scrolled
+// to its end, and the same two buttons with their captions.
+TEST(Preview, ShowsTheTextAgreementAsTheDialogDoes) {
+    stage::Folder folder("tool-agreement");
+    std::string licence;
+    for (int i = 1; i <= 40; ++i) licence += "Clause " + std::to_string(i) + "\tof the licence, " + std::string(i % 7 * 3, 'x') + "\r\n";
+    folder.Put("license.txt", licence);
+    folder.WriteScript(Crlf({"[Setup]", "Name=Agreement Product", "[Root]", "Name=%programs%\\Agreement Product",
+                             "[Go]", "Agree=1", "[Readme]", "Done=2", "File=license.txt"}));
+    const std::string out = "C:\\stage\\tool-agreement-out";
+    stage::DeleteTree(out);
+    std::string report;
+    ASSERT_EQ(RunTool("preview \"" + folder.dir() + "\" --out " + out, &report), 0u) << report;
+    stage::WriteFile(stage::ArtifactPath("tool-agreement-preview.txt"), report);
+    if (!stage::Japanese()) {
+        EXPECT_NE(report.find("agreement-1.bmp  "), std::string::npos) << report;
+        EXPECT_NE(report.find(" agreement, lines 1 to "), std::string::npos) << report;
+        EXPECT_NE(report.find(" of 41, buttons: I agree., Cancel\n"), std::string::npos) << report;
+    }
+    const BmpFile first(out + "\\agreement-1.bmp"), last(out + "\\agreement-2.bmp");
+    ASSERT_GT(first.w, 0) << report;
+    ASSERT_GT(last.w, 0) << "41 lines take two pictures\n" << report;
+    EXPECT_FALSE(stage::Exists(out + "\\agreement-3.bmp")) << report;
+
+    ui::Program program;
+    ASSERT_TRUE(program.Start(folder.Path("Setup.exe"), "", folder.dir()));
+    HWND readme = ui::WaitForReadmeDialog(program.pid(), 30000);
+    ASSERT_NE(readme, nullptr) << "the agreement did not open by itself";
+    Sleep(700);
+    RECT client{};
+    GetClientRect(readme, &client);
+    ASSERT_EQ(first.w, client.right) << "the picture is the dialog's inside";
+    ASSERT_EQ(first.h, client.bottom);
+    POINT origin = {0, 0};
+    ClientToScreen(readme, &origin);
+    RECT screenRect = ui::WindowRect(GetDesktopWindow());
+    draw_test::Surface screen(screenRect.right, screenRect.bottom);
+    const struct {
+        int id;
+        int skip;  // columns left out at the left: the text box's caret
+    } controls[] = {{IDC_README_TEXT, 8}, {IDC_README_BUTTON1, 0}, {IDC_README_BUTTON2, 0}};
+    for (const BmpFile* picture : {&first, &last}) {
+        const bool end = picture == &last;
+        if (end) SendDlgItemMessageA(readme, IDC_README_TEXT, EM_LINESCROLL, 0, 1000);
+        Sleep(500);
+        CaptureScreen(screen);
+        e2e::Shot(end ? "tool-agreement-end" : "tool-agreement-top");
+        for (const auto& c : controls) {
+            RECT inside = InsideOf(readme, c.id);
+            // A focused or default button draws its own frames inside its edge.
+            if (c.id != IDC_README_TEXT) InflateRect(&inside, -4, -4);
+            long ink = 0;
+            EXPECT_EQ(CompareInk(screen, origin, *picture, inside, c.skip, &ink), "")
+                << (end ? "scrolled to the end, " : "at the top, ") << "control " << c.id;
+            EXPECT_GT(ink, c.id == IDC_README_TEXT ? 2000 : 20) << "too little ink to compare in control " << c.id;
+        }
+    }
+    ui::Click(readme, IDC_README_BUTTON2);  // Cancel: the agreement refused, nothing installed
+    DWORD code = 99;
+    EXPECT_TRUE(program.Wait(15000, &code));
+}
+
 // ---- the plans against the install and the uninstall ------------------------------
 
 // What the plans are compared with: files (size and bytes), keys and values.
@@ -364,6 +466,129 @@ TEST(Plan, OfTheSampleAgreesWithItsInstallAndItsUninstall) {
     EXPECT_TRUE(keptTold.count("file " + e2e::Lower(dest + "docs\\mine.txt")) || after.count("file " + e2e::Lower(dest + "docs\\mine.txt")))
         << "the user's file stays";
     stage::DeleteTree(watched.install);
+}
+
+}  // namespace
+
+namespace {
+
+// The first ini block after the README's heading "## Your first product".
+std::string FirstProductScript() {
+    const char* source = getenv("SETUP_SOURCE_DIR");
+    if (!source) return "";
+    const std::string readme = stage::ReadFile(stage::HostToWindows(source) + "\\README.md");
+    const size_t heading = readme.find("\n## Your first product\n");
+    if (heading == std::string::npos) return "";
+    const size_t open = readme.find("```ini\n", heading);
+    if (open == std::string::npos) return "";
+    const size_t begin = open + 7, end = readme.find("\n```", begin);
+    if (end == std::string::npos) return "";
+    std::string block = readme.substr(begin, end + 1 - begin), crlf;
+    for (char c : block) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return crlf;
+}
+
+// The README's first product, staged with the files it names, taken the way the README
+// walks it: check (clean), plan, preview, an install through the agreement and the dialog,
+// the uninstall plan and the uninstall; every plan agrees with what then happens, and the
+// uninstall leaves nothing of the product behind.
+TEST(FirstProduct, TheReadmesScriptChecksCleanInstallsAndUninstalls) {
+    const std::string script = FirstProductScript();
+    ASSERT_FALSE(script.empty()) << "no ini block under \"## Your first product\" in the README";
+    std::string licence;
+    for (int i = 1; i <= 30; ++i) licence += std::to_string(i) + ". A clause of the licence.\r\n";
+    auto ship = [&](stage::Folder& folder, const std::string& text) {
+        folder.WriteScript(text);
+        folder.Put("qmemo.exe", "MZ the product's program");
+        folder.Put("qmemo.dll", "MZ its library");
+        folder.Put("docs\\guide.txt", "The guide.\r\n");
+        folder.Put("license.txt", licence);
+    };
+    stage::Folder folder("first-product");
+    ship(folder, script);
+    const std::string install = "C:\\Program Files\\Quick Memo", menu = ShellFolder("Programs") + "\\Quick Memo",
+                      desktopLink = ShellFolder("Desktop") + "\\Quick Memo.lnk";
+    const std::string product = std::string(kUninstallKey) + "\\Quick Memo";
+    stage::DeleteTree(install);
+    stage::DeleteTree(menu);
+    DeleteFileA(desktopLink.c_str());
+    stage::DeleteRegTree(HKEY_LOCAL_MACHINE, product.c_str());
+    stage::DeleteRegTree(HKEY_CURRENT_USER, "Software\\Memo Works");
+    for (const char* key : {".qmemo", "QuickMemo.Memo"}) stage::DeleteRegTree(HKEY_CLASSES_ROOT, key);
+
+    // 1. check: clean, with nothing but the exit status.
+    std::string text;
+    EXPECT_EQ(RunTool("check \"" + folder.dir() + "\"", &text), 0u) << text;
+    EXPECT_EQ(text, "");
+    // The same with the dialog's icon behind a token: one finding at its line, and the
+    // summary on a line of its own in the file both streams share.
+    {
+        std::string broken = script;
+        const std::string icon = "\r\nIcon=qmemo.exe\r\n";
+        const size_t at = broken.find(icon);
+        ASSERT_NE(at, std::string::npos);
+        broken.replace(at, icon.size(), "\r\nIcon=%root%qmemo.exe\r\n");
+        const int line = 2 + (int)std::count(broken.begin(), broken.begin() + (long)at, '\n');
+        stage::Folder copy("first-product-icon");
+        ship(copy, broken);
+        EXPECT_EQ(RunTool("check \"" + copy.dir() + "\"", &text), 1u) << text;
+        const std::string finding = ":" + std::to_string(line) + ": warning: the setup dialog takes [Desktop] \"Icon\" as written";
+        EXPECT_NE(text.find(finding), std::string::npos) << text;
+        EXPECT_NE(text.find("Icon=qmemo.exe\n\n0 errors, 1 warning\n"), std::string::npos) << text;
+    }
+    // 2. plan and 3. preview.
+    const plancheck::InstallPlan plan(folder.dir());
+    ASSERT_TRUE(plan.available());
+    stage::WriteFile(stage::ArtifactPath("first-product-plan.txt"), plan.text());
+    EXPECT_EQ(plan::OutcomeOf(plan.lines(), menu + "\\Quick Memo.lnk"), "new") << plan.text();
+    const std::string pictures = "C:\\stage\\first-product-pictures";
+    stage::DeleteTree(pictures);
+    ASSERT_EQ(RunTool("preview \"" + folder.dir() + "\" --out " + pictures, &text), 0u) << text;
+    stage::WriteFile(stage::ArtifactPath("first-product-preview.txt"), text);
+    EXPECT_TRUE(stage::Exists(pictures + "\\agreement-1.bmp") && stage::Exists(pictures + "\\agreement-2.bmp")) << text;
+
+    // 4. The install: the agreement first, then the dialog's OK.
+    {
+        ui::Program setup;
+        ASSERT_TRUE(setup.Start(folder.Path("Setup.exe"), "", folder.dir()));
+        HWND agreement = ui::WaitForReadmeDialog(setup.pid(), 30000);
+        ASSERT_NE(agreement, nullptr) << "the agreement did not open first";
+        ui::Click(agreement, IDC_README_BUTTON1);
+        HWND dialog = ui::WaitForMainDialog(setup.pid(), 30000);
+        ASSERT_NE(dialog, nullptr) << "no main dialog after the agreement";
+        e2e::Shot("first-product-dialog");
+        ui::Click(dialog, IDC_RUN);
+        e2e::Outcome end = e2e::WaitForEndOrBox(setup, kRunWait);
+        ASSERT_TRUE(end.ended) << (end.box ? "a message box: " + ui::Narrow(ui::MessageBoxText(end.box)) : "no end in time");
+    }
+    EXPECT_EQ("", plan.AfterInstall()) << "the plan and the install differ";
+    for (const char* file : {"qmemo.exe", "qmemo.dll", "docs\\guide.txt", "license.txt", "Setup.exe", "Setup.ini"})
+        EXPECT_TRUE(stage::Exists(install + "\\" + file)) << file;
+    EXPECT_EQ(install + "\\qmemo.exe", links::Read(menu + "\\Quick Memo.lnk").path);
+    EXPECT_EQ(install + "\\qmemo.exe", links::Read(desktopLink).icon);
+    std::string value;
+    EXPECT_TRUE(stage::GetRegString(HKEY_CLASSES_ROOT, "QuickMemo.Memo", "", &value) && value == "Quick Memo note") << value;
+    EXPECT_TRUE(stage::GetRegString(HKEY_CURRENT_USER, "Software\\Memo Works\\Quick Memo", "Folder", &value) &&
+                value == install + "\\")
+        << value;
+
+    // 5. The uninstall, as the list of installed programs starts it.
+    const plancheck::InstallPlan removal(install, true);
+    ASSERT_TRUE(removal.available());
+    stage::WriteFile(stage::ArtifactPath("first-product-plan-uninstall.txt"), removal.text());
+    {
+        ui::Program uninstall;
+        ASSERT_TRUE(uninstall.Start(install + "\\Setup.exe", "uninstall", install));
+        e2e::Outcome end = e2e::WaitForEndOrBox(uninstall, kRunWait);
+        ASSERT_TRUE(end.ended) << (end.box ? "a message box: " + ui::Narrow(ui::MessageBoxText(end.box)) : "no end in time");
+    }
+    EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(install); }, 40000, 200)) << "the install folder stayed";
+    EXPECT_EQ("", removal.Disagreements()) << "the plan and the uninstall differ";
+    EXPECT_FALSE(stage::Exists(menu) || stage::Exists(desktopLink));
+    for (const char* key : {".qmemo", "QuickMemo.Memo"}) EXPECT_FALSE(plancheck::KeyThere(std::string("HKEY_CLASSES_ROOT\\") + key)) << key;
+    EXPECT_FALSE(plancheck::KeyThere("HKEY_CURRENT_USER\\Software\\Memo Works"));
+    EXPECT_FALSE(plancheck::KeyThere("HKEY_LOCAL_MACHINE\\" + product));
+    stage::DeleteTree(pictures);
 }
 
 }  // namespace

@@ -369,6 +369,55 @@ TEST_F(Associations, RenamedOwnTypeLosesOnlyWhatTheEntryMade) {
     EXPECT_EQ("editor.exe %1", Default("SetupTlxFile\\shell\\edit\\command"));
 }
 
+// A readable description is the type key's default value; whether the type is the
+// product's does not hang on it: the same type is made, kept, reworded by a version-up and
+// removed whole as one named by Kind, and one renamed by someone else still stays.
+TEST_F(Associations, DescriptionNamesTheTypeWithoutChangingWhoseItIs) {
+    const std::vector<std::string> entry = {"[Ext0]", "Ext=.setupa", "Kind=SetupTlxFile", "Icon=%root%tool.exe",
+                                            "Verb=open", "Command=%root%tool.exe %1"};
+    auto with = [&](const std::string& description) {
+        std::vector<std::string> lines = entry;
+        if (!description.empty()) lines.push_back("Description=" + description);
+        return lines;
+    };
+    const struct {
+        const char* name;
+        std::string first, second;  // the descriptions of the install and of the version-up
+        const char* shown;          // the type's default value after the version-up
+        const char* renamedTo;      // what someone writes into the type then, or null
+        bool typeGoes;              // the uninstall removes the type as a whole
+    } cases[] = {
+        {"described", "Tool Document", "Tool Document", "Tool Document", nullptr, true},
+        {"reworded by the version-up", "Tool Document", "Tool File", "Tool File", nullptr, true},
+        {"description added by the version-up", "", "Tool File", "Tool File", nullptr, true},
+        {"description dropped by the version-up", "Tool Document", "", "SetupTlxFile", nullptr, true},
+        {"renamed by someone", "Tool Document", "Tool Document", "Tool Document", "My Tool Files", false},
+        {"renamed to the key name", "Tool Document", "Tool Document", "Tool Document", "SetupTlxFile", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string first = Record(with(c.first));
+        RunStep(first, NoRecord(), true);
+        EXPECT_EQ(c.first.empty() ? "SetupTlxFile" : c.first, Default("SetupTlxFile"));
+        EXPECT_EQ("SetupTlxFile", Default(".setupa")) << "the extension names the key, never the description";
+        const std::string second = Record(with(c.second));
+        RunStep(second, first, true);
+        EXPECT_EQ(c.shown, Default("SetupTlxFile"));
+        EXPECT_EQ((std::vector<std::string>{"ExtKey0=.setupa", "TypeKey0=SetupTlxFile"}), Facts(second));
+        if (c.renamedTo) ASSERT_TRUE(PutText(kClasses, "SetupTlxFile", "", c.renamedTo));
+        ASSERT_TRUE(PutText(kClasses, "SetupTlxFile\\shell\\edit\\command", "", "editor.exe %1"));
+        RunStep(second, second, false);
+        EXPECT_FALSE(KeyExists(kClasses, ".setupa"));
+        EXPECT_FALSE(KeyExists(kClasses, "SetupTlxFile\\shell\\open")) << "the entry's verb goes either way";
+        EXPECT_EQ(c.typeGoes, !KeyExists(kClasses, "SetupTlxFile")) << "the type as a whole";
+        if (!c.typeGoes) EXPECT_EQ("editor.exe %1", Default("SetupTlxFile\\shell\\edit\\command"));
+        RemoveTree(kClasses, "SetupTlxFile");
+    }
+    // One that does not fit is left out, never cut: the type is named by its key.
+    RunStep(Record(with(std::string(300, 'd'))), NoRecord(), true);
+    EXPECT_EQ("SetupTlxFile", Default("SetupTlxFile"));
+}
+
 TEST_F(Associations, ClassesPathsNameValuesAndTheirKeys) {
     // Set: each key of the path is made; the last component names the value.
     EXPECT_EQ(1, SetClassesValue("SetupTlxFile\\a\\b\\", "default"));

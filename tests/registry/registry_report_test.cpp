@@ -132,8 +132,9 @@ TEST_F(RegistryReport, EraseEntriesTellWhatGoesWithWhatItHeldAndWhatIsRefused) {
           {Outcome::Removed, "remove-key", kUser, "(left empty)"}}},
         // A value with what it held; the key keeps another value and stays.
         {user2 + "\\K\\Val", {{Outcome::Removed, "remove-value", user2 + "\\K", "\"Val\" = \"data\""}}},
-        // Nothing there: nothing told.
-        {user2 + "\\K\\Gone", {}},
+        // Nothing there: said once, so that the part of a plan or a log is not left empty.
+        {user2 + "\\K\\Gone",
+         {{Outcome::Told, "absent", user2 + "\\K\\Gone", "(no key or value of this name is there: nothing to erase)"}}},
         {"HKEY_CURRENT_USER\\Software", {{Outcome::Kept, "refused", "HKEY_CURRENT_USER\\Software",
                                           "(the uninstall never erases this key)"}}},
     };

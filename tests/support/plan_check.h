@@ -27,13 +27,17 @@ inline DWORD RunTool(const std::string& arguments, std::string* out) {
     // In the temporary folder, which the drive listings of the tests leave out.
     char temp[MAX_PATH] = "";
     GetTempPathA(sizeof temp, temp);
-    // A file of its own for each run: a stale one must never pass for this run's output.
-    static unsigned runs = 0;
+    // A file of its own for each run: the last run's tool may still hold its file open
+    // for a moment after it has ended, and its output must not be read as this one's.
+    static int serial = 0;
     const std::string file = std::string(temp) + "setuptool-output-" + std::to_string(GetCurrentProcessId()) + "-" +
-                             std::to_string(++runs) + ".txt";
+                             std::to_string(++serial) + ".txt";
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE output = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    const DWORD openError = GetLastError();
+    if (output == INVALID_HANDLE_VALUE) {
+        *out = "";
+        return 99;
+    }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -48,8 +52,7 @@ inline DWORD RunTool(const std::string& arguments, std::string* out) {
         CloseHandle(p.hProcess);
     }
     CloseHandle(output);
-    *out = output == INVALID_HANDLE_VALUE ? "(no output file: error " + std::to_string(openError) + ")"
-                                          : stage::ReadFile(file);
+    *out = stage::ReadFile(file);
     DeleteFileA(file.c_str());
     return code;
 }

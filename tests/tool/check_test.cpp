@@ -10,6 +10,7 @@
 #include "../draw/draw_helpers.h"
 #include "stage.h"
 #include "tool/check.h"
+#include "tool/console.h"
 
 namespace {
 
@@ -103,7 +104,10 @@ TEST(Check, EachMistakeGivesOneFindingOnItsLine) {
         {"too-long-entry", "[Reg]\nMake0=HKEY_CURRENT_USER\\Software\\" + std::string(1100, 'k') + "\n", 6, E,
          "reads at most 1039"},
         {"quoted", "[Menu]\nName=B\n[Menu0]\nName=Tool\nPath=a.exe\nArg=\"%1\"\n", 10, W,
-         "begins and ends with a double quote"},
+         "begins and ends with a double quote: the program drops both and reads \"%1\"; to keep them, write one "
+         "more pair around the whole value: Arg=\"\"%1\"\""},
+        {"quoted-single", "[Menu]\nName='B'\n", 6, W, "reads \"B\"; to keep them, write one more pair around the "
+         "whole value: Name=''B''"},
         // What the steps do with the values.
         {"no-root-name", "![Setup]\nName=Broken\n", 0, E, "without [Root] \"Name\" the install folder is \"C:\\\""},
         {"box-mode", "[Check]\nExt=4\n", 6, W, "box mode 4 of \"Ext\" means nothing"},
@@ -141,6 +145,21 @@ TEST(Check, EachMistakeGivesOneFindingOnItsLine) {
         {"link-too-long", "[Menu]\nName=B\n[Menu0]\nName=Tool\nPath=a.exe\nWork=" + longValue + "\n", 8, E,
          "does not fit once expanded"},
         {"link-no-path", "[Desktop]\nName=Tool\n", 6, W, "has no \"Path\""},
+        // The dialog reads [Desktop] "Icon" as written, beside Setup.exe; the shortcut expands it.
+        {"dialog-icon-token", "[Desktop]\nName=Tool\nPath=%windows%\\notepad.exe\nIcon=%root%tool.ico\n", 8, W,
+         "the setup dialog takes [Desktop] \"Icon\" as written, without folder tokens, from the folder Setup.exe "
+         "starts in: \"%root%tool.ico\" is not there, so the dialog shows the program's own icon (the shortcut and "
+         "the list of installed programs expand the token, the dialog does not); ship \"tool.ico\" beside Setup.exe, "
+         "install it with a copy entry, and write Icon=tool.ico"},
+        {"dialog-icon-missing", "[Desktop]\nName=Tool\nPath=%windows%\\notepad.exe\nIcon=art\\tool.exe\n", 8, W,
+         "\"art\\tool.exe\" is not there, so the dialog shows the program's own icon; ship \"tool.exe\""},
+        {"dialog-icon-folder", "[Desktop]\nName=Tool\nPath=%windows%\\notepad.exe\nIcon=art.exe\n", 8, W,
+         "\"art.exe\" is not there", {{"art.exe\\x.ico", "x"}}},
+        {"icon-looked-up", "[Menu]\nName=B\n[Menu0]\nName=Tool\nPath=%windows%\\notepad.exe\nIcon=tool.ico\n", 10, W,
+         "\"Icon\" \"tool.ico\" has no folder token, so it is looked up as a program, as \"Path\" is: it gives the "
+         "program that opens such files (or no icon), not the file itself; write Icon=%root%tool.ico"},
+        {"dialog-icon-looked-up", "[Desktop]\nName=Tool\nPath=%windows%\\notepad.exe\nIcon=tool.ico\n", 8, W,
+         "the setup dialog, though, reads it as written: name a program that holds the icon", {{"tool.ico", "i"}}},
         {"lastgo-name", "[Menu]\nName=B\n[Menu0]\nName=Tool\nPath=a.exe\n[LastGo]\n0=Tol\n", 11, W,
          "\"Tol\" names no Start-menu entry"},
         {"lastgo-startup", "[Menu]\nName=B\n[LastGo]\nStartupAndGo=1\n", 8, W, "[Startup] has no \"Name\""},
@@ -256,7 +275,7 @@ TEST(Check, ACleanScriptGivesNoFinding) {
         "[Readme]\nDone=2\nFile=ReadMe.Special\nNo=5\n0=page,install\n1=button1,2,&Next\n2=page,2\n3=button1,install\n"
         "4=mode,whole\n[Go]\nAgree=1\n"
         "[Menu]\nName=Broken Tool\n[Menu0]\nName=Help\\Read me\nPath=%windows%\\notepad.exe\nArg=a.txt\n"
-        "[Desktop]\nName=Broken\nPath=a.txt\nArg=-e \"a ; b\"\nShort=B\n[LastGo]\n0=Help\\Read me\nDesktopAndGo=1\n"
+        "[Desktop]\nName=Broken\nPath=a.txt\nIcon=tool.exe\nIconNo=1\nArg=-e \"a ; b\"\nShort=B\n[LastGo]\n0=Help\\Read me\nDesktopAndGo=1\n"
         "[Reg]\nMake0=HKEY_CURRENT_USER\\Software\\Broken\\\\Mode\\!fast\nMake1=HKLM\\Software\\Broken\nMake2=HKEY_CURRENT_USER\\Software\\Broken\\\\\\%root%a.txt\n"
         "Erase0=HKEY_CURRENT_USER\\Software\\Broken\\Mode\n"
         // An autostart value of the product's own: the uninstall takes it again.
@@ -269,7 +288,7 @@ TEST(Check, ACleanScriptGivesNoFinding) {
         "Make2=%system%\\comctl32.dll;InitCommonControls;hide\nMake3=notepad.exe a.txt ;;min\n"
         "Erase0=\"%root%\\a.txt\";;Hide\n";
     std::string folder = StageCase("clean", script,
-                                   {{"a.txt", "a"}, {"docs\\b.txt", "b"}, {"self.bin", "s"}, {"art.bmp", Bmp24()}});
+                                   {{"a.txt", "a"}, {"docs\\b.txt", "b"}, {"self.bin", "s"}, {"art.bmp", Bmp24()}, {"tool.exe", "t"}});
     Findings findings;
     ASSERT_TRUE(CheckScript(folder, findings));
     EXPECT_EQ(Describe(findings), "(no finding)\n");
@@ -408,6 +427,39 @@ TEST(Check, FindingsAreToldInLineOrderAndSetTheExitStatus) {
     EXPECT_EQ(some.Format("dir\\Setup.ini"),
               "dir\\Setup.ini:2: warning: early\ndir\\Setup.ini:2: warning: early, second\n"
               "dir\\Setup.ini:5: error: middle\ndir\\Setup.ini:9: warning: late\n");
+}
+
+// The summary goes to standard error; it needs a line of its own only when standard
+// output writes into the same file: the same handle, or another handle of that file.
+TEST(Check, TheSummaryKnowsWhenBothStreamsWriteOneFile) {
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
+    const std::string folder = "C:\\unit\\check\\streams";
+    stage::MakeFolders(folder);
+    auto open = [&](const char* name) {
+        return CreateFileA((folder + "\\" + name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_ALWAYS, 0, nullptr);
+    };
+    const HANDLE a = open("a.txt"), again = open("a.txt"), b = open("b.txt");
+    ASSERT_NE(a, INVALID_HANDLE_VALUE);
+    const struct {
+        const char* name;
+        HANDLE out, err;
+        bool same;
+    } cases[] = {
+        {"one handle", a, a, true},
+        {"two handles of one file", a, again, true},
+        {"two files", a, b, false},
+        {"no error stream", a, nullptr, false},
+    };
+    for (const auto& c : cases) {
+        SetStdHandle(STD_OUTPUT_HANDLE, c.out);
+        SetStdHandle(STD_ERROR_HANDLE, c.err);
+        const bool same = SameFile(STD_OUTPUT_HANDLE, STD_ERROR_HANDLE);
+        SetStdHandle(STD_OUTPUT_HANDLE, out);
+        SetStdHandle(STD_ERROR_HANDLE, err);
+        EXPECT_EQ(same, c.same) << c.name;
+    }
+    for (HANDLE h : {a, again, b}) CloseHandle(h);
 }
 
 }  // namespace

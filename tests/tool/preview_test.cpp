@@ -2,6 +2,8 @@
 // read-me can show, as 24-bit BMP files read back pixel by pixel; nothing else written.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <stdio.h>
+#include <string.h>
 #include <vector>
 #include <string>
 #include "../draw/draw_helpers.h"
@@ -77,7 +79,72 @@ TEST(Preview, AScriptWithoutPicturesStillGivesItsBlackBackdrop) {
     ASSERT_EQ(backdrop.h, 768);
     EXPECT_EQ(draw_test::Hex(backdrop.At(512, 384)), draw_test::Hex(RGB(0, 0, 0)));
     EXPECT_NE(report.find("[Back] \"Do\" is 0: the install shows none"), std::string::npos) << report;
-    EXPECT_EQ(listing::Names(options.outFolder), std::vector<std::string>{"backdrop.bmp"}) << "a text read-me has no pages";
+    // The file is missing: the dialog shows an empty text box, and so does the picture.
+    EXPECT_EQ(listing::Names(options.outFolder), (std::vector<std::string>{"backdrop.bmp", "readme-text-1.bmp"}));
+    EXPECT_NE(report.find("read-me, lines 1 to 1 of 1\n"), std::string::npos) << report;
+}
+
+// A text read-me or agreement: one picture per screenful, named by its kind and numbered;
+// the pages follow on from each other, the last ends with the text's last line, and a
+// text too long for a reasonable number of pictures is cut at 50 and says so.
+TEST(Preview, TextReadmesArePicturedScreenfulByScreenful) {
+    const struct {
+        const char* name;
+        int lines;       // of the file, each ended by CR LF
+        bool agreement;
+        const char* prefix;
+        const char* buttons;  // as the report names them ("" for none)
+    } cases[] = {
+        {"short", 3, false, "readme-text-", ""},
+        {"long", 100, false, "readme-text-", ""},
+        {"agreement", 60, true, "agreement-", ", buttons: I agree., Cancel"},
+        {"endless", 3000, false, "readme-text-", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        stage::Folder folder(std::string("preview-text-") + c.name, false);
+        std::string text;
+        for (int i = 1; i <= c.lines; ++i) text += "line " + std::to_string(i) + "\r\n";
+        folder.Put("readme.txt", text);
+        folder.WriteScript(Crlf({"[Setup]", "Name=Text", "[Go]", std::string("Agree=") + (c.agreement ? "1" : "0"),
+                                 "[Readme]", "Done=2", "File=readme.txt"}));
+        PreviewOptions options;
+        options.outFolder = std::string("C:\\unit\\preview-text-") + c.name;
+        stage::DeleteTree(options.outFolder);
+        std::string report, errors;
+        ASSERT_TRUE(PreviewScript(GetModuleHandleA(nullptr), folder.dir(), options, &report, &errors)) << errors;
+        const int total = c.lines + 1;  // the box counts the empty line after the last line end
+        int expectedFirst = 1, pictures = 0, lastEnd = 0;
+        for (size_t at = report.find(c.prefix); at != std::string::npos; at = report.find(c.prefix, at + 1)) {
+            ++pictures;
+            const std::string line = report.substr(at, report.find('\n', at) - at);
+            EXPECT_EQ(0u, line.find(c.prefix + std::to_string(pictures) + ".bmp  ")) << line;
+            int first = 0, last = 0, of = 0;
+            const size_t words = line.find(" lines ");
+            ASSERT_NE(words, std::string::npos) << line;
+            ASSERT_EQ(3, sscanf(line.c_str() + words, " lines %d to %d of %d", &first, &last, &of)) << line;
+            EXPECT_EQ(of, total) << line;
+            EXPECT_GT(last, first) << line;
+            // Each page follows on from the one before; only the last may show lines again.
+            if (last < total) EXPECT_EQ(first, expectedFirst) << line;
+            else EXPECT_LE(first, expectedFirst) << line;
+            expectedFirst = last + 1;
+            lastEnd = last;
+            EXPECT_NE(line.find(std::string(c.agreement ? " agreement, " : " read-me, ")), std::string::npos) << line;
+            if (!stage::Japanese()) EXPECT_EQ(line.substr(line.size() - strlen(c.buttons)), c.buttons) << line;
+            BmpFile picture(options.outFolder + "\\" + c.prefix + std::to_string(pictures) + ".bmp");
+            EXPECT_GT(picture.w, 0) << line;
+        }
+        const bool cut = report.find("the first 50 are drawn") != std::string::npos;
+        EXPECT_EQ(cut, c.lines > 1000) << report;
+        if (cut) {
+            EXPECT_EQ(pictures, 50) << report;
+        } else {
+            EXPECT_EQ(lastEnd, total) << "the last picture ends with the text\n" << report;
+            EXPECT_EQ(pictures > 1, c.lines > 40) << report;
+        }
+        EXPECT_EQ((int)listing::Names(options.outFolder).size(), pictures + 1) << report;
+    }
 }
 
 }  // namespace
