@@ -404,13 +404,17 @@ TEST_F(Associations, DescriptionNamesTheTypeWithoutChangingWhoseItIs) {
         RunStep(second, first, true);
         EXPECT_EQ(c.shown, Default("SetupTlxFile"));
         EXPECT_EQ((std::vector<std::string>{"ExtKey0=.setupa", "TypeKey0=SetupTlxFile"}), Facts(second));
-        if (c.renamedTo) ASSERT_TRUE(PutText(kClasses, "SetupTlxFile", "", c.renamedTo));
+        if (c.renamedTo) {
+            ASSERT_TRUE(PutText(kClasses, "SetupTlxFile", "", c.renamedTo));
+        }
         ASSERT_TRUE(PutText(kClasses, "SetupTlxFile\\shell\\edit\\command", "", "editor.exe %1"));
         RunStep(second, second, false);
         EXPECT_FALSE(KeyExists(kClasses, ".setupa"));
         EXPECT_FALSE(KeyExists(kClasses, "SetupTlxFile\\shell\\open")) << "the entry's verb goes either way";
         EXPECT_EQ(c.typeGoes, !KeyExists(kClasses, "SetupTlxFile")) << "the type as a whole";
-        if (!c.typeGoes) EXPECT_EQ("editor.exe %1", Default("SetupTlxFile\\shell\\edit\\command"));
+        if (!c.typeGoes) {
+            EXPECT_EQ("editor.exe %1", Default("SetupTlxFile\\shell\\edit\\command"));
+        }
         RemoveTree(kClasses, "SetupTlxFile");
     }
     // One that does not fit is left out, never cut: the type is named by its key.

@@ -126,12 +126,16 @@ TEST(Preview, TextReadmesArePicturedScreenfulByScreenful) {
             EXPECT_EQ(of, total) << line;
             EXPECT_GT(last, first) << line;
             // Each page follows on from the one before; only the last may show lines again.
-            if (last < total) EXPECT_EQ(first, expectedFirst) << line;
+            if (last < total) {
+                EXPECT_EQ(first, expectedFirst) << line;
+            }
             else EXPECT_LE(first, expectedFirst) << line;
             expectedFirst = last + 1;
             lastEnd = last;
             EXPECT_NE(line.find(std::string(c.agreement ? " agreement, " : " read-me, ")), std::string::npos) << line;
-            if (!stage::Japanese()) EXPECT_EQ(line.substr(line.size() - strlen(c.buttons)), c.buttons) << line;
+            if (!stage::Japanese()) {
+                EXPECT_EQ(line.substr(line.size() - strlen(c.buttons)), c.buttons) << line;
+            }
             BmpFile picture(options.outFolder + "\\" + c.prefix + std::to_string(pictures) + ".bmp");
             EXPECT_GT(picture.w, 0) << line;
         }
