@@ -77,25 +77,77 @@ SealVerdict CheckSealedScript(const char* data, size_t size, const char* script)
     return Damaged();  // a seal always holds the script
 }
 
+namespace {
+
+// One half of the list (the entries of one parity), checked on its own thread: two
+// processors hash a large product in about half the time.
+struct HalfCheck {
+    const char* data = nullptr;
+    size_t size = 0;
+    const char* folder = nullptr;
+    size_t parity = 0;
+    FileProgress* progress = nullptr;  // the half on the dialog's thread moves the bar
+    size_t failedAt = (size_t)-1;
+    SealVerdict verdict;
+};
+
+void CheckHalf(HalfCheck& h) {
+    SealReader reader(h.data, h.size);
+    HeapBuffer buffer(kReadBlock);
+    if (!reader.Check() || !buffer) {
+        h.verdict.result = SealResult::Damaged;
+        h.failedAt = 0;
+        return;
+    }
+    SealEntry entry;
+    for (size_t i = 0; reader.Next(&entry); ++i) {
+        if (i % 2 != h.parity) continue;
+        if (!EqualsAsciiNoCase(entry.name, "Setup.ini")) {
+            char path[kPathSize];
+            bool fits = CopyBounded(path, sizeof path, h.folder) && JoinPath(path, entry.name);
+            SealResult r = fits ? CompareWithEntry(path, entry, buffer.data(), buffer.size()) : SealResult::Missing;
+            if (r != SealResult::Holds) {
+                h.verdict.result = r;
+                CopyBounded(h.verdict.name, sizeof h.verdict.name, entry.name);
+                h.failedAt = i;
+                return;
+            }
+        }
+        if (h.progress) {
+            h.progress->Advance(entry.name);
+            h.progress->Advance(entry.name);  // and one of the other half's, near enough
+        }
+    }
+}
+
+DWORD WINAPI CheckHalfThread(void* half) {
+    CheckHalf(*static_cast<HalfCheck*>(half));
+    return 0;
+}
+
+}  // namespace
+
 SealVerdict CheckSealedFiles(const char* data, size_t size, const char* folder, FileProgress& progress) {
     SealReader reader(data, size);
     if (!reader.Check()) return Damaged();
-    HeapBuffer buffer(kReadBlock);
-    if (!buffer) return Damaged();
     progress.Begin(reader.count());
-    SealVerdict v;
-    SealEntry entry;
-    while (v.result == SealResult::Holds && reader.Next(&entry)) {
-        if (!EqualsAsciiNoCase(entry.name, "Setup.ini")) {
-            char path[kPathSize];
-            bool fits = CopyBounded(path, sizeof path, folder) && JoinPath(path, entry.name);
-            v.result = fits ? CompareWithEntry(path, entry, buffer.data(), buffer.size()) : SealResult::Missing;
-            if (v.result != SealResult::Holds) CopyBounded(v.name, sizeof v.name, entry.name);
-        }
-        progress.Advance(entry.name);
-    }
+    HalfCheck odd, even;
+    odd.data = even.data = data;
+    odd.size = even.size = size;
+    odd.folder = even.folder = folder;
+    odd.parity = 1;
+    even.parity = 0;
+    even.progress = &progress;
+    DWORD id = 0;
+    UniqueKernelHandle thread(CreateThread(nullptr, 0, CheckHalfThread, &odd, 0, &id));
+    CheckHalf(even);
+    if (thread)
+        WaitForSingleObject(thread.get(), INFINITE);
+    else
+        CheckHalf(odd);  // no second thread: one after the other
     progress.End();
-    return v;
+    // The first file of the list that differs, whichever half found it.
+    return odd.failedAt < even.failedAt ? odd.verdict : even.verdict;
 }
 
 const char* SealRefusalCaption() { return Msg("Checking files", "ファイルの確認"); }
