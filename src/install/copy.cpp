@@ -213,6 +213,17 @@ bool BuildList(CopyRun& run, int state, size_t total, const char* header, const 
 // that a run ended there never claims another program's file.
 void SettleRecord(CopyRun& run) { run.copied->WriteCount(run.copied->Next()); }
 
+// CompareFileTime(source, destination) of the last-write times an attribute call tells:
+// opening both files costs several times as much. 2 when either is missing or a folder.
+// there: whether anything is at the destination.
+int AgeByAttributes(const CopyEntry& entry, bool* there) {
+    WIN32_FILE_ATTRIBUTE_DATA destination, source;
+    *there = M().AttributeData(entry.destination, &destination);
+    if (!*there || (destination.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return 2;
+    if (!M().AttributeData(entry.source, &source) || (source.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return 2;
+    return CompareFileTime(&source.ftLastWriteTime, &destination.ftLastWriteTime);
+}
+
 // The first pass: entries whose destination is missing or older are copied at once,
 // the others kept or left waiting for the prompt. False when memory ran out.
 bool FirstPass(CopyRun& run, BatchItem* items) {
@@ -223,9 +234,14 @@ bool FirstPass(CopyRun& run, BatchItem* items) {
         while (n < batch && (more = ReadCopyEntry(run, k, items[n].entry))) {
             CopyEntry& entry = items[n].entry;
             if (!run.states.Push(kDone)) return false;
-            int age = entry.whole ? M().CompareAge(entry.destination, entry.source) : 2;
+            bool there = false;
+            int age = entry.whole ? AgeByAttributes(entry, &there) : 2;
+            // A file that will be kept or asked about must open for reading as a copy
+            // would; one in use that does not is copied over at once, as before any
+            // question (the copy tells what became of it).
+            if ((age == 0 || age == -1) && !entry.overwrite && M().CompareAge(entry.destination, entry.source) == 2)
+                age = 2;
             if (age == 2) {
-                bool there = entry.whole && M().Attributes(entry.destination) != INVALID_FILE_ATTRIBUTES;
                 items[n].how = there ? CopyWord{Outcome::Replaced, "replace", ""} : CopyWord{Outcome::Made, "new", ""};
                 items[n++].k = (size_t)k;  // copy attempt
             } else if (age == 1) {

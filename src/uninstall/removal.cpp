@@ -47,12 +47,14 @@ void DeleteOne(const RemovalPlan& plan, const char* path, Entry entry, const cha
         Tell(Outcome::Kept, "refused", path, "(a wildcard over a protected folder or in the Windows folder: never applied)");
         return;
     }
-    if (!plan.guards.MayDeleteFile(path)) {
+    WIN32_FILE_ATTRIBUTE_DATA found;
+    const bool there = M().AttributeData(path, &found);
+    if (!plan.guards.MayDeleteFile(path, there ? &found : nullptr)) {
         Tell(Outcome::Kept, "refused", path, "(the uninstall's own file, or a path it never acts on)");
         return;
     }
-    DWORD attributes = M().Attributes(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;  // gone already
+    if (!there) return;  // gone already
+    DWORD attributes = found.dwFileAttributes;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         Tell(Outcome::Kept, "stays", path, "(a folder recorded as a file: never removed)");
         return;

@@ -160,15 +160,35 @@ bool RemovalGuards::UnderWindowsFolder(const char* full) const {
     }
 }
 
-bool RemovalGuards::MayDeleteFile(const char* path) const {
+// Another name of an own file (a hard link, a short name, a junction on the way) shows
+// that file's size and last-write time; they are read afresh, since the record may have
+// been written since the guards were made.
+bool RemovalGuards::MayBeOwn(const WIN32_FILE_ATTRIBUTE_DATA& found) const {
+    for (int i = 0; i < ownCount_; ++i) {
+        WIN32_FILE_ATTRIBUTE_DATA own;
+        if (!own_[i].identified) continue;
+        if (!M().AttributeData(own_[i].path, &own)) return true;  // cannot tell: the file is opened
+        if (own.nFileSizeLow == found.nFileSizeLow && own.nFileSizeHigh == found.nFileSizeHigh &&
+            CompareFileTime(&own.ftLastWriteTime, &found.ftLastWriteTime) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool RemovalGuards::MayDeleteFile(const char* path, const WIN32_FILE_ATTRIBUTE_DATA* found) const {
     char full[kPathSize];
     if (IsRefused(path) || !FullPath(path, full) || IsRefused(full)) return false;
-    Identity id;
-    bool identified = Examine(full, &id, nullptr);
-    for (int i = 0; i < ownCount_; ++i) {
+    for (int i = 0; i < ownCount_; ++i)
         if (lstrcmpiA(full, own_[i].path) == 0) return false;
-        if (identified && own_[i].identified && SameFile(id, own_[i].id)) return false;
-    }
+    // Opening a file for its identity costs far more than an attribute call: only a file
+    // that may be an own one is opened.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!found && M().AttributeData(full, &data)) found = &data;
+    if (found && !(found->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !MayBeOwn(*found)) return true;
+    Identity id;
+    if (!Examine(full, &id, nullptr)) return true;
+    for (int i = 0; i < ownCount_; ++i)
+        if (own_[i].identified && SameFile(id, own_[i].id)) return false;
     return true;
 }
 

@@ -26,8 +26,9 @@ public:
     RemovalGuards(const RemovalGuards&) = delete;
     RemovalGuards& operator=(const RemovalGuards&) = delete;
 
-    // A file the removal may delete: not the record, not the uninstaller.
-    bool MayDeleteFile(const char* path) const;
+    // A file the removal may delete: not the record, not the uninstaller. found: what an
+    // attribute call told of path just now, or null (then asked here).
+    bool MayDeleteFile(const char* path, const WIN32_FILE_ATTRIBUTE_DATA* found = nullptr) const;
     // A folder the removal may remove (when empty) or list: no drive root, no system
     // or shell folder itself.
     bool MayRemoveFolder(const char* path) const;
@@ -51,6 +52,7 @@ private:
     void AddRegistryFolders(HKEY root, const char* subkey);
     void AddLocalName(const char* name);
     bool IsRefused(const char* path) const;
+    bool MayBeOwn(const WIN32_FILE_ATTRIBUTE_DATA& found) const;
     void TakeIdentities() const;
     bool IsProtectedIdentity(const Identity& id) const;
     bool UnderWindowsFolder(const char* full) const;

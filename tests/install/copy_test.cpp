@@ -257,6 +257,29 @@ TEST_F(CopyInstallFilesTest, DestinationsInUse) {
     }
 }
 
+// A destination as new as the shipped file, or newer, is kept or asked about only when it
+// opens for reading as a copy would: one in use is copied over at once, which fails and
+// is listed, instead of a question whose Yes could not help.
+TEST_F(CopyInstallFilesTest, InUseDestinationsAreNeitherKeptNorAskedAbout) {
+    WriteScript({"[Setup]", "Name=Busy Product", "[CopyFile]", "0=same.txt", "1=&newer.txt", "2=?over.txt",
+                 "3=free.txt", "4=&kept.txt"});
+    Ship("same.txt", 0);
+    Ship("newer.txt", 3600);
+    Ship("over.txt", 3600);
+    Ship("free.txt", 0);
+    Ship("kept.txt", 3600);
+
+    std::vector<SeenBox> boxes = RunCopy({IDYES, IDOK}, {"same.txt", "newer.txt", "over.txt"});
+
+    ASSERT_EQ(boxes.size(), 2u) << "expected the overwrite question, then the failure list";
+    EXPECT_EQ(boxes[0].text, PromptText({Dst("free.txt")})) << "got: " << ui::Narrow(boxes[0].text);
+    EXPECT_EQ(boxes[1].text, FailureText({Dst("same.txt"), Dst("newer.txt"), Dst("over.txt")}))
+        << "got: " << ui::Narrow(boxes[1].text);
+    for (const char* f : {"same.txt", "newer.txt", "over.txt", "kept.txt"}) EXPECT_EQ(stage::ReadFile(Dst(f)), "old") << f;
+    EXPECT_EQ(stage::ReadFile(Dst("free.txt")), "new free.txt");
+    EXPECT_EQ(Copied(), Recorded({"free.txt"})) << Join(Copied());
+}
+
 // While the overwrite question or the failure report is open, a run may be ended (the
 // task manager, a power cut): the record on disk then lists only files this install
 // really wrote, never the entry written ahead of a copy that failed or still waits.

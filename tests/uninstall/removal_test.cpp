@@ -516,6 +516,67 @@ TEST_F(RemovalTest, ProtectedPlacesWhateverTheirSpelling) {
     }
 }
 
+// Appends to a file in place: the same file, so every hard link to it sees the change.
+bool AppendInPlace(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) && written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+// Another name of the record or the uninstaller (a hard link, a short name) is theirs,
+// even when the record was written after the guards were made; a file that only looks
+// like one of them (the same size and last-write time: a copy) is the product's and goes.
+TEST_F(RemovalTest, OwnFilesByAnyNameAndTheirLookalikes) {
+    WriteRecord("own record.ini", {"[CopiedFile]", "0=" + App("record link.ini"), "1=" + App("record twin.ini"),
+                                   "2=" + App("exe twin.dll"), "3=" + App("old twin.ini"), "Count=4"});
+    const std::string record = ::Run().scriptPath, exe = base_ + "\\Setup program.exe";
+    ASSERT_TRUE(stage::WriteFile(exe, "the uninstaller's bytes"));
+    ASSERT_TRUE(CopyFileA(record.c_str(), App("old twin.ini").c_str(), FALSE));
+    RemovalGuards guards(record.c_str(), exe.c_str());
+    ASSERT_TRUE(CreateHardLinkA(App("record link.ini").c_str(), record.c_str(), nullptr));
+    ASSERT_TRUE(CreateHardLinkA(App("exe link.dll").c_str(), exe.c_str(), nullptr));
+    Sleep(20);
+    ASSERT_TRUE(AppendInPlace(App("record link.ini"), "[Written]\r\nAfter=the guards\r\n"));
+    // Copies keep the last-write time: the same size and time as the record now has.
+    ASSERT_TRUE(CopyFileA(record.c_str(), App("record twin.ini").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(exe.c_str(), App("exe twin.dll").c_str(), FALSE));
+    WIN32_FILE_ATTRIBUTE_DATA a{}, b{};
+    ASSERT_TRUE(GetFileAttributesExA(record.c_str(), GetFileExInfoStandard, &a) &&
+                GetFileAttributesExA(App("record twin.ini").c_str(), GetFileExInfoStandard, &b));
+    ASSERT_TRUE(a.nFileSizeLow == b.nFileSizeLow && CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0)
+        << "the twin must look like the record for this test to mean anything";
+
+    const struct {
+        std::string path;
+        bool may;
+        const char* why;
+    } rows[] = {
+        {App("record link.ini"), false, "a hard link to the record, written since the guards were made"},
+        {App("exe link.dll"), false, "a hard link to the uninstaller"},
+        {ShortPath(record), false, "the record by its short name"},
+        {App("record twin.ini"), true, "a copy of the record: the same size and time, another file"},
+        {App("exe twin.dll"), true, "a copy of the uninstaller"},
+        {App("old twin.ini"), true, "a copy of the record as it was when the guards were made"},
+    };
+    for (const auto& r : rows) {
+        ASSERT_TRUE(stage::Exists(r.path)) << r.path;
+        EXPECT_EQ(guards.MayDeleteFile(r.path.c_str()), r.may) << r.path << ": " << r.why;
+        WIN32_FILE_ATTRIBUTE_DATA found{};
+        ASSERT_TRUE(GetFileAttributesExA(r.path.c_str(), GetFileExInfoStandard, &found));
+        EXPECT_EQ(guards.MayDeleteFile(r.path.c_str(), &found), r.may) << r.path << " (attributes given): " << r.why;
+    }
+
+    RemoveInstalledFiles();  // its own guards: the record as the script, this program as the executable
+    EXPECT_TRUE(stage::Exists(App("record link.ini"))) << "the record went by its hard link";
+    EXPECT_TRUE(stage::Exists(record));
+    for (const char* f : {"record twin.ini", "exe twin.dll", "old twin.ini"})
+        EXPECT_FALSE(stage::Exists(App(f))) << f << " was kept as if it were the record or the uninstaller";
+}
+
 // The original script beside the executable, when the run works on a copy, is as much
 // the run's own as the record: no pattern and no record entry takes it, by any name.
 TEST_F(RemovalTest, OriginalScriptIsNeverRemoved) {
