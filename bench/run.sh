@@ -19,6 +19,7 @@
 # BENCH_ONLY="uninstall delete" only these measures (and their .B twins)
 # BENCH_NSIS=1                 also an NSIS 3 installer of the same files, when makensis is
 #                              there (nsis, nsis.un: its install and its uninstaller)
+# BENCH_SEAL=1                 then bench/seal.sh: sealed against unsealed installs
 set -u
 cd "$(dirname "$0")/.."
 build=${BUILD_ROOT:-build}
@@ -249,3 +250,8 @@ END {
         printf "N=%-6d%s\n", ns[i], line
     }
 }' "$results"
+if [ "${BENCH_SEAL:-0}" = 1 ]; then
+    echo
+    echo "sealed against unsealed (bench/seal.sh):"
+    bench/seal.sh
+fi
