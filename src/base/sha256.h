@@ -9,8 +9,8 @@
 class Sha256 {
 public:
     // Whether the processor's SHA instructions may be used where it has them (off until
-    // a program says so: the 9x family and NT 4 do not keep the registers they need).
-    // Returns whether they are in use now.
+    // a program says so: the 9x family and NT 4 do not keep the registers they need; the
+    // 32-bit build never uses them). Returns whether they are in use now.
     static bool UseProcessorInstructions(bool allowed);
 
     Sha256();
