@@ -3,7 +3,8 @@
 # (the 32-bit target), each with the author's SetupTool.exe beside it, then prints
 # their sizes and imported DLLs.
 # With --tests both builds also build the test programs (the i686 ones run under
-# scripts/run32.sh).
+# scripts/run32.sh); with SETUP_X86_TESTS_LATER set, the i686 tree's are left to the
+# test run (its first group builds them).
 set -eu
 cd "$(dirname "$0")/.."
 tests=OFF
@@ -16,7 +17,8 @@ cmake --build $root/x64 -j "$jobs" >> $root-x64.log || { tail -50 $root-x64.log;
 cmake -S . -B $root/x86 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
       -DSETUP_BUILD_TESTS=$tests > $root-x86.log
 target="--target Setup --target SetupTool"
-[ $tests = ON ] && target=""
+# The test command builds the i686 tree's test programs later, while the x64 groups run.
+[ $tests = ON ] && [ -z "${SETUP_X86_TESTS_LATER:-}" ] && target=""
 cmake --build $root/x86 -j "$jobs" $target >> $root-x86.log || { tail -50 $root-x86.log; exit 1; }
 rm -f $root-x64.log $root-x86.log
 for exe in $root/x64/Setup.exe $root/x64/SetupTool.exe $root/x86/Setup.exe $root/x86/SetupTool.exe; do
