@@ -1,7 +1,7 @@
 #include "base/sha256.h"
 #include <string.h>
-// The 64-bit build only: the 32-bit one is for older systems and processors, and its
-// emulated test runs here do not take these instructions.
+// The 64-bit build only: the 32-bit one is for older systems and processors too, and a
+// 32-bit thread is not promised the stack alignment that spilled SSE registers need.
 #if defined(__x86_64__)
 #include <cpuid.h>
 #include <immintrin.h>
