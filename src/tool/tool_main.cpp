@@ -105,25 +105,43 @@ int RunPreview(int argc, char** argv) {
     return ok ? 0 : 2;
 }
 
-int RunPlan(int argc, char** argv) {
-    bool uninstall = false;
+// The arguments of a command that takes one optional switch and a folder: the folder
+// made complete in *folder; false (with the usage printed in *status) when they are wrong.
+bool SwitchAndFolder(int argc, char** argv, const char* name, bool* on, std::string* folder, int* status) {
     std::string given;
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--uninstall")
-            uninstall = true;
-        else if (arg.compare(0, 2, "--") != 0 && given.empty())
+        if (arg == name) {
+            *on = true;
+        } else if (arg.compare(0, 2, "--") != 0 && given.empty()) {
             given = arg;
-        else
-            return Usage("unknown argument " + arg);
+        } else {
+            *status = Usage("unknown argument " + arg);
+            return false;
+        }
     }
-    std::string folder = FullFolder(given);
-    if (folder.empty()) return Usage("the folder does not fit a path");
-    std::string out, errors;
-    bool ok = uninstall ? PlanUninstall(folder, &out, &errors) : PlanInstall(folder, &out, &errors);
-    Print(out);
+    *folder = FullFolder(given);
+    if (folder->empty()) {
+        *status = Usage("the folder does not fit a path");
+        return false;
+    }
+    return true;
+}
+
+// A command's report and errors printed, its status given back.
+int Finish(const std::string& report, const std::string& errors, int status) {
+    Print(report);
     PrintError(errors);
-    return ok ? 0 : 2;
+    return status;
+}
+
+int RunPlan(int argc, char** argv) {
+    bool uninstall = false;
+    std::string folder, out, errors;
+    int status = 0;
+    if (!SwitchAndFolder(argc, argv, "--uninstall", &uninstall, &folder, &status)) return status;
+    bool ok = uninstall ? PlanUninstall(folder, &out, &errors) : PlanInstall(folder, &out, &errors);
+    return Finish(out, errors, ok ? 0 : 2);
 }
 
 int RunManifest(int argc, char** argv) {
@@ -156,23 +174,10 @@ int RunManifest(int argc, char** argv) {
 
 int RunSeal(int argc, char** argv) {
     bool verify = false;
-    std::string given;
-    for (int i = 2; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--verify")
-            verify = true;
-        else if (arg.compare(0, 2, "--") != 0 && given.empty())
-            given = arg;
-        else
-            return Usage("unknown argument " + arg);
-    }
-    std::string folder = FullFolder(given);
-    if (folder.empty()) return Usage("the folder does not fit a path");
-    std::string report, errors;
-    int status = verify ? VerifySeal(folder, &report, &errors) : SealFolder(folder, &report, &errors);
-    Print(report);
-    PrintError(errors);
-    return status;
+    std::string folder, report, errors;
+    int status = 0;
+    if (!SwitchAndFolder(argc, argv, "--verify", &verify, &folder, &status)) return status;
+    return Finish(report, errors, verify ? VerifySeal(folder, &report, &errors) : SealFolder(folder, &report, &errors));
 }
 
 }  // namespace
