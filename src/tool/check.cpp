@@ -1,4 +1,5 @@
 #include "tool/check.h"
+#include "tool/files.h"
 #include <windows.h>
 #include <string.h>
 #include <map>
@@ -37,21 +38,6 @@ constexpr DWORD kMaxScriptBytes = 64u << 20;
 std::string Num(long long n) { return std::to_string(n); }
 std::string Section(const std::string& name) { return "[" + name + "]"; }
 
-bool ReadWholeFile(const std::string& path, std::string* bytes) {
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
-    if (!file) return false;
-    DWORD high = 0, size = GetFileSize(file.get(), &high);
-    if (size == INVALID_FILE_SIZE || high || size > kMaxScriptBytes) return false;
-    bytes->assign(size, '\0');
-    for (DWORD done = 0; done < size;) {
-        DWORD got = 0;
-        if (!ReadFile(file.get(), &(*bytes)[done], size - done, &got, nullptr) || !got) return false;
-        done += got;
-    }
-    return true;
-}
-
 bool StartsWithUtf16Mark(const std::string& bytes) {
     return bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE;
 }
@@ -79,7 +65,7 @@ public:
 
     bool Run() {
         std::string bytes;
-        if (!ReadWholeFile(script_, &bytes)) {
+        if (!ReadWholeFile(script_, kMaxScriptBytes, &bytes)) {
             out_.Error(0, "cannot be read (no such file, or larger than 64 MiB)");
             return false;
         }

@@ -5,6 +5,7 @@
 #include "base/handles.h"
 #include "install/seal_check.h"
 #include "install/seal_list.h"
+#include "tool/files.h"
 
 namespace {
 
@@ -40,25 +41,13 @@ void ListFiles(const std::string& folder, const std::string& relative, std::vect
     FindClose(find);
 }
 
-std::vector<unsigned char> ReadWhole(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return bytes;
-    DWORD high = 0, low = GetFileSize(file.get(), &high);
-    if (high != 0 || low > 64u * 1024 * 1024) return bytes;  // no Setup.exe is this large
-    bytes.resize(low);
-    DWORD got = 0;
-    if (low && (!ReadFile(file.get(), bytes.data(), low, &got, nullptr) || got != low)) bytes.clear();
-    return bytes;
-}
-
 // Takes the certificate table off a signed image (the resource update would leave it
 // pointing at the wrong bytes): the file is cut where the table starts.
-bool RemoveSignature(const std::string& exe, const std::vector<unsigned char>& image) {
+bool RemoveSignature(const std::string& exe, const std::string& image) {
     size_t offset = 0, size = 0, directory = 0;
     if (!SignatureOf(image, &offset, &size, &directory)) return true;
-    std::vector<unsigned char> out(image.begin(), image.begin() + offset);
-    memset(out.data() + directory, 0, 8);
+    std::string out = image.substr(0, offset);
+    memset(&out[directory], 0, 8);
     UniqueFile file(CreateFileA(exe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD wrote = 0;
     return file && WriteFile(file.get(), out.data(), (DWORD)out.size(), &wrote, nullptr) && wrote == out.size();
@@ -77,8 +66,8 @@ bool ReadSealOf(const std::string& exe, std::string* list) {
     return bytes != nullptr;
 }
 
-bool SignatureOf(const std::vector<unsigned char>& image, size_t* offset, size_t* size, size_t* directoryAt) {
-    auto u16 = [&](size_t at) { return (unsigned)image[at] | (unsigned)image[at + 1] << 8; };
+bool SignatureOf(const std::string& image, size_t* offset, size_t* size, size_t* directoryAt) {
+    auto u16 = [&](size_t at) { return (unsigned)(unsigned char)image[at] | (unsigned)(unsigned char)image[at + 1] << 8; };
     auto u32 = [&](size_t at) { return (size_t)u16(at) | (size_t)u16(at + 2) << 16; };
     if (image.size() < 0x40 || image[0] != 'M' || image[1] != 'Z') return false;
     size_t pe = u32(0x3c);
@@ -103,8 +92,8 @@ int SealFolder(const std::string& folder, std::string* report, std::string* erro
         *errors += "seal: " + Join(folder, "Setup.ini") + " is missing\n";
         return 2;
     }
-    std::vector<unsigned char> image = ReadWhole(exe);
-    if (image.empty()) {
+    std::string image;
+    if (!ReadWholeFile(exe, 64u << 20, &image) || image.empty()) {  // no Setup.exe is larger
         *errors += "seal: cannot read " + exe + "\n";
         return 2;
     }

@@ -30,4 +30,4 @@ bool ReadSealOf(const std::string& exe, std::string* list);
 
 // Whether the PE image in bytes carries a signature (its certificate table), and where
 // that table starts. Pure, for the tests.
-bool SignatureOf(const std::vector<unsigned char>& image, size_t* offset, size_t* size, size_t* directoryAt);
+bool SignatureOf(const std::string& image, size_t* offset, size_t* size, size_t* directoryAt);

@@ -209,7 +209,7 @@ TEST_F(SealTest, ASignedSetupLosesItsSignatureAndIsToldSo) {
     std::string image = stage::ReadFile(Exe());
     std::vector<unsigned char> bytes(image.begin(), image.end());
     size_t offset = 0, size = 0, at = 0;
-    ASSERT_FALSE(SignatureOf(bytes, &offset, &size, &at));  // as built: unsigned
+    ASSERT_FALSE(SignatureOf(std::string(bytes.begin(), bytes.end()), &offset, &size, &at));  // as built: unsigned
     // A certificate table at the end, as a signing tool appends it.
     uint32_t pe = *reinterpret_cast<const uint32_t*>(&image[0x3c]);
     uint16_t magic = *reinterpret_cast<const uint16_t*>(&image[pe + 24]);
@@ -219,7 +219,7 @@ TEST_F(SealTest, ASignedSetupLosesItsSignatureAndIsToldSo) {
     image += std::string(16, 'S');
     ASSERT_TRUE(stage::WriteFile(Exe(), image));
     bytes.assign(image.begin(), image.end());
-    ASSERT_TRUE(SignatureOf(bytes, &offset, &size, &at));
+    ASSERT_TRUE(SignatureOf(std::string(bytes.begin(), bytes.end()), &offset, &size, &at));
     EXPECT_EQ(table[0], offset);
     EXPECT_EQ(16u, size);
     EXPECT_EQ(directory, at);
@@ -228,16 +228,16 @@ TEST_F(SealTest, ASignedSetupLosesItsSignatureAndIsToldSo) {
     EXPECT_NE(std::string::npos, report.find("signature is gone")) << report;
     std::string sealed = stage::ReadFile(Exe());
     bytes.assign(sealed.begin(), sealed.end());
-    EXPECT_FALSE(SignatureOf(bytes, &offset, &size, &at));
+    EXPECT_FALSE(SignatureOf(std::string(bytes.begin(), bytes.end()), &offset, &size, &at));
     EXPECT_EQ(std::string::npos, sealed.find(std::string(16, 'S')));
     EXPECT_EQ(0, Verify());
     // A table pointing past the file is no signature.
     table[1] = 1u << 30;
     memcpy(&image[directory], table, 8);
     bytes.assign(image.begin(), image.end());
-    EXPECT_FALSE(SignatureOf(bytes, &offset, &size, &at));
+    EXPECT_FALSE(SignatureOf(std::string(bytes.begin(), bytes.end()), &offset, &size, &at));
     bytes.resize(0x50);
-    EXPECT_FALSE(SignatureOf(bytes, &offset, &size, &at));
+    EXPECT_FALSE(SignatureOf(std::string(bytes.begin(), bytes.end()), &offset, &size, &at));
 }
 
 TEST_F(SealTest, FoldersWithoutAScriptOrASetupExeAreRefused) {
