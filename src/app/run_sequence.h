@@ -2,14 +2,20 @@
 // them its progress texts and pauses; SetupTool's plan (and an unattended run) give none.
 #pragma once
 #include <windows.h>
+#include <string.h>
 #include "install/choices.h"
 #include "script/script.h"
 
 // What an install run was asked for: the folder and the option boxes.
+// Cleared by the constructor: member initialisers would keep an initialised copy in the program.
 struct InstallRequest {
-    char installFolder[kPathSize] = "";
-    bool menu = false, desktop = false, startup = false, ext = false, send = false, copy = false, del = false;
-    bool finalLaunch = true;  // an unattended run opens nothing for a user who is not there
+    InstallRequest() {
+        memset(this, 0, sizeof *this);
+        finalLaunch = true;
+    }
+    char installFolder[kPathSize];
+    bool menu, desktop, startup, ext, send, copy, del;
+    bool finalLaunch;  // an unattended run opens nothing for a user who is not there
 };
 
 // The dialog's side of a run: its label shows the progress, its controls go one by one

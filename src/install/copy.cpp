@@ -19,15 +19,20 @@ namespace {
 
 enum EntryState { kDone = 0, kWaiting = 1, kFailed = 2 };
 
+// Cleared by the constructor: member initialisers would keep an initialised copy in the program.
 struct CopyEntry {
-    bool noRecord = false;    // "!"
-    bool keepNewer = false;   // "&"
-    bool overwrite = false;   // "?"
-    bool ignoreFail = false;  // "*"
-    bool whole = true;        // destination and source fit their buffers uncut
-    char path[kValueSize] = "";  // the entry without its prefixes
-    char destination[kPathSize] = "";
-    char source[kPathSize] = "";
+    CopyEntry() {
+        memset(this, 0, sizeof *this);
+        whole = true;
+    }
+    bool noRecord;      // "!"
+    bool keepNewer;     // "&"
+    bool overwrite;     // "?"
+    bool ignoreFail;    // "*"
+    bool whole;         // destination and source fit their buffers uncut
+    char path[kValueSize];  // the entry without its prefixes
+    char destination[kPathSize];
+    char source[kPathSize];
 };
 
 // A growable array with one state per copy-list entry.

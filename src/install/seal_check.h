@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <stdint.h>
+#include <string.h>
 #include "script/vocabulary.h"
 
 class FileProgress;
@@ -11,9 +12,11 @@ class FileProgress;
 bool OwnSeal(const char** data, size_t* size);
 
 enum class SealResult { Holds, Changed, Missing, Damaged };
+// Cleared by the constructor: member initialisers would keep an initialised copy in the program.
 struct SealVerdict {
-    SealResult result = SealResult::Holds;
-    char name[kPathSize] = "";  // the first file that differs
+    SealVerdict() { memset(this, 0, sizeof *this); }
+    SealResult result;    // Holds when cleared
+    char name[kPathSize];  // the first file that differs
 };
 
 // The list's "Setup.ini" against script, the copy the run works on.

@@ -195,11 +195,16 @@ bool TypeNamedByEntry(const Step& s, const Entry& e) {
 
 enum class ExtOwner { New, NoDefault, Kind, Other };
 
+// Cleared by the constructor: member initialisers would keep an initialised copy in the program.
 struct ExtensionState {
-    ExtOwner owner = ExtOwner::New;
-    char current[kValueSize] = "";  // the type name it names
-    bool readable = true;           // false: a default value that is no text of that size
-    bool hasOldName = false;
+    ExtensionState() {
+        memset(this, 0, sizeof *this);
+        readable = true;
+    }
+    ExtOwner owner;      // New when cleared
+    char current[kValueSize];  // the type name it names
+    bool readable;       // false: a default value that is no text of that size
+    bool hasOldName;
 };
 
 // An extension key without a default value belongs to no type; one with a value that

@@ -3,20 +3,27 @@
 #pragma once
 #include <windows.h>
 #include <stdint.h>
+#include <string.h>
 #include "script/script.h"
 
 // A shortcut entry's values as the link gets them, read and expanded before any object
 // is made.
+// Cleared by the constructor, not member by member: initialisers of its buffers would
+// keep a whole initialised copy of it in the program.
 struct ShortcutFields {
-    int show = 1;  // SW_SHOWNORMAL
-    char arguments[kLongValueSize] = "";
-    bool hasHotkey = false;
-    uint16_t hotkey = 0;
-    char target[kPathSize] = "";
-    bool hasIcon = false;
-    char icon[kPathSize] = "";
-    int iconIndex = 0;
-    char workFolder[kPathSize] = "";
+    ShortcutFields() {
+        memset(this, 0, sizeof *this);
+        show = SW_SHOWNORMAL;
+    }
+    int show;
+    char arguments[kLongValueSize];
+    bool hasHotkey;
+    uint16_t hotkey;
+    char target[kPathSize];
+    bool hasIcon;
+    char icon[kPathSize];
+    int iconIndex;
+    char workFolder[kPathSize];
 };
 // Reads the entry in `section` of the script against the install folder. False when
 // some value would not fit: a cut target or folder names another file, and no link is
