@@ -1,0 +1,1 @@
+// Anchors the precompiled headers that every test program reuses.
