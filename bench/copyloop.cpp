@@ -1,6 +1,8 @@
 // Baselines for the benchmark, over the files listed in a script's [CopyFile] section
 // (read in one call):
 //   copyloop SCRIPT TARGET             CopyFileA of each from the current folder into TARGET
+//   copyloop /ages SCRIPT TARGET       the same, each after the two attribute calls with
+//                                      which the install compares ages
 //   copyloop /delete SCRIPT TARGET     DeleteFileA of each under TARGET, then its folders
 //   copyloop /recycle SCRIPT TARGET    the same through the recycle bin, one shell call a file
 //   copyloop /recycle=K SCRIPT TARGET  the same, K files a shell call
@@ -37,17 +39,22 @@ int main(int argc, char** argv) {
     Mode mode = Mode::Copy;
     int perCall = 1;
     int arg = 1;
-    if (argc > 1 && strcmp(argv[1], "/delete") == 0) {
+    bool ages = false;
+    if (argc > 1 && strcmp(argv[1], "/ages") == 0) {
+        ages = true;
+        ++arg;
+    }
+    if (argc > arg && strcmp(argv[arg], "/delete") == 0) {
         mode = Mode::Delete;
         ++arg;
-    } else if (argc > 1 && strncmp(argv[1], "/recycle", 8) == 0) {
+    } else if (argc > arg && strncmp(argv[arg], "/recycle", 8) == 0) {
         mode = Mode::Recycle;
-        if (argv[1][8] == '=') perCall = atoi(argv[1] + 9);
+        if (argv[arg][8] == '=') perCall = atoi(argv[arg] + 9);
         if (perCall < 1) perCall = 1;
         ++arg;
     }
     if (argc < arg + 2) {
-        fprintf(stderr, "usage: copyloop [/delete | /recycle[=K]] SCRIPT TARGET\n");
+        fprintf(stderr, "usage: copyloop [/ages | /delete | /recycle[=K]] SCRIPT TARGET\n");
         return 2;
     }
     GetPrivateProfileSectionA("CopyFile", section, sizeof section, argv[arg]);
@@ -68,6 +75,11 @@ int main(int argc, char** argv) {
             *bs = 0;
             CreateDirectoryA(target, nullptr);
             *bs = '\\';
+            if (ages) {
+                WIN32_FILE_ATTRIBUTE_DATA destination, source;
+                GetFileAttributesExA(target, GetFileExInfoStandard, &destination);
+                GetFileAttributesExA(name, GetFileExInfoStandard, &source);
+            }
             if (CopyFileA(name, target, FALSE)) ++done;
         } else if (mode == Mode::Delete) {
             if (DeleteFileA(target)) ++done;

@@ -10,7 +10,9 @@
 #   uninstall the installed Setup.exe run as uninstaller ("uninstall /S")
 #   silent    a silent install (/S, with its log) into an empty folder
 # and prints, for each, the marginal time per file over the N = 0 run: the median of the
-# repetitions and their spread (lowest-highest).
+# repetitions and their spread (lowest-highest). Each measure X also has X.cpu: the
+# processor time of the whole machine meanwhile (user and system, from /proc/stat), which
+# waits on the disk do not move as they move the wall clock; run the bench alone.
 #
 # BENCH_N="0 1000 5000 20000"  the file counts (N = 0 first: the fixed cost)
 # BENCH_REPS=3                 repetitions
@@ -104,21 +106,27 @@ make_nsis() {  # N
     "$nsis" -V1 "$c/bench/nsis.nsi" >/dev/null || { echo "makensis failed" >&2; nsis=; }
 }
 
-timed() {  # folder command...
-    local t0 t1 dir=$1
+busy() { awk '/^cpu /{print $2 + $3 + $4 + $7 + $8}' /proc/stat; }  # ticks of work, all processors
+timed() {  # folder command...: seconds of wall clock, then of processor time
+    local t0 t1 c0 c1 dir=$1
     shift
     t0=$(now)
+    c0=$(busy)
     (cd "$dir" && "$@" >/dev/null 2>&1)
     $wineserver -w
     t1=$(now)
-    echo "$t1 - $t0" | bc -l
+    c1=$(busy)
+    echo "$(echo "$t1 - $t0" | bc -l) $(echo "($c1 - $c0) / $(getconf CLK_TCK)" | bc -l)"
 }
 
 empty_trash() { rm -rf "$XDG_DATA_HOME/Trash/files" "$XDG_DATA_HOME/Trash/info"; }
 
 results=$(mktemp)
 trap 'rm -f "$results"; [ -n "$(jobs -p)" ] && kill $(jobs -p) 2>/dev/null' EXIT
-record() { echo "$1 $2 $3 $4" >> "$results"; }  # measure N rep seconds
+record() {  # measure N rep seconds [processor-seconds]
+    echo "$1 $2 $3 $4" >> "$results"
+    [ -n "${5:-}" ] && echo "$1.cpu $2 $3 $5" >> "$results"
+}
 
 # One variant of Setup.exe through install, second install, uninstall, silent install.
 run_setup() {  # suffix exe N rep
@@ -208,10 +216,11 @@ function high(list,   n, a, i, m) { n = split(list, a, " "); m = a[1]; for (i = 
     if (!($2 in seenN)) { seenN[$2] = 1; ns[++count] = $2 }
 }
 END {
-    printf "seconds until every process has ended: median (lowest-highest) of the repetitions\n"
-    printf "%-12s", "measure"; for (i = 1; i <= count; i++) printf " %22s", "N=" ns[i]; printf "\n"
+    printf "seconds until every process has ended (X.cpu: processor seconds of the machine meanwhile):\n"
+    printf "median (lowest-highest) of the repetitions\n"
+    printf "%-14s", "measure"; for (i = 1; i <= count; i++) printf " %22s", "N=" ns[i]; printf "\n"
     for (m = 1; m <= measures; m++) {
-        printf "%-12s", order[m]
+        printf "%-14s", order[m]
         for (i = 1; i <= count; i++) {
             key = order[m] SUBSEP ns[i]
             if (key in t) printf " %8.2f (%5.2f-%5.2f)", median(t[key]), low(t[key]), high(t[key]); else printf " %22s", "-"
@@ -219,12 +228,12 @@ END {
         printf "\n"
     }
     printf "\nmarginal ms a file over N=0: median (lowest-highest) of each repetition against the N=0 median\n"
-    printf "%-12s", "measure"; for (i = 1; i <= count; i++) if (ns[i] > 0) printf " %20s", "N=" ns[i]; printf "\n"
+    printf "%-14s", "measure"; for (i = 1; i <= count; i++) if (ns[i] > 0) printf " %20s", "N=" ns[i]; printf "\n"
     for (m = 1; m <= measures; m++) {
         base = order[m] SUBSEP 0
         if (!(base in t)) continue
         zero = median(t[base])
-        printf "%-12s", order[m]
+        printf "%-14s", order[m]
         for (i = 1; i <= count; i++) {
             if (ns[i] == 0) continue
             key = order[m] SUBSEP ns[i]
@@ -237,8 +246,13 @@ END {
         printf "\n"
     }
     printf "\nratios of the marginal medians\n"
-    split("install/copy second/recopy uninstall/delete uninstall/recycle uninstall/nsis.un install/nsis install.B/copy second.B/recopy uninstall.B/delete uninstall.B/recycle", pairs, " ")
-    npairs = length(pairs)
+    split("install/copy second/recopy uninstall/delete uninstall/recycle uninstall/nsis.un install/nsis install.B/copy second.B/recopy uninstall.B/delete uninstall.B/recycle", wanted_pairs, " ")
+    npairs = 0
+    for (p = 1; p in wanted_pairs; p++) {  # each pair by the wall clock and by processor time
+        pairs[++npairs] = wanted_pairs[p]
+        split(wanted_pairs[p], ab, "/")
+        pairs[++npairs] = ab[1] ".cpu/" ab[2] ".cpu"
+    }
     for (i = 1; i <= count; i++) {
         if (ns[i] == 0) continue
         line = ""
