@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <tlhelp32.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <algorithm>
 #include <set>
+#include <memory>
 #include <string>
 #include <vector>
 #include "e2e_helpers.h"
@@ -255,11 +257,23 @@ TEST(Install, FileInUseWithRebootIsReplacedAtRestart) {
     stage::Folder folder("reboot");
     folder.Put("locked.dll", "new library");
     folder.Put("plain.txt", "plain text");
-    ASSERT_TRUE(stage::WriteFile(target + "\\locked.dll", "old library"));
     folder.WriteScript(Crlf({"[Setup]", "Name=Rb Product", "Auto=1", "[Root]", "Name=%programs%\\My App",
                              "[CopyFile]", "0=locked.dll", "1=plain.txt", "Reboot=1"}));
-    LockedFile held(target + "\\locked.dll");
-    ASSERT_TRUE(held.held());
+    // Once, in a loaded run, a file just written could not be held (no process of the test
+    // had it open): it is then written afresh, a few times, before the test gives up.
+    std::unique_ptr<LockedFile> locked;
+    std::string errors;
+    for (int attempt = 0; attempt < 5 && !(locked && locked->held()); ++attempt) {
+        if (locked) errors += " " + std::to_string(locked->error());
+        locked.reset();
+        DeleteFileA((target + "\\locked.dll").c_str());
+        if (attempt) Sleep(200);
+        ASSERT_TRUE(stage::WriteFile(target + "\\locked.dll", "old library"));
+        locked = std::make_unique<LockedFile>(target + "\\locked.dll");
+    }
+    LockedFile& held = *locked;
+    ASSERT_TRUE(held.held()) << "the test could not hold the file: errors" << errors << " " << held.error();
+    if (!errors.empty()) fprintf(stderr, "holding locked.dll needed a fresh file after errors%s\n", errors.c_str());
 
     ui::Program program;
     ASSERT_TRUE(program.Start(folder.Path("Setup.exe"), "", folder.dir()));

@@ -41,9 +41,11 @@ inline std::vector<std::string> SectionLines(const std::string& file, const char
 class LockedFile {
 public:
     explicit LockedFile(const std::string& path, DWORD share = 0)
-        : handle_(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+        : handle_(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)),
+          error_(GetLastError()) {}
     ~LockedFile() { Release(); }
     bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+    DWORD error() const { return held() ? 0 : error_; }  // why it could not be held
     void Release() {
         if (held()) CloseHandle(handle_);
         handle_ = INVALID_HANDLE_VALUE;
@@ -51,6 +53,7 @@ public:
 
 private:
     HANDLE handle_;
+    DWORD error_;
 };
 
 struct PendingRename {
