@@ -167,9 +167,7 @@ int RunManifest(int argc, char** argv) {
     if (folder.empty() || out.empty()) return Usage("a folder does not fit a path");
     std::string report, errors;
     int status = WriteManifests(folder, version, url, package, out, &report, &errors);
-    Print(report);
-    PrintError(errors);
-    return status;
+    return Finish(report, errors, status);
 }
 
 int RunSeal(int argc, char** argv) {
@@ -177,7 +175,8 @@ int RunSeal(int argc, char** argv) {
     std::string folder, report, errors;
     int status = 0;
     if (!SwitchAndFolder(argc, argv, "--verify", &verify, &folder, &status)) return status;
-    return Finish(report, errors, verify ? VerifySeal(folder, &report, &errors) : SealFolder(folder, &report, &errors));
+    status = verify ? VerifySeal(folder, &report, &errors) : SealFolder(folder, &report, &errors);
+    return Finish(report, errors, status);
 }
 
 }  // namespace
