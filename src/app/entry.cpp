@@ -161,6 +161,19 @@ static void EnterSetupFolder(const char* script) {
     if (FolderPart(script, folder, sizeof folder)) SetCurrentDirectoryA(folder);
 }
 
+// An uninstall started from inside the product (a prompt standing in one of its folders)
+// would hold that folder open as its current one and could not remove it: it moves to the
+// drive's root, as the processes it hands over to start there.
+static void LeaveProductFolders(const char* script) {
+    char current[kPathSize], own[kPathSize], named[kPathSize];
+    DWORD n = GetCurrentDirectoryA(sizeof current, current);
+    if (n == 0 || n >= sizeof current) return;
+    bool inside = FolderPart(script, own, sizeof own) && own[0] && IsPathUnder(current, own);
+    DWORD m = ReadText("Root", "Named", named, sizeof named, script);
+    inside = inside || (m > 0 && m < sizeof named - 1 && IsPathUnder(current, named));
+    if (inside) SetCurrentDirectoryA("\\");
+}
+
 // The installed uninstaller: its record in the install folder the record names, and the
 // system's entry for the product (which only an administrator writes on the NT family)
 // starting this very Setup.exe. A record written into a download folder is not enough.
@@ -292,8 +305,9 @@ int RunSetup(HINSTANCE instance, const char* arguments) {
     size_t sealSize = 0;
     // The product's files are named relative to the setup folder, wherever the run was
     // started from (a management tool starts it from the system folder). An uninstall
-    // keeps its own: a process standing in the install folder would keep it from going.
+    // keeps its own, unless that lies in the product: it would keep the folder from going.
     if (mode == RunMode::Install) EnterSetupFolder(run.scriptPath);
+    if (mode == RunMode::Uninstall) LeaveProductFolders(run.scriptPath);
     bool sealed = ChooseWorkingScript(run, mode, &seal, &sealSize);
     if (sealed) {  // the files are checked when the install begins
         run.seal = seal;

@@ -328,3 +328,25 @@ TEST(Uninstall, PatternsSpareTheUninstallerAndAnyFolderNameIsRemoved) {
         EXPECT_NE(std::string::npos, batch.find("rmdir \"C:\\100%% Jos\x82 Notes\"\r\n")) << batch;
     }
 }
+
+// An uninstall started from inside the product (a command prompt standing in one of its
+// folders) still takes every folder the install made: the uninstaller's own current
+// folder must not hold one.
+TEST(Uninstall, StartedFromInsideTheProductTakesEveryFolder) {
+    Product p("inside", "C:\\UninstInside");
+    p.stage.WriteScript(Crlf({"[Setup]", "Name=Inside", "Auto=1", "[Root]", "Name=UninstInside", "[MakeDirectory]",
+                              "1=bin", "2=bin\\deep", "[CopyFile]", "0=bin\\deep\\tool.txt", "1=top.txt"}));
+    p.stage.Put("bin\\deep\\tool.txt", "tool");
+    p.stage.Put("top.txt", "top");
+    ASSERT_TRUE(p.Install());
+    ASSERT_TRUE(stage::Exists(p.In("bin\\deep\\tool.txt")));
+
+    ui::Program uninstaller;
+    ASSERT_TRUE(uninstaller.Start(p.Exe(), "uninstall /S", p.In("bin\\deep")));
+    DWORD code = STILL_ACTIVE;
+    ASSERT_TRUE(uninstaller.Wait(40000, &code)) << "the silent uninstall did not end within 40 s";
+    EXPECT_EQ(0u, code) << "a folder the install made was left (its current folder)";
+    for (const char* path : {"bin\\deep\\tool.txt", "bin\\deep", "bin", "top.txt"})
+        EXPECT_FALSE(stage::Exists(p.In(path))) << "left behind: " << p.In(path);
+    EXPECT_TRUE(p.SelfRemoved(true)) << "after 40 s: " << p.State();
+}
