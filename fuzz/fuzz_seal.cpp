@@ -1,7 +1,7 @@
 // Seal lists of any bytes: a list is sound only when every entry reads and then formats
 // back to exactly the bytes it came from (CR LF ends), every name stays inside the setup
 // folder, nothing is read past the resource. And SHA-256 of the same bytes fed in any
-// pieces gives one digest.
+// pieces gives one digest. The index of a sound list finds each of its names.
 #include <stdlib.h>
 #include <string.h>
 #include <memory>
@@ -33,6 +33,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // A list written with CR LF and lower-case hex reads back to the same entries.
         SealReader second(again.data(), again.size());
         if (!second.Check() || second.count() != n) abort();
+        // The index finds every entry of the list under its own name, and the entry it
+        // finds carries that name (names may repeat: any of them).
+        std::unique_ptr<uint32_t[]> offsets(new uint32_t[n ? n : 1]);
+        SealIndex index(list.get(), size, offsets.get(), n);
+        if (!index.ok()) abort();
+        reader.Rewind();
+        while (reader.Next(&e)) {
+            SealEntry found;
+            if (!index.Find(e.name, &found)) abort();
+            if (CompareSealNames(found.name, strlen(found.name), e.name, strlen(e.name)) != 0) abort();
+        }
+    } else {
+        uint32_t room[64];
+        if (SealIndex(list.get(), size, room, 64).ok()) abort();  // never an index of a damaged list
     }
 
     Sha256 whole;

@@ -5,6 +5,7 @@
 #include "base/handles.h"
 #include "base/text.h"
 #include "install/record.h"
+#include "install/seal_check.h"
 #include "run/restart.h"
 #include "install/uninstaller.h"
 #include "run/channel.h"
@@ -92,6 +93,7 @@ struct CopyRun {
     const SectionIndex* list;  // the copy list, read once
     StateArray states;
     size_t waitingTotal = 0, failedTotal = 0;
+    SealedSources* sealed = nullptr;  // a sealed run's: only sealed files, as sealed, are copied
 };
 
 // Reads copy-list entry k; false when it is absent.
@@ -156,12 +158,32 @@ void Succeed(CopyRun& run, size_t k, const CopyEntry& entry, Outcome outcome, co
     TellCopy(outcome, word, entry, why);
 }
 
+// In a sealed run: the source held unchanged until the copy is done, or not copied. A
+// file the seal does not list is refused unless it is simply missing (told as ever); an
+// optional one ("*") quietly, as an optional file left out by the author.
+bool HoldSealed(CopyRun& run, size_t k, const CopyEntry& entry, UniqueFile* held) {
+    SealedSources::Hold hold = run.sealed->Take(entry.source, held);
+    if (hold == SealedSources::Hold::Held) return true;
+    const bool listed = hold == SealedSources::Hold::Changed;
+    if (!listed && M().Attributes(entry.source) == INVALID_FILE_ATTRIBUTES) {
+        Fail(run, k, entry, ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    const bool quiet = !listed && entry.ignoreFail;
+    SetState(run, k, quiet ? kDone : kFailed, entry);
+    TellCopy(quiet ? Outcome::Told : Outcome::Failed, quiet ? "refused-quietly" : "refused", entry,
+             listed ? "  (not as sealed: changed since the check, not copied)" : "  (not in the seal: not copied)");
+    return false;
+}
+
 void CopyAttempt(CopyRun& run, size_t k, CopyEntry& entry, const CopyWord& how) {
     RunProgress().Advance(entry.destination);
     if (!entry.whole) {  // a cut path names some other file
         Fail(run, k, entry, 0);
         return;
     }
+    UniqueFile held;
+    if (run.sealed && !HoldSealed(run, k, entry, &held)) return;
     if (M().Copy(entry.source, entry.destination, false)) {
         Succeed(run, k, entry, how.outcome, how.word, how.why);
         return;
@@ -347,6 +369,14 @@ void CopySelf(CopyRun& run) {
         return;
     }
     const bool there = M().Attributes(destination) != INVALID_FILE_ATTRIBUTES;
+    UniqueFile held;
+    SealedSources::Hold hold = run.sealed ? run.sealed->Take(self, &held) : SealedSources::Hold::Held;
+    // Missing and not listed: told as missing by the copy below, as ever.
+    if (hold == SealedSources::Hold::Changed ||
+        (hold == SealedSources::Hold::NotSealed && M().Attributes(self) != INVALID_FILE_ATTRIBUTES)) {
+        Tell(Outcome::Failed, "refused", destination, "(\"Self\": not as sealed, not copied)");
+        return;
+    }
     const char* ahead[] = {destination};
     run.copied->WriteAhead(ahead, 1);
     FormatBounded(detail, sizeof detail, "<- %s\\%s", run.sourceFolder, self);
@@ -426,6 +456,11 @@ void CopyInstallFiles(HWND owner, const char* installFolder, bool copyBox, bool 
     run.reboot = ReadNumber("CopyFile", "Reboot", 0, script) != 0;
     RecordList copied("CopiedFile", script, false, false);
     run.copied = &copied;
+    const RunState& state = Run();
+    char setupFolder[kPathSize] = "";
+    if (state.seal) FolderPart(OriginalScript(), setupFolder, sizeof setupFolder);
+    SealedSources sealed(state.seal, state.sealSize, setupFolder);
+    if (state.seal) run.sealed = &sealed;
     SectionIndex list("CopyFile", script);
     run.list = &list;
     if (!list.Get(0) && list.Size() > 0) TellNote("[CopyFile] has no key 0: nothing is copied");

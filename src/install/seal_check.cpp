@@ -42,15 +42,20 @@ bool OwnSeal(const char** data, size_t* size) {
     return true;
 }
 
-bool HashFileContent(const char* path, char* buffer, size_t bufferSize, uint64_t* size, uint8_t hash[32]) {
-    UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return false;
+namespace {
+
+// Open for reading with no sharing but reading: nothing changes the file while it is open.
+UniqueFile OpenToHash(const char* path) {
+    return UniqueFile(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+bool HashOpenFile(HANDLE file, char* buffer, size_t bufferSize, uint64_t* size, uint8_t hash[32]) {
     Sha256 h;
     uint64_t total = 0;
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), buffer, (DWORD)bufferSize, &got, nullptr)) return false;
+        if (!ReadFile(file, buffer, (DWORD)bufferSize, &got, nullptr)) return false;
         if (got == 0) break;
         h.Add(buffer, got);
         total += got;
@@ -58,6 +63,42 @@ bool HashFileContent(const char* path, char* buffer, size_t bufferSize, uint64_t
     h.Finish(hash);
     *size = total;
     return true;
+}
+
+}  // namespace
+
+bool HashFileContent(const char* path, char* buffer, size_t bufferSize, uint64_t* size, uint8_t hash[32]) {
+    UniqueFile file = OpenToHash(path);
+    return file && HashOpenFile(file.get(), buffer, bufferSize, size, hash);
+}
+
+SealedSources::SealedSources(const char* data, size_t size, const char* folder)
+    : offsets_(data ? SealReader(data, size).count() * sizeof(uint32_t) : 0),
+      buffer_(data ? kReadBlock : 0),
+      index_(data, size, reinterpret_cast<uint32_t*>(offsets_.data()), data ? offsets_.size() / sizeof(uint32_t) : 0) {
+    if (!CopyBounded(folder_, sizeof folder_, folder)) folder_[0] = 0;
+    char* last = FindLastBackslash(folder_);  // the folder part ends in one
+    if (last && last[1] == 0) *last = 0;
+}
+
+SealedSources::Hold SealedSources::Take(const char* source, UniqueFile* held) {
+    char full[kPathSize];
+    char* name = nullptr;
+    DWORD n = GetFullPathNameA(source, sizeof full, full, &name);
+    if (!index_.ok() || !buffer_ || n == 0 || n >= sizeof full || !folder_[0] || !IsPathUnder(full, folder_))
+        return Hold::NotSealed;
+    size_t skip = strlen(folder_);
+    SealEntry entry;
+    if (full[skip] != '\\' || !index_.Find(full + skip + 1, &entry)) return Hold::NotSealed;
+    *held = OpenToHash(full);
+    uint64_t size = 0;
+    uint8_t hash[32];
+    if (!*held || !HashOpenFile(held->get(), buffer_.data(), buffer_.size(), &size, hash) || size != entry.size ||
+        memcmp(hash, entry.hash, sizeof hash) != 0) {
+        held->reset();
+        return Hold::Changed;
+    }
+    return Hold::Held;
 }
 
 SealVerdict CheckSealedScript(const char* data, size_t size, const char* script) {

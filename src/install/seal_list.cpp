@@ -58,7 +58,95 @@ bool ParseLine(const char* line, size_t n, SealEntry* entry) {
     return IsSealableName(entry->name);
 }
 
+// The name of the checked line at offset (its end not included).
+void NameAt(const char* data, size_t size, size_t offset, const char** name, size_t* length) {
+    size_t n = 0, next = 0;
+    LineAt(data, size, offset, &n, &next);
+    const char* line = data + offset;
+    const char* space = (const char*)memchr(line + 65, ' ', n - 65);
+    *name = space + 1;
+    *length = n - (size_t)(space + 1 - line);
+}
+
+// Whether the name of the line at x comes before the name of the line at y.
+bool NameBefore(const char* data, size_t size, uint32_t x, uint32_t y) {
+    const char *a, *b;
+    size_t an, bn;
+    NameAt(data, size, x, &a, &an);
+    NameAt(data, size, y, &b, &bn);
+    return CompareSealNames(a, an, b, bn) < 0;
+}
+
+// Heap sort of line offsets by name: n log n at worst, and small.
+void SortByName(const char* data, size_t size, uint32_t* v, size_t n) {
+    auto sift = [&](size_t root, size_t end) {
+        for (size_t child; (child = 2 * root + 1) < end; root = child) {
+            if (child + 1 < end && NameBefore(data, size, v[child], v[child + 1])) ++child;
+            if (!NameBefore(data, size, v[root], v[child])) return;
+            uint32_t t = v[root];
+            v[root] = v[child];
+            v[child] = t;
+        }
+    };
+    for (size_t i = n / 2; i-- > 0;) sift(i, n);
+    for (size_t end = n; end > 1; --end) {
+        uint32_t t = v[0];
+        v[0] = v[end - 1];
+        v[end - 1] = t;
+        sift(0, end - 1);
+    }
+}
+
+unsigned char FoldAscii(unsigned char c) { return c >= 'a' && c <= 'z' ? (unsigned char)(c - 'a' + 'A') : c; }
+
 }  // namespace
+
+int CompareSealNames(const char* a, size_t aLength, const char* b, size_t bLength) {
+    size_t i = 0;
+    for (; i < aLength && i < bLength; ++i) {
+        unsigned char x = (unsigned char)a[i], y = (unsigned char)b[i];
+        if (IsLeadByte(x) && x == y && i + 1 < aLength && i + 1 < bLength) {
+            ++i;  // the trail bytes compare as they are
+            x = (unsigned char)a[i];
+            y = (unsigned char)b[i];
+        } else {
+            x = FoldAscii(x);
+            y = FoldAscii(y);
+        }
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return aLength == bLength ? 0 : (i < aLength ? 1 : -1);
+}
+
+SealIndex::SealIndex(const char* data, size_t size, uint32_t* offsets, size_t capacity)
+    : reader_(data, size), offsets_(offsets) {
+    if (size > UINT32_MAX || !reader_.Check() || reader_.count() > capacity) return;
+    SealEntry entry;
+    for (size_t at = reader_.offset(); reader_.Next(&entry); at = reader_.offset()) offsets_[count_++] = (uint32_t)at;
+    SortByName(reader_.data(), reader_.size(), offsets_, count_);
+    ok_ = true;
+}
+
+bool SealIndex::Find(const char* name, SealEntry* entry) {
+    if (!ok_) return false;
+    size_t length = strlen(name), low = 0, high = count_;
+    while (low < high) {
+        size_t middle = low + (high - low) / 2;
+        const char* at;
+        size_t n;
+        NameAt(reader_.data(), reader_.size(), offsets_[middle], &at, &n);
+        int order = CompareSealNames(at, n, name, length);
+        if (order == 0) {
+            reader_.Seek(offsets_[middle]);
+            return reader_.Next(entry);
+        }
+        if (order < 0)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return false;
+}
 
 bool IsSealableName(const char* name) {
     size_t length = strlen(name);

@@ -34,9 +34,14 @@ public:
     // Whether the whole list is sound: header, every line, as many lines as it says.
     bool Check();
     size_t count() const { return count_; }
+    const char* data() const { return data_; }
+    size_t size() const { return size_; }
     // The next entry; false at the end (or at a damaged line).
     bool Next(SealEntry* entry);
     void Rewind() { at_ = body_; }
+    // Where the next line starts; Seek goes back to such a place.
+    size_t offset() const { return at_; }
+    void Seek(size_t offset) { at_ = offset; }
 
 private:
     const char* data_;
@@ -44,6 +49,26 @@ private:
     size_t body_ = 0, at_ = 0;  // offsets of the first line and of the next
     size_t count_ = 0;
     bool headerOk_ = false;
+};
+
+// Names of files compared as the system compares them: ASCII letters in any case, every
+// other byte as it is, a double-byte character as a whole (its trail byte is no letter).
+int CompareSealNames(const char* a, size_t aLength, const char* b, size_t bLength);
+
+// The entries of a checked list by name. offsets: room for the list's count; false when
+// the list is damaged or has more entries than that.
+class SealIndex {
+public:
+    SealIndex(const char* data, size_t size, uint32_t* offsets, size_t capacity);
+    bool ok() const { return ok_; }
+    // The entry of a name relative to the setup folder; false when the list has none.
+    bool Find(const char* name, SealEntry* entry);
+
+private:
+    SealReader reader_;
+    uint32_t* offsets_;
+    size_t count_ = 0;
+    bool ok_ = false;
 };
 
 // The header and a line, each with its line end, into out (terminated); false when it

@@ -217,3 +217,28 @@ TEST(Seal, IntactSealInstallsAnyNumberOfTimesAndTheInstalledCopyUninstalls) {
     EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(kTarget); }, 20000)) << "the uninstaller removes itself";
     EXPECT_EQ("", removal.Disagreements());
 }
+
+// A file planted after sealing under the name of an optional entry, which the author's
+// folder did not hold, is not installed: the sealed script names it, the seal does not.
+TEST(Seal, AFileAddedAfterSealingIsNotInstalled) {
+    ASSERT_NE("", SampleSource());
+    stage::DeleteTree(kTarget);
+    stage::Folder folder("planted");
+    ASSERT_TRUE(stage::CopyTree(SampleSource(), folder.dir()));
+    stage::SetIni(folder.Script(), "CopyFile", "5", "*plugin.dll");
+    std::string out;
+    ASSERT_EQ(0u, plancheck::RunTool("seal \"" + folder.dir() + "\"", &out)) << out;
+    ASSERT_TRUE(stage::WriteFile(folder.Path("plugin.dll"), "planted after sealing"));
+
+    std::string log = folder.dir() + ".log";
+    EXPECT_EQ(0u, RunSilent(folder.dir(), "/S \"/LOG=" + log + "\"")) << stage::ReadFile(log);
+    std::string text = stage::ReadFile(log);
+    EXPECT_NE(std::string::npos, text.find("  checked  ")) << "the first check passes: the file is not sealed";
+    EXPECT_NE(std::string::npos, text.find("plugin.dll  <- " + folder.Path("plugin.dll") +
+                                           "  (not in the seal: not copied)"))
+        << text;
+    EXPECT_FALSE(stage::Exists(std::string(kTarget) + "\\plugin.dll")) << "the planted file was installed";
+    EXPECT_TRUE(stage::Exists(std::string(kTarget) + "\\readme.txt")) << "the sealed files are installed";
+    EXPECT_EQ(0u, RunSilent(kTarget, "uninstall /S"));
+    EXPECT_TRUE(ui::WaitUntil([&] { return !stage::Exists(kTarget); }, 20000)) << "the uninstaller removes itself";
+}

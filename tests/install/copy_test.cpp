@@ -11,6 +11,9 @@
 #include "run/run_state.h"
 #include "install/copy.h"
 #include "install/record.h"
+#include "install/seal_check.h"
+#include "install/seal_list.h"
+#include "base/sha256.h"
 #include "res/resource.h"
 #include "base/text.h"
 #include "fixtures.h"
@@ -388,6 +391,105 @@ TEST_F(CopyInstallFilesTest, CutPathsAreFailures) {
     EXPECT_EQ(boxes[0].text, FailureText({cutDestination})) << "the \"*\" entry fails silently; got: "
                                                               << ui::Narrow(boxes[0].text);
     EXPECT_EQ(Copied(), Recorded({"fine.txt"})) << Join(Copied());
+}
+
+// A seal's list of these names and contents, as SetupTool writes it.
+std::string SealOf(const std::vector<std::pair<std::string, std::string>>& files) {
+    char line[kPathSize + 128];
+    FormatSealHeader(files.size(), line, sizeof line);
+    std::string list = line;
+    for (const auto& f : files) {
+        SealEntry e{};
+        CopyBounded(e.name, sizeof e.name, f.first.c_str());
+        e.size = f.second.size();
+        Sha256 h;
+        h.Add(f.second.data(), f.second.size());
+        h.Finish(e.hash);
+        EXPECT_TRUE(FormatSealLine(e, line, sizeof line)) << f.first;
+        list += line;
+    }
+    return list;
+}
+
+// A sealed run copies only the files its seal lists, each as sealed: one changed after
+// the first check or one added beside them is not installed.
+TEST_F(CopyInstallFilesTest, SealedRunCopiesOnlySealedFilesAsSealed) {
+    for (const char* name : {"good.txt", "sub\\deep.txt", "sub\\two.txt", "changed.txt", "extra.txt", "opt.txt"})
+        Ship(name);
+    WriteScript({"[Setup]", "Name=Sealed Product", "[MakeDirectory]", "1=sub", "[CopyFile]", "0=good.txt",
+                 "1=SUB\\DEEP.TXT", "2=sub\\.\\two.txt", "3=changed.txt", "4=extra.txt", "5=*opt.txt",
+                 "6=*absent.txt"});
+    // changed.txt was sealed with other content: it changed between the check and the copy.
+    const std::string seal = SealOf({{"good.txt", "new good.txt"}, {"sub\\deep.txt", "new sub\\deep.txt"},
+                                     {"sub\\two.txt", "new sub\\two.txt"}, {"changed.txt", "what the author sealed"},
+                                     {"Setup.ini", ""}});
+    ::Run().seal = seal.c_str();
+    ::Run().sealSize = seal.size();
+    std::vector<SeenBox> boxes = RunCopy({IDOK});
+    ::Run().seal = nullptr;
+    ::Run().sealSize = 0;
+
+    EXPECT_EQ(stage::ReadFile(Dst("good.txt")), "new good.txt");
+    EXPECT_EQ(stage::ReadFile(Dst("sub\\deep.txt")), "new sub\\deep.txt") << "a name in another case is the sealed file";
+    EXPECT_EQ(stage::ReadFile(Dst("sub\\two.txt")), "new sub\\two.txt") << "a \".\" part names the sealed file";
+    for (const char* refused : {"changed.txt", "extra.txt", "opt.txt"})
+        EXPECT_FALSE(stage::Exists(Dst(refused))) << refused << " was installed";
+    ASSERT_EQ(boxes.size(), 1u) << "expected the failure list";
+    EXPECT_EQ(boxes[0].text, FailureText({Dst("changed.txt"), Dst("extra.txt")}))
+        << ui::Narrow(boxes[0].text);
+    EXPECT_EQ(Copied(), Recorded({"good.txt", "SUB\\DEEP.TXT", "sub\\.\\two.txt"})) << Join(Copied());
+    std::vector<std::string> told;
+    for (const testing_channel::Action& a : report_.actions) {
+        const bool copied = a.word == "new" || a.word == "make";
+        if (copied || a.object.compare(0, dst_.size() + 1, dst_ + "\\") != 0) continue;
+        size_t why = a.detail.find("  (");
+        told.push_back(a.word + " " + a.object.substr(dst_.size() + 1) + " " +
+                       (why == std::string::npos ? a.detail : a.detail.substr(why + 2)));
+    }
+    EXPECT_EQ(told, (std::vector<std::string>{
+                        "refused changed.txt (not as sealed: changed since the check, not copied)",
+                        "refused extra.txt (not in the seal: not copied)",
+                        "refused-quietly opt.txt (not in the seal: not copied)",
+                        "missing-quietly absent.txt (not copied, not reported)",
+                    }));
+}
+
+// While a sealed file is held for its copy, no one can write, delete or rename it, and
+// the copy can still read it; held again after a change, it is refused.
+TEST(SealedSources, AHeldFileStaysAsCheckedUntilReleased) {
+    stage::Folder folder("sealed_hold", false);
+    folder.Put("a.txt", "sealed");
+    folder.Put("b.txt", "sealed too");
+    const std::string seal = SealOf({{"a.txt", "sealed"}, {"b.txt", "what the author sealed"}});
+    SealedSources sources(seal.c_str(), seal.size(), (folder.dir() + "\\").c_str());
+    const std::string a = folder.Path("a.txt"), moved = folder.Path("moved.txt"), copy = folder.Path("copy.txt");
+    {
+        UniqueFile held;
+        ASSERT_EQ(sources.Take(a.c_str(), &held), SealedSources::Hold::Held);
+        HANDLE writer = CreateFileA(a.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "the held file opened for writing";
+        if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+        EXPECT_FALSE(DeleteFileA(a.c_str())) << "the held file was deleted";
+        EXPECT_FALSE(MoveFileA(a.c_str(), moved.c_str())) << "the held file was renamed";
+        EXPECT_TRUE(CopyFileA(a.c_str(), copy.c_str(), FALSE)) << "the copy could not read the held file";
+        EXPECT_EQ(stage::ReadFile(copy), "sealed");
+    }
+    EXPECT_TRUE(stage::WriteFile(a, "changed")) << "released, the file could not be written";
+    UniqueFile held;
+    EXPECT_EQ(sources.Take(a.c_str(), &held), SealedSources::Hold::Changed);
+    EXPECT_FALSE(held) << "a changed file stays held";
+    EXPECT_EQ(sources.Take(folder.Path("b.txt").c_str(), &held), SealedSources::Hold::Changed);
+    EXPECT_EQ(sources.Take(folder.Path("none.txt").c_str(), &held), SealedSources::Hold::NotSealed);
+    EXPECT_EQ(sources.Take(copy.c_str(), &held), SealedSources::Hold::NotSealed);
+    // The names are the setup folder's: the same name and content elsewhere is not sealed.
+    stage::Folder elsewhere("sealed_hold_elsewhere", false);
+    elsewhere.Put("a.txt", "sealed");
+    EXPECT_EQ(sources.Take(elsewhere.Path("a.txt").c_str(), &held), SealedSources::Hold::NotSealed);
+    EXPECT_EQ(sources.Take((folder.dir() + "\\sub\\..\\..\\sealed_hold_elsewhere\\a.txt").c_str(), &held),
+              SealedSources::Hold::NotSealed);
+    SealedSources none(nullptr, 0, folder.dir().c_str());
+    EXPECT_EQ(none.Take(a.c_str(), &held), SealedSources::Hold::NotSealed);
 }
 
 TEST(MakeFolderTree, RecordsParentsBeforeChildren) {

@@ -124,3 +124,71 @@ TEST(SealList, NamesThatMayBeSealed) {
 }
 
 }  // namespace
+
+TEST(SealList, NamesCompareAsTheSystemComparesFileNames) {
+    struct Case {
+        const char *a, *b;
+        int order;
+    } cases[] = {
+        {"a.txt", "A.TXT", 0},          {"bin\\App.exe", "BIN\\app.EXE", 0}, {"a.txt", "b.txt", -1},
+        {"b", "a", 1},                  {"a", "ab", -1},                     {"ab", "a", 1},
+        {"a\\b", "a_b", -1},            {"", "", 0},                         {"\xE9t\xE9", "\xC9T\xC9", 1},
+    };
+    for (const Case& c : cases) {
+        int got = CompareSealNames(c.a, strlen(c.a), c.b, strlen(c.b));
+        EXPECT_EQ((got > 0) - (got < 0), c.order) << c.a << " / " << c.b;
+    }
+    if (IsLeadByte(0x82)) {
+        // Full-width "a" and "A": their trail bytes look like ASCII letters but are not folded.
+        EXPECT_NE(CompareSealNames("\x82\x81", 2, "\x82\x61", 2), 0);
+        EXPECT_NE(CompareSealNames("\x82\x61.txt", 6, "\x82\x41.txt", 6), 0);
+        EXPECT_EQ(CompareSealNames("\x82\x61.TXT", 6, "\x82\x61.txt", 6), 0);
+    }
+}
+
+// The copy step finds each copied file's entry among thousands, whatever the order of the
+// list and the case of the script's names; a name the list lacks is not found.
+TEST(SealList, IndexFindsEveryEntryByName) {
+    std::vector<SealEntry> entries;
+    for (int i = 0; i < 3000; ++i) {
+        // Names out of order, in folders, of many lengths.
+        std::string name = "dir" + std::to_string((i * 7919) % 13) + "\\File" + std::to_string((i * 104729) % 3001) +
+                           std::string(i % 5, 'x') + ".dat";
+        entries.push_back(Entry(name.c_str(), (uint64_t)i, (uint8_t)i));
+    }
+    if (IsLeadByte(0x82)) {
+        entries.push_back(Entry("\x82\x61.txt", 1, 0xa1));  // full-width a
+        entries.push_back(Entry("\x82\x41.txt", 2, 0xa2));  // a trail byte that looks like "A"
+    }
+    std::string text = List(entries);
+    std::vector<uint32_t> offsets(entries.size());
+    SealIndex index(text.data(), text.size(), offsets.data(), offsets.size());
+    ASSERT_TRUE(index.ok());
+    for (const SealEntry& want : entries) {
+        std::string upper = want.name;  // ASCII letters raised, trail bytes left as they are
+        for (size_t i = 0; i < upper.size(); ++i) {
+            if (IsLeadByte((unsigned char)upper[i])) ++i;
+            else if (upper[i] >= 'a' && upper[i] <= 'z') upper[i] = (char)(upper[i] - 32);
+        }
+        for (const std::string& name : {std::string(want.name), upper}) {
+            SealEntry got;
+            ASSERT_TRUE(index.Find(name.c_str(), &got)) << name;
+            EXPECT_STREQ(got.name, want.name);
+            EXPECT_EQ(got.size, want.size) << name;
+            EXPECT_EQ(got.hash[0], want.hash[0]) << name;
+        }
+    }
+    SealEntry none;
+    for (const char* absent : {"dir1\\nothing.dat", "", "dir1", "Setup.ini", "dir1\\File1.da"})
+        EXPECT_FALSE(index.Find(absent, &none)) << absent;
+
+    // No index from a damaged list or into too little room: nothing is found.
+    std::string cut = text.substr(0, text.size() - 3);
+    SealIndex damaged(cut.data(), cut.size(), offsets.data(), offsets.size());
+    EXPECT_FALSE(damaged.ok());
+    EXPECT_FALSE(damaged.Find(entries[0].name, &none));
+    SealIndex cramped(text.data(), text.size(), offsets.data(), offsets.size() - 1);
+    EXPECT_FALSE(cramped.ok());
+    SealIndex empty(nullptr, 0, offsets.data(), 0);
+    EXPECT_FALSE(empty.ok());
+}
