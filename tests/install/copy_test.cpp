@@ -454,6 +454,43 @@ TEST_F(CopyInstallFilesTest, SealedRunCopiesOnlySealedFilesAsSealed) {
                     }));
 }
 
+// "Self" in a sealed run: the sealed file is copied, a changed or an unsealed one is not,
+// and a missing one is told as missing, as without a seal.
+TEST_F(CopyInstallFilesTest, SealedSelfIsCopiedOnlyAsSealed) {
+    source_->Put("tool.exe", "tool bytes");
+    source_->Put("other.exe", "other bytes");
+    struct Case {
+        const char* self;
+        const char* sealedContent;  // of tool.exe in the seal
+        bool copied;
+        const char* word;
+    } cases[] = {
+        {"tool.exe", "tool bytes", true, "new"},
+        {"tool.exe", "what the author sealed", false, "refused"},
+        {"other.exe", "tool bytes", false, "refused"},
+        {"gone.exe", "tool bytes", false, "missing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.self) + " sealed as " + c.sealedContent);
+        stage::DeleteTree(dst_);
+        stage::MakeFolders(dst_);
+        UseScript(std::string(c.word) + "-" + c.self + ".ini");
+        WriteScript({"[CopyFile]", "Self=" + std::string(c.self)});
+        const std::string seal = SealOf({{"tool.exe", c.sealedContent}, {"Setup.ini", ""}});
+        ::Run().seal = seal.c_str();
+        ::Run().sealSize = seal.size();
+        report_.actions.clear();
+        RunCopy({}, {}, true, false);
+        ::Run().seal = nullptr;
+        ::Run().sealSize = 0;
+        EXPECT_EQ(stage::Exists(Dst(c.self)), c.copied);
+        EXPECT_EQ(Copied(), Recorded(c.copied ? std::vector<std::string>{c.self} : std::vector<std::string>{}));
+        bool told = false;
+        for (const testing_channel::Action& a : report_.actions) told |= a.word == c.word && a.object == Dst(c.self);
+        EXPECT_TRUE(told) << "no \"" << c.word << "\" for " << Dst(c.self);
+    }
+}
+
 // While a sealed file is held for its copy, no one can write, delete or rename it, and
 // the copy can still read it; held again after a change, it is refused.
 TEST(SealedSources, AHeldFileStaysAsCheckedUntilReleased) {
