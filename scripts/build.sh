@@ -7,18 +7,24 @@
 # test run (its first group builds them).
 set -eu
 cd "$(dirname "$0")/.."
-tests=OFF
+tests=
 [ "${1:-}" = "--tests" ] && tests=ON
 jobs=$(nproc)
 root=${BUILD_ROOT:-build}
+# Without --tests a tree keeps its own choice: a bench or the demo run on a developer's
+# test tree must not take its test programs away (ctest would run stale ones).
+test_option() {
+    if [ -n "$tests" ]; then echo "-DSETUP_BUILD_TESTS=$tests"
+    elif [ ! -f "$1/CMakeCache.txt" ]; then echo "-DSETUP_BUILD_TESTS=OFF"; fi
+}
 cmake -S . -B $root/x64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
-      -DSETUP_BUILD_TESTS=$tests > $root-x64.log
+      $(test_option $root/x64) > $root-x64.log
 cmake --build $root/x64 -j "$jobs" >> $root-x64.log || { tail -50 $root-x64.log; exit 1; }
 cmake -S . -B $root/x86 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
-      -DSETUP_BUILD_TESTS=$tests > $root-x86.log
+      $(test_option $root/x86) > $root-x86.log
 target="--target Setup --target SetupTool"
 # The test command builds the i686 tree's test programs later, while the x64 groups run.
-[ $tests = ON ] && [ -z "${SETUP_X86_TESTS_LATER:-}" ] && target=""
+[ "$tests" = ON ] && [ -z "${SETUP_X86_TESTS_LATER:-}" ] && target=""
 cmake --build $root/x86 -j "$jobs" $target >> $root-x86.log || { tail -50 $root-x86.log; exit 1; }
 rm -f $root-x64.log $root-x86.log
 for exe in $root/x64/Setup.exe $root/x64/SetupTool.exe $root/x86/Setup.exe $root/x86/SetupTool.exe; do
