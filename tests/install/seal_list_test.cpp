@@ -125,27 +125,6 @@ TEST(SealList, NamesThatMayBeSealed) {
 
 }  // namespace
 
-TEST(SealList, NamesCompareAsTheSystemComparesFileNames) {
-    struct Case {
-        const char *a, *b;
-        int order;
-    } cases[] = {
-        {"a.txt", "A.TXT", 0},          {"bin\\App.exe", "BIN\\app.EXE", 0}, {"a.txt", "b.txt", -1},
-        {"b", "a", 1},                  {"a", "ab", -1},                     {"ab", "a", 1},
-        {"a\\b", "a_b", -1},            {"", "", 0},                         {"\xE9t\xE9", "\xC9T\xC9", 1},
-    };
-    for (const Case& c : cases) {
-        int got = CompareSealNames(c.a, strlen(c.a), c.b, strlen(c.b));
-        EXPECT_EQ((got > 0) - (got < 0), c.order) << c.a << " / " << c.b;
-    }
-    if (IsLeadByte(0x82)) {
-        // Full-width "a" and "A": their trail bytes look like ASCII letters but are not folded.
-        EXPECT_NE(CompareSealNames("\x82\x81", 2, "\x82\x61", 2), 0);
-        EXPECT_NE(CompareSealNames("\x82\x61.txt", 6, "\x82\x41.txt", 6), 0);
-        EXPECT_EQ(CompareSealNames("\x82\x61.TXT", 6, "\x82\x61.txt", 6), 0);
-    }
-}
-
 // The copy step finds each copied file's entry among thousands, whatever the order of the
 // list and the case of the script's names; a name the list lacks is not found.
 TEST(SealList, IndexFindsEveryEntryByName) {
