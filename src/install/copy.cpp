@@ -161,14 +161,21 @@ void Succeed(CopyRun& run, size_t k, const CopyEntry& entry, Outcome outcome, co
 // In a sealed run: the source held unchanged until the copy is done, or not copied. A
 // file the seal does not list is refused unless it is simply missing (told as ever); an
 // optional one ("*") quietly, as an optional file left out by the author.
+// A sealed run's refusal of a source: changed since the check, or there but not sealed.
+// One neither sealed nor there is no refusal: the copy tells it missing, as ever.
+bool SealRefuses(SealedSources::Hold hold, const char* source) {
+    return hold == SealedSources::Hold::Changed ||
+           (hold == SealedSources::Hold::NotSealed && M().Attributes(source) != INVALID_FILE_ATTRIBUTES);
+}
+
 bool HoldSealed(CopyRun& run, size_t k, const CopyEntry& entry, UniqueFile* held) {
     SealedSources::Hold hold = run.sealed->Take(entry.source, held);
     if (hold == SealedSources::Hold::Held) return true;
-    const bool listed = hold == SealedSources::Hold::Changed;
-    if (!listed && M().Attributes(entry.source) == INVALID_FILE_ATTRIBUTES) {
+    if (!SealRefuses(hold, entry.source)) {
         Fail(run, k, entry, ERROR_FILE_NOT_FOUND);
         return false;
     }
+    const bool listed = hold == SealedSources::Hold::Changed;
     const bool quiet = !listed && entry.ignoreFail;
     SetState(run, k, quiet ? kDone : kFailed, entry);
     TellCopy(quiet ? Outcome::Told : Outcome::Failed, quiet ? "refused-quietly" : "refused", entry,
@@ -370,10 +377,7 @@ void CopySelf(CopyRun& run) {
     }
     const bool there = M().Attributes(destination) != INVALID_FILE_ATTRIBUTES;
     UniqueFile held;
-    SealedSources::Hold hold = run.sealed ? run.sealed->Take(self, &held) : SealedSources::Hold::Held;
-    // Missing and not listed: told as missing by the copy below, as ever.
-    if (hold == SealedSources::Hold::Changed ||
-        (hold == SealedSources::Hold::NotSealed && M().Attributes(self) != INVALID_FILE_ATTRIBUTES)) {
+    if (run.sealed && SealRefuses(run.sealed->Take(self, &held), self)) {
         Tell(Outcome::Failed, "refused", destination, "(\"Self\": not as sealed, not copied)");
         return;
     }

@@ -12,38 +12,6 @@ namespace {
 
 const size_t kReadBlock = 256 * 1024;
 
-// Whether the file at path has the entry's size and hash. A folder in its place does not
-// open for reading as a file: missing, as a missing file.
-SealResult CompareWithEntry(const char* path, const SealEntry& entry, char* buffer, size_t bufferSize) {
-    uint64_t size = 0;
-    uint8_t hash[32];
-    if (!HashFileContent(path, buffer, bufferSize, &size, hash)) return SealResult::Missing;
-    return size == entry.size && memcmp(hash, entry.hash, sizeof hash) == 0 ? SealResult::Holds
-                                                                             : SealResult::Changed;
-}
-
-SealVerdict Damaged() {
-    SealVerdict v;
-    v.result = SealResult::Damaged;
-    return v;
-}
-
-}  // namespace
-
-bool OwnSeal(const char** data, size_t* size) {
-    HRSRC found = FindResourceA(nullptr, "SEAL", "SEAL");
-    if (!found) return false;
-    HGLOBAL loaded = LoadResource(nullptr, found);
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    DWORD n = SizeofResource(nullptr, found);
-    if (!bytes) return false;
-    *data = static_cast<const char*>(bytes);
-    *size = n;
-    return true;
-}
-
-namespace {
-
 // Open for reading with no sharing but reading: nothing changes the file while it is open.
 UniqueFile OpenToHash(const char* path) {
     return UniqueFile(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -65,7 +33,40 @@ bool HashOpenFile(HANDLE file, char* buffer, size_t bufferSize, uint64_t* size, 
     return true;
 }
 
+// Whether an open file (none: missing) has the entry's size and hash.
+SealResult CompareOpenFile(const UniqueFile& file, const SealEntry& entry, char* buffer, size_t bufferSize) {
+    uint64_t size = 0;
+    uint8_t hash[32];
+    if (!file || !HashOpenFile(file.get(), buffer, bufferSize, &size, hash)) return SealResult::Missing;
+    return size == entry.size && memcmp(hash, entry.hash, sizeof hash) == 0 ? SealResult::Holds
+                                                                             : SealResult::Changed;
+}
+
+// Whether the file at path has the entry's size and hash. A folder in its place does not
+// open for reading as a file: missing, as a missing file.
+SealResult CompareWithEntry(const char* path, const SealEntry& entry, char* buffer, size_t bufferSize) {
+    return CompareOpenFile(OpenToHash(path), entry, buffer, bufferSize);
+}
+
+SealVerdict Damaged() {
+    SealVerdict v;
+    v.result = SealResult::Damaged;
+    return v;
+}
+
 }  // namespace
+
+bool OwnSeal(const char** data, size_t* size) {
+    HRSRC found = FindResourceA(nullptr, "SEAL", "SEAL");
+    if (!found) return false;
+    HGLOBAL loaded = LoadResource(nullptr, found);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    DWORD n = SizeofResource(nullptr, found);
+    if (!bytes) return false;
+    *data = static_cast<const char*>(bytes);
+    *size = n;
+    return true;
+}
 
 bool HashFileContent(const char* path, char* buffer, size_t bufferSize, uint64_t* size, uint8_t hash[32]) {
     UniqueFile file = OpenToHash(path);
@@ -91,14 +92,9 @@ SealedSources::Hold SealedSources::Take(const char* source, UniqueFile* held) {
     SealEntry entry;
     if (full[skip] != '\\' || !index_.Find(full + skip + 1, &entry)) return Hold::NotSealed;
     *held = OpenToHash(full);
-    uint64_t size = 0;
-    uint8_t hash[32];
-    if (!*held || !HashOpenFile(held->get(), buffer_.data(), buffer_.size(), &size, hash) || size != entry.size ||
-        memcmp(hash, entry.hash, sizeof hash) != 0) {
-        held->reset();
-        return Hold::Changed;
-    }
-    return Hold::Held;
+    if (CompareOpenFile(*held, entry, buffer_.data(), buffer_.size()) == SealResult::Holds) return Hold::Held;
+    held->reset();
+    return Hold::Changed;
 }
 
 SealVerdict CheckSealedScript(const char* data, size_t size, const char* script) {
